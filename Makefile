@@ -1,0 +1,36 @@
+# QIRO -- motif discovery with a genetic algorithm.
+#
+#   make            build release binaries: build/qiro and build/qiro-freq
+#   make demo       build, then run qiro on the bundled E. coli CRP example
+#   make test       build and run every test (unit and command-line)
+#   make test-asan  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make bench      build and run the benchmarks
+#   make clean      remove the build folders
+
+JOBS ?= 2
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+
+.PHONY: all demo test test-asan bench clean
+
+all:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: all
+	cd examples && ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -k 22 -seed 1 -o crp0.qiro.out
+
+test: all
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQIRO_SANITIZE=ON -DQIRO_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+bench: all
+	$(BUILD)/bench/qiro_bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

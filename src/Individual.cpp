@@ -1,0 +1,279 @@
+#include "Individual.h"
+
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "Midlayer.h"
+
+namespace {
+const char kLetters[] = "ACGT";
+}
+
+Individual::Individual()
+    : MismatchMatrix(), ID(0), GeneNo(0), ConLen(0), IC(0.0), Mismatch(0.0), Complexity(0.0), Cons(),
+      RLFT(0.0), CLFT(0.0), STD(0.0), MAPS(0.0) {}
+
+Individual::Individual(double c, int g) : Individual() {
+    CLFT = c;
+    GeneNo = g;
+}
+
+void Individual::setCons(const char* text, int len) {
+    if (len > MAX_K) len = MAX_K;
+    if (len < 0) len = 0;
+    size_t n = std::strlen(text);
+    if (n > static_cast<size_t>(MAX_K)) n = MAX_K;
+    std::memcpy(Cons, text, n);
+    Cons[len] = '\0';
+}
+
+void Individual::setFitness(double ic, double mismatch, double complexity, const char* cons, int len) {
+    IC = ic;
+    Mismatch = mismatch;
+    Complexity = complexity;
+    setCons(cons, len);
+}
+
+bool Individual::operator==(Individual const& other) const {
+    return IC == other.IC && Mismatch == other.Mismatch && Complexity == other.Complexity;
+}
+
+bool RankMAPS(const Individual& a, const Individual& b) { return a.MAPS > b.MAPS; }
+
+int Individual::LookupCode(char c) { return Midlayer::LookupCode(c); }
+
+// ---------------------------------------------------------------- genetic form
+
+void Individual::CalculateIndiFitness(Midlayer* data, const double* bg, const std::vector<int>& starts) {
+    const int k = ConLen;
+    const int N = GeneNo;
+    const double n = N;
+    Genes.assign(starts.begin(), starts.end());
+    double count[B][MAX_K];
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) count[b][j] = MismatchMatrix[b][j] = 0.0;
+    for (int g = 0; g < N; ++g) {
+        const uint8_t* c = data->Seqs[g].code.data() + Genes[g];
+        for (int j = 0; j < k; ++j)
+            if (c[j] != BASE_NONE) count[c[j]][j] += 1.0;
+    }
+    const double root = std::sqrt(n);
+    double ic = 0.0;
+    for (int b = 0; b < B; ++b) {
+        for (int j = 0; j < k; ++j) {
+            double f = (count[b][j] + root * bg[b]) / (n + root);
+            MismatchMatrix[b][j] = count[b][j] / n;
+            ic += f * std::log2(f / bg[b]);
+        }
+    }
+    GeneMismatch.clear();
+    GeneMismatch.reserve(N);
+    double M = 0.0;
+    for (int g = 0; g < N; ++g) {
+        double m = MismatchCodes(data, data->Seqs[g].code.data() + Genes[g], k);
+        M += m / n;
+        GeneMismatch.push_back(m);
+    }
+    double C = LowerComplexity(k);
+    Consensus(k);
+    IC = ic;
+    Mismatch = M;
+    Complexity = C;
+}
+
+double Individual::CalculateMismatch(const Midlayer* data, const char* word) const {
+    const int L = static_cast<int>(std::strlen(word));
+    uint8_t codes[MAX_K];
+    for (int p = 0; p < L && p < MAX_K; ++p) codes[p] = kBaseCode[static_cast<unsigned char>(word[p])];
+    return MismatchCodes(data, codes, L < MAX_K ? L : MAX_K);
+}
+
+double Individual::MismatchCodes(const Midlayer* data, const uint8_t* codes, int L) const {
+    // The halved absolute differences are summed as written (not simplified to
+    // 1 - share) so that every path gives bit-identical scores.
+    double num = 0.0;
+    double den = 0.0;
+    for (int p = 0; p < L; ++p) {
+        const int c = codes[p];
+        for (int b = 0; b < B; ++b) {
+            const double delta = b == c ? 1.0 : 0.0;
+            num += std::fabs(MismatchMatrix[b][p] - delta) / 2;
+            den += std::fabs(data->PosFreq[b][p] - delta) / 2;
+        }
+    }
+    return num / den;
+}
+
+double Individual::LowerComplexity(int k) const {
+    double result = 1.0;
+    for (int b = 0; b < B; ++b) {
+        double s = 0.0;
+        for (int j = 0; j < k; ++j) s += MismatchMatrix[b][j];
+        if (s != 0.0) result *= std::pow(k / s, s);
+    }
+    return result * std::pow(0.25, k);
+}
+
+void Individual::Consensus(int k) { Consensus_option(k, 1, Cons); }
+
+// ---------------------------------------------------------------- site-list form
+
+void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg) {
+    const int k = ConLen;
+    const int N = static_cast<int>(Sites.size());
+    const double n = N;
+    double count[B][MAX_K];
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) count[b][j] = MismatchMatrix[b][j] = 0.0;
+    const double scale = std::log2(n) / k;
+    for (const kmer& s : Sites) {
+        const uint8_t* c = data->Seqs[s.Strand].code.data() + s.Pos;
+        for (int j = 0; j < k; ++j)
+            if (c[j] != BASE_NONE) count[c[j]][j] += 1.0;
+    }
+    const double root = std::sqrt(n);
+    double ic = 0.0;
+    double H = 0.0;
+    for (int b = 0; b < B; ++b) {
+        for (int j = 0; j < k; ++j) {
+            double f = (count[b][j] + root * bg[b]) / (n + root);
+            MismatchMatrix[b][j] = count[b][j] / n;
+            ic += f * std::log2(f / bg[b]);
+            H += f * std::log2(f);
+        }
+    }
+    std::vector<double> values(N);
+    double M = 0.0;
+    for (int i = 0; i < N; ++i) {
+        kmer& s = Sites[i];
+        double m = MismatchCodes(data, data->Seqs[s.Strand].code.data() + s.Pos, k);
+        M += m / n;
+        s.Score = m;
+        values[i] = m;
+    }
+    double C = LowerComplexity(k);
+    Consensus(k);
+    IC = ic;
+    Mismatch = M;
+    Complexity = C;
+    STD = CalculateSTD(values.data(), N);
+    double Bsum = CalculateMarkvBK(data);
+    MAPS = (H - Bsum / n) * scale;
+}
+
+double Individual::CalculateSTD(const double* values, const int& n) const {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i) sum += values[i];
+    const double mean = sum / n;
+    double sq = 0.0;
+    for (int i = 0; i < n; ++i) sq += (values[i] - mean) * (values[i] - mean);
+    return std::sqrt(sq / n);
+}
+
+double Individual::CalculateMarkvBK(Midlayer* data) {
+    const int k = data->GetK();
+    double Bsum = 0.0;
+    for (kmer& s : Sites) {
+        double P = data->BackgroundProb(data->Seqs[s.Strand].seq.data() + s.Pos, k);
+        s.BGScore = -std::log2(P) / s.Score;
+        Bsum += std::log2(P);
+    }
+    return Bsum;
+}
+
+// ---------------------------------------------------------------- consensus replacement
+
+void Individual::ReplaceConsensus(Midlayer* data, char* out, const std::vector<int>& starts) {
+    const int k = ConLen;
+    const int N = GeneNo;
+    const double n = N;
+    double count[B][MAX_K];
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) count[b][j] = MismatchMatrix[b][j] = 0.0;
+    for (int g = 0; g < N; ++g) {
+        const uint8_t* c = data->Seqs[g].code.data() + starts[g];
+        for (int j = 0; j < k; ++j)
+            if (c[j] != BASE_NONE) count[c[j]][j] += 1.0;
+    }
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = count[b][j] / n;
+    Consensus_option(k, 1, out);
+    char second[MAX_K + 1];
+    Consensus_option(k, 2, second);
+    const int m = NumReplace(k);
+    // Slots fill from the last down; a position already chosen is drawn again.
+    int slots[MAX_K];
+    int filled = 0;
+    while (filled < m) {
+        int p = Random() % k;
+        bool dup = false;
+        for (int i = m - filled; i < m; ++i) {
+            if (slots[i] == p) {
+                dup = true;
+                break;
+            }
+        }
+        if (dup) continue;
+        ++filled;
+        slots[m - filled] = p;
+    }
+    for (int i = 0; i < m; ++i) out[slots[i]] = second[slots[i]];
+}
+
+void Individual::Consensus_option(int k, int type, char* out) const {
+    if (type == 1) {
+        for (int j = 0; j < k; ++j) {
+            double best = 0.0;
+            int pick = 0;
+            for (int b = 0; b < B; ++b) {
+                // Strict: of equal shares the earlier base (A, C, G, T) wins.
+                if (MismatchMatrix[b][j] > best) {
+                    best = MismatchMatrix[b][j];
+                    pick = b;
+                }
+            }
+            out[j] = kLetters[pick];
+        }
+        out[k] = '\0';
+    } else if (type == 2) {
+        for (int j = 0; j < k; ++j) {
+            int idx[4] = {0, 1, 2, 3};
+            double v[4] = {MismatchMatrix[0][j], MismatchMatrix[1][j], MismatchMatrix[2][j], MismatchMatrix[3][j]};
+            // This exchange order decides ties; the second choice can equal the first.
+            for (int p = 0; p < 3; ++p) {
+                for (int q = p + 1; q < 4; ++q) {
+                    if (v[p] > v[q]) {
+                        std::swap(v[p], v[q]);
+                        std::swap(idx[p], idx[q]);
+                    }
+                }
+            }
+            out[j] = kLetters[v[2] != 0.0 ? idx[2] : idx[3]];
+        }
+        out[k] = '\0';
+    }
+}
+
+int Individual::NumReplace(const int& k) const {
+    double a = Random() / 32767.0;
+    while (a == 0.0) a = Random() / 32767.0;
+    for (int p = k; p >= 2; --p) {
+        if (std::ldexp(1.0, -p) <= a && a < std::ldexp(1.0, -(p - 1))) return p;
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------- text form
+
+std::ostream& operator<<(std::ostream& os, const Individual& model) {
+    os << "Motif Model Mismatch Score: " << model.Mismatch << "\tInformation Content: " << model.IC << "\n";
+    os << "Complexity: " << model.Complexity << "\t" << "Consensus: " << model.Cons;
+    if (!(model.MAPS == 0.0)) {
+        os << " MAP Score: " << model.MAPS << std::endl;
+    } else {
+        os << "\n";
+    }
+    os << "No. of sites: " << (model.Sites.empty() ? model.Genes.size() : model.Sites.size()) << std::endl;
+    return os;
+}

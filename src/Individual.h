@@ -1,0 +1,110 @@
+// Motif model record: the site record kmer and the motif model Individual.
+#ifndef QIRO_INDIVIDUAL_H
+#define QIRO_INDIVIDUAL_H
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "Constants.h"
+
+class Midlayer;
+
+// One site (a window of width k on one strand) or one scored k-mer.
+struct kmer {
+    int32_t Pos;
+    int32_t Strand;
+    double Score;
+    double BGScore;
+    bool operator<(kmer const& other) const { return Score < other.Score; }
+};
+
+// Ascending background score.
+struct BComp {
+    bool operator()(kmer const& a, kmer const& b) const { return a.BGScore < b.BGScore; }
+};
+
+// Ascending strand.
+struct KComp {
+    bool operator()(kmer const& a, kmer const& b) const { return a.Strand < b.Strand; }
+};
+
+class Individual {
+public:
+    std::vector<int> Genes;             // genetic form: start of the site on strand g
+    std::vector<double> GeneMismatch;   // genetic form: mismatch of the site on strand g
+    std::vector<kmer> Sites;            // site-list form
+    double MismatchMatrix[B][MAX_K];    // share of sites with base b at offset j
+    int32_t ID;
+    int32_t GeneNo;
+    int32_t ConLen;
+    double IC;
+    double Mismatch;
+    double Complexity;
+    char Cons[MAX_K + 1];
+    double RLFT;
+    double CLFT;
+    double STD;
+    double MAPS;
+
+    Individual();
+    Individual(double c, int g);
+
+    double getRLFT() const { return RLFT; }
+    void setRLFT(double v) { RLFT = v; }
+    double getCLFT() const { return CLFT; }
+    void setCLFT(double v) { CLFT = v; }
+    double getComplexity() const { return Complexity; }
+    void setComplexity(double v) { Complexity = v; }
+    double getLC() const { return Complexity; }
+    void setLC(double v) { Complexity = v; }
+    int getID() const { return ID; }
+    void setID(int v) { ID = v; }
+    int getGeneNo() const { return GeneNo; }
+    void setGeneNo(int v) { GeneNo = v; }
+    int getConLen() const { return ConLen; }
+    void setConLen(int v) { ConLen = v; }
+    double getIC() const { return IC; }
+    void setIC(double v) { IC = v; }
+    double getMismatch() const { return Mismatch; }
+    void setMismatch(double v) { Mismatch = v; }
+    double getSTD() const { return STD; }
+    void setSTD(double v) { STD = v; }
+    double getMAPS() const { return MAPS; }
+    void setMAPS(double v) { MAPS = v; }
+    char* getCons() { return Cons; }
+    const char* getCons() const { return Cons; }
+    void setCons(const char* text, int len);
+    double* getMismatchMatrix() { return &MismatchMatrix[0][0]; }
+    void setValues(int g, int c) { GeneNo = g; ConLen = c; }
+    void setFitness(double ic, double mismatch, double complexity, const char* cons, int len);
+
+    bool operator==(Individual const& other) const;
+    bool operator<(Individual const& other) const { return Mismatch < other.Mismatch; }
+
+    // Scoring of the genetic form (one site per strand).
+    void CalculateIndiFitness(Midlayer* data, const double* bg, const std::vector<int>& starts);
+    double CalculateMismatch(const Midlayer* data, const char* word) const;
+    // The same score for an encoded window of L letters (codes 0..3).
+    double MismatchCodes(const Midlayer* data, const uint8_t* codes, int L) const;
+    double LowerComplexity(int k) const;
+    void Consensus(int k);
+    static int LookupCode(char c);
+
+    // Scoring of the site-list form against the background model.
+    void CalculateIndiFitness_vector(Midlayer* data, const double* bg);
+    double CalculateSTD(const double* values, const int& n) const;
+    double CalculateMarkvBK(Midlayer* data);
+
+    // Mutated consensus for re-alignment.
+    void ReplaceConsensus(Midlayer* data, char* out, const std::vector<int>& starts);
+    void Consensus_option(int k, int type, char* out) const;
+    int NumReplace(const int& k) const;
+};
+
+// Descending MAP score: the ranking of the final models.
+bool RankMAPS(const Individual& a, const Individual& b);
+
+std::ostream& operator<<(std::ostream& os, const Individual& model);
+
+#endif

@@ -1,0 +1,710 @@
+#include "Midlayer.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+using std::cout;
+using std::endl;
+
+namespace {
+
+// Offsets of the one- to four-letter words in the dense background table.
+const int kDenseOffset[5] = {0, 0, 4, 20, 84};
+
+char Complement(char c) {
+    switch (c) {
+        case 'A': return 'T';
+        case 'T': return 'A';
+        case 'C': return 'G';
+        case 'G': return 'C';
+        case 'a': return 't';
+        case 't': return 'a';
+        case 'c': return 'g';
+        case 'g': return 'c';
+        default: return 'N';
+    }
+}
+
+void Encode(SeqRecord& r) {
+    r.code.resize(r.seq.size());
+    for (size_t i = 0; i < r.seq.size(); ++i) r.code[i] = kBaseCode[static_cast<unsigned char>(r.seq[i])];
+}
+
+}  // namespace
+
+const uint8_t kBaseCode[256] = {
+#define R16(x) x, x, x, x, x, x, x, x, x, x, x, x, x, x, x, x
+    R16(4), R16(4), R16(4), R16(4),
+    // 64..127: A=65 C=67 G=71 T=84, a=97 c=99 g=103 t=116
+    4, 0, 4, 1, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 4, 4,
+    4, 4, 4, 4, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
+    4, 0, 4, 1, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 4, 4,
+    4, 4, 4, 4, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
+    R16(4), R16(4), R16(4), R16(4), R16(4), R16(4), R16(4), R16(4),
+#undef R16
+};
+
+Midlayer::Midlayer() {}
+
+Midlayer::Midlayer(int k) : K(k) {}
+
+Midlayer::~Midlayer() {}
+
+void Midlayer::SetFreqInfo(const double* values, int n) {
+    for (int i = 0; i < n; ++i) FreqInfo[i] = values[i];
+    FreqInfo[n] = 0.0;
+}
+
+double Midlayer::log2(double x) { return std::log(x) / std::log(2.0); }
+
+// ---------------------------------------------------------------- files
+
+void Midlayer::OpenFile(const std::string& name, FILE*& handle, std::string& field, const char* what) {
+    field = name;
+    struct stat st;
+    // A folder opens for reading on POSIX systems but holds no text to read.
+    bool isDir = stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    handle = isDir ? nullptr : std::fopen(name.c_str(), "r");
+    if (handle == nullptr) {
+        std::printf("Error: Cannot open %s file named %s\n", what, name.c_str());
+        std::printf("System aborted. \n");
+        std::exit(1);
+    }
+}
+
+void Midlayer::OpenSeqFile(const std::string& name) { OpenFile(name, SeqFile, SeqFileName, "Sequence"); }
+void Midlayer::OpenPKFile(const std::string& name) { OpenFile(name, PKFile, PKFileName, "Pre-knowledge"); }
+void Midlayer::OpenFreqFile(const std::string& name) { OpenFile(name, FreqFile, FreqFileName, "Freq"); }
+
+void Midlayer::CloseFiles() {
+    for (FILE** f : {&SeqFile, &PKFile, &FreqFile}) {
+        if (*f != nullptr) {
+            std::fclose(*f);
+            *f = nullptr;
+        }
+    }
+}
+
+void Midlayer::ResetFile(FILE* file) {
+    if (std::fseek(file, 0, SEEK_SET) != 0) {
+        std::perror("Error in fseek\n");
+        std::exit(1);
+    }
+    CurPos = 0;
+    CurSeq = 0;
+}
+
+std::string Midlayer::ReadAll(FILE* file) {
+    std::string text;
+    char buf[1 << 16];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, file)) > 0) text.append(buf, got);
+    return text;
+}
+
+// ---------------------------------------------------------------- sequences
+
+void Midlayer::ValidCheck(char& c) {
+    switch (c) {
+        case 'A': case 'T': case 'G': case 'C':
+        case 'a': case 't': case 'g': case 'c':
+            return;
+        default:
+            c = 'N';
+    }
+}
+
+bool Midlayer::noNewLine(char* line) {
+    char* nl = std::strchr(line, '\n');
+    if (nl == nullptr) return false;
+    *nl = '\0';
+    return true;
+}
+
+void Midlayer::RevComp(const char* in, char* out) {
+    size_t len = std::strlen(in);
+    for (size_t j = 0; j < len; ++j) out[len - 1 - j] = Complement(in[j]);
+    out[len] = '\0';
+}
+
+std::string Midlayer::RevComp(const std::string& in) {
+    std::string out(in.size(), 'N');
+    for (size_t j = 0; j < in.size(); ++j) out[in.size() - 1 - j] = Complement(in[j]);
+    return out;
+}
+
+void Midlayer::LoadSeqs() {
+    const bool both = DoubleStrand;
+    ResetFile(SeqFile);
+    const std::string text = ReadAll(SeqFile);
+    std::fclose(SeqFile);
+    SeqFile = nullptr;
+
+    // A record starts at every '>' met outside a header line: its header is the
+    // rest of that line, its letters every non-blank character up to the next
+    // '>' or the end of the file, whatever the line breaks.
+    std::vector<SeqRecord> records;
+    const size_t n = text.size();
+    size_t i = text.find('>');
+    while (i != std::string::npos && i < n) {
+        ++i;
+        size_t eol = text.find('\n', i);
+        if (eol == std::string::npos) eol = n;
+        SeqRecord r;
+        size_t nameEnd = i;
+        while (nameEnd < eol && !std::isspace(static_cast<unsigned char>(text[nameEnd]))) ++nameEnd;
+        r.name = text.substr(i, nameEnd - i);
+        i = eol;
+        while (i < n && text[i] != '>') {
+            char c = text[i++];
+            if (std::isspace(static_cast<unsigned char>(c))) continue;
+            ValidCheck(c);
+            r.seq.push_back(c);
+        }
+        r.len = static_cast<int>(r.seq.size());
+        r.forward = true;
+        records.push_back(std::move(r));
+        if (i >= n) break;
+    }
+
+    NumSeq = static_cast<int>(records.size());
+    cout << "Number of input Sequences: " << NumSeq << endl;
+
+    BigK = 0;
+    for (SeqRecord& r : records) {
+        Encode(r);
+        BigK += r.len;
+    }
+    FwdSeqs = records;
+    Seqs = std::move(records);
+    CurSeq = 0;
+    if (both) {
+        Seqs.reserve(2 * static_cast<size_t>(NumSeq));
+        for (int s = 0; s < NumSeq; ++s) {
+            SeqRecord r;
+            r.seq = RevComp(Seqs[s].seq);
+            r.len = Seqs[s].len;
+            r.name = Seqs[s].name;
+            r.forward = false;
+            Encode(r);
+            Seqs.push_back(std::move(r));
+        }
+    }
+}
+
+void Midlayer::ExcludeShortSeqs() {
+    const int total = static_cast<int>(Seqs.size());
+    const bool hasReverse = total == 2 * NumSeq && NumSeq > 0 && !Seqs[NumSeq].forward;
+    std::vector<int> keep;
+    for (int s = 0; s < NumSeq; ++s) {
+        if (Seqs[s].len >= K) {
+            keep.push_back(s);
+        } else {
+            cout << "Warning: sequence \"" << Seqs[s].name << "\" has " << Seqs[s].len
+                 << " letters, fewer than the motif width " << K << "; it is left out of the search." << endl;
+        }
+    }
+    if (keep.empty()) {
+        cout << "Error: no sequence in " << SeqFileName << " has at least " << K
+             << " letters (the motif width). System aborted. " << endl;
+        std::exit(1);
+    }
+    if (static_cast<int>(keep.size()) == NumSeq) return;
+
+    std::vector<SeqRecord> fwd, all;
+    for (int s : keep) fwd.push_back(Seqs[s]);
+    all = fwd;
+    if (hasReverse)
+        for (int s : keep) all.push_back(Seqs[NumSeq + s]);
+    NumSeq = static_cast<int>(keep.size());
+    BigK = 0;
+    for (const SeqRecord& r : fwd) BigK += r.len;
+    FwdSeqs = std::move(fwd);
+    Seqs = std::move(all);
+}
+
+// ---------------------------------------------------------------- background
+
+namespace {
+
+// One whitespace-separated field with the line it starts on.
+struct Field {
+    std::string text;
+    int line;
+};
+
+bool ReadsAsInt(const std::string& s) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    std::strtol(s.c_str(), &end, 10);
+    return *end == '\0' && errno == 0;
+}
+
+bool ReadsAsNumber(const std::string& s, double& v) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return *end == '\0';
+}
+
+}  // namespace
+
+void Midlayer::LoadFreqInfo() {
+    ResetFile(FreqFile);
+    const std::string text = ReadAll(FreqFile);
+    std::fclose(FreqFile);
+    FreqFile = nullptr;
+
+    std::vector<Field> fields;
+    int line = 1;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (std::isspace(c)) {
+            if (c == '\n') ++line;
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        while (j < text.size() && !std::isspace(static_cast<unsigned char>(text[j]))) ++j;
+        fields.push_back({text.substr(i, j - i), line});
+        i = j;
+    }
+
+    double local[4] = {0.0, 0.0, 0.0, 0.0};
+    bool seen[4] = {false, false, false, false};
+    // A last record cut off by the end of the file is dropped.
+    for (size_t r = 0; r + 2 < fields.size(); r += 3) {
+        double value = 0.0;
+        if (!ReadsAsInt(fields[r].text) || !ReadsAsNumber(fields[r + 2].text, value)) {
+            cout << "Error: the frequency file " << FreqFileName << ", line " << fields[r].line
+                 << ": a record must read as index (an integer), word and value (a number). System aborted. "
+                 << endl;
+            std::exit(1);
+        }
+        const std::string& word = fields[r + 1].text;
+        if (word.size() == 1 && LookupCode(word[0]) >= 0 && std::isupper(static_cast<unsigned char>(word[0]))) {
+            // A single letter goes to its own base's slot, whatever the index says.
+            int b = LookupCode(word[0]);
+            local[b] = value;
+            BaseFreq[b] = value;
+            seen[b] = true;
+        }
+        BackFreq[word] = value;
+    }
+
+    const char* letters = "ACGT";
+    for (int b = 0; b < 4; ++b) {
+        if (!seen[b]) {
+            cout << "Error: the frequency file " << FreqFileName << " has no record for the base " << letters[b]
+                 << ". System aborted. " << endl;
+            std::exit(1);
+        }
+        if (!(local[b] > 0.0)) {
+            cout << "Error: the frequency file " << FreqFileName << " gives the base " << letters[b] << " the value "
+                 << local[b] << "; a base frequency must be above 0. System aborted. " << endl;
+            std::exit(1);
+        }
+    }
+    SetFreqInfo(local, 4);
+
+    int missing = 0;
+    for (int len = 2; len <= 4; ++len) {
+        for (int idx = 0; idx < (1 << (2 * len)); ++idx) {
+            std::string w(len, 'A');
+            for (int p = 0; p < len; ++p) w[p] = letters[(idx >> (2 * (len - 1 - p))) & 3];
+            if (BackFreq.find(w) == BackFreq.end()) ++missing;
+        }
+    }
+    if (missing > 0) {
+        cout << "Warning: the frequency file " << FreqFileName << " lacks " << missing
+             << " of the 336 words of two to four letters over A, C, G, T; they count as 0." << endl;
+    }
+    BuildDenseBackground();
+}
+
+void Midlayer::BuildDenseBackground() {
+    for (double& v : BackDense) v = 0.0;
+    for (const auto& entry : BackFreq) {
+        const std::string& w = entry.first;
+        if (w.empty() || w.size() > 4) continue;
+        int idx = 0;
+        bool ok = true;
+        for (char c : w) {
+            // The file's words are case-sensitive: only upper-case words are ever looked up.
+            if (c != 'A' && c != 'C' && c != 'G' && c != 'T') {
+                ok = false;
+                break;
+            }
+            idx = idx * 4 + kBaseCode[static_cast<unsigned char>(c)];
+        }
+        if (ok) BackDense[kDenseOffset[w.size()] + idx] = entry.second;
+    }
+}
+
+double Midlayer::BackWord(const char* w, int len) {
+    int idx = 0;
+    for (int p = 0; p < len; ++p) {
+        uint8_t b = kBaseCode[static_cast<unsigned char>(w[p])];
+        if (b == BASE_NONE) {
+            // Not a word over A, C, G, T: only the file itself can list it.
+            std::string key(w, len);
+            for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            auto it = BackFreq.find(key);
+            return it == BackFreq.end() ? 0.0 : it->second;
+        }
+        idx = idx * 4 + b;
+    }
+    return BackDense[kDenseOffset[len] + idx];
+}
+
+double Midlayer::BackgroundProb(const char* w, int k) {
+    double p = 1.0;
+    const int head = k < 4 ? k : 4;
+    for (int len = 1; len <= head; ++len) p = (len == 1) ? BackWord(w, 1) : p * BackWord(w, len);
+    for (int i = 4; i < k; ++i) p *= BackWord(w + i - 3, 4);
+    return p;
+}
+
+// ---------------------------------------------------------------- known sites
+
+void Midlayer::LoadPKInfo() {
+    ResetFile(PKFile);
+    std::string text = ReadAll(PKFile);
+    std::fclose(PKFile);
+    PKFile = nullptr;
+
+    // Text mode: a carriage return before a line end reads as the line end alone.
+    std::string clean;
+    clean.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        clean.push_back(text[i]);
+    }
+
+    // Lines are read in pieces of at most 39 characters, the line end included;
+    // a piece cut off by the end of the file does not count. A longer line thus
+    // reads as several lines, and a last line without a line end is ignored.
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < clean.size();) {
+        size_t j = i;
+        bool complete = false;
+        while (j < clean.size() && j - i < 39) {
+            if (clean[j++] == '\n') {
+                complete = true;
+                break;
+            }
+        }
+        if (!complete && j - i < 39) break;
+        std::string piece = clean.substr(i, j - i);
+        size_t nl = piece.find('\n');
+        if (nl != std::string::npos) piece.erase(nl);
+        lines.push_back(piece);
+        i = j;
+    }
+
+    const int n = static_cast<int>(lines.size());
+    if (n == 0) {
+        cout << "Error: the pre-knowledge file " << PKFileName
+             << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;
+        std::exit(1);
+    }
+    int used = static_cast<int>(n * PerPK);
+    if (used < 1) used = 1;
+    int noise = static_cast<int>(used * PKQ);
+
+    bool widthSet = K != 0;
+    size_t L = 0;
+    FilePK.clear();
+    for (const std::string& line : lines) {
+        if (L == 0) {
+            L = line.size();
+        } else if (L <= 2) {
+            cout << "The PK Information is lack of content.\n" << "Please provide a valid Pri-knowledege file.\n"
+                 << "System aborted. \n\n";
+            std::exit(1);
+        } else if (line.size() != L) {
+            cout << "Sequences in Pri-knowledege file have different lengths\n"
+                 << "Pri-knowledege must have the same length\n" << "Please check the sequences.\n"
+                 << "System aborted. \n\n";
+            std::exit(1);
+        }
+        if (!widthSet) {
+            K = static_cast<int>(L);
+            widthSet = true;
+        } else if (K != static_cast<int>(L)) {
+            cout << "Length of sequence in pri-knowledege needs to be the same as predefined K-mer length.\n"
+                 << "System aborted.\n\n";
+            std::exit(1);
+        }
+        PK site;
+        site.Seq = line;
+        FilePK.push_back(site);
+    }
+    NumFilePK = n;
+    if (K == 0) {
+        cout << "Error: the pre-knowledge file " << PKFileName
+             << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;
+        std::exit(1);
+    }
+
+    // The width is known now: sequences too short for one site take no part.
+    ExcludeShortSeqs();
+
+    UsedPK.clear();
+    if (used >= n) {
+        for (int i = 0; i < used; ++i) UsedPK.push_back(FilePK[i]);
+    } else {
+        std::vector<bool> taken(n, false);
+        for (int i = 0; i < used; ++i) {
+            int j = Random() % n;
+            while (taken[j]) j = Random() % n;
+            taken[j] = true;
+            UsedPK.push_back(FilePK[j]);
+        }
+    }
+    for (int i = 0; i < noise; ++i) {
+        int s = Random() % NumSeq;
+        int p = Random() % (FwdSeqs[s].len - K + 1);
+        PK site;
+        site.Seq = FwdSeqs[s].seq.substr(p, K);
+        for (char& c : site.Seq) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        UsedPK.push_back(site);
+    }
+    NumUsedPK = used + noise;
+
+    ComputePosFreq(false);
+}
+
+void Midlayer::ComputePosFreq(bool skipInvalid) {
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < MAX_K; ++j) PosFreq[b][j] = 0.0;
+    if (K <= 0 || K > MAX_K) return;
+    double W = 0.0;
+    for (int s = 0; s < NumSeq; ++s) {
+        const SeqRecord& r = Seqs[s];
+        for (int w = 0; w + K <= r.len; ++w) {
+            const uint8_t* c = r.code.data() + w;
+            bool valid = true;
+            for (int j = 0; j < K; ++j) {
+                if (c[j] == BASE_NONE) {
+                    valid = false;
+                    break;
+                }
+            }
+            if (!valid) {
+                if (skipInvalid) continue;
+                cout << "Fatal Error: The input sequence contains invalid letters. Please check the input.\n"
+                        " System Aborted\n\n";
+                std::exit(1);
+            }
+            for (int j = 0; j < K; ++j) PosFreq[c[j]][j] += 1.0;
+            W += 1.0;
+        }
+    }
+    if (W == 0.0) return;
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < K; ++j) PosFreq[b][j] /= W;
+}
+
+void Midlayer::ProducePKFitness() {
+    if (PKFit.IC != 0.0 || PKFit.Mismatch != 0.0 || PKFit.LC != 0.0 || PKFit.Cons[0] != '\0') {
+        cout << "The fitness values of prior-knowledege have been defined before, do you want to recalculate it? [y/n]";
+        char answer = 0;
+        if (std::cin >> answer && answer == 'y') {
+            CalculatePKFitness();
+        } else {
+            cout << "Skip the PK fitness calculation\n";
+        }
+        return;
+    }
+    cout << "Start to calculate the fitness of pri-knowledege\n";
+    CalculatePKFitness();
+}
+
+void Midlayer::CalculatePKFitness() {
+    const int k = K;
+    const int N = NumUsedPK;
+    const double n = N;
+    double count[B][MAX_K] = {};
+    for (int i = 0; i < N; ++i) {
+        const std::string& site = UsedPK[i].Seq;
+        for (int j = 0; j < k; ++j) {
+            int b = j < static_cast<int>(site.size()) ? LookupCode(site[j]) : -1;
+            if (b < 0) {
+                cout << "Fatal Error: The PK sequence contains invalid letters. Please check the input.\n"
+                        " System Aborted\n\n";
+                std::exit(1);
+            }
+            count[b][j] += 1.0;
+        }
+    }
+
+    const double root = std::sqrt(n);
+    double ic = 0.0;
+    for (int b = 0; b < B; ++b) {
+        for (int j = 0; j < k; ++j) {
+            PKFit.Freq[b][j] = (count[b][j] + root * BaseFreq[b]) / (root + n);
+            PKFit.MismatchMatrix[b][j] = count[b][j] / n;
+            ic += PKFit.Freq[b][j] * log2(PKFit.Freq[b][j] / BaseFreq[b]);
+        }
+    }
+    PKFit.IC = ic;
+    for (int j = 0; j < k; ++j) {
+        PKFit.CumFreq[j][0] = 0.0;
+        for (int c = 1; c <= 4; ++c) PKFit.CumFreq[j][c] = PKFit.CumFreq[j][c - 1] + PKFit.Freq[c - 1][j];
+    }
+    cout << "Fitness for Pre-Knowledege: " << "\nInformation Content: " << PKFit.IC << " ";
+
+    PKFit.Mismatch = 0.0;
+    double best = -MAX_NUM;
+    double sumP = 0.0;
+    double sumM = 0.0;
+    char word[MAX_K + 1];
+    for (int i = 0; i < N; ++i) {
+        PK& site = UsedPK[i];
+        double m = CalculateMismatch(site.Seq.c_str(), static_cast<int>(site.Seq.size()), PKFit);
+        site.Score = m;
+        sumM += m;
+        for (int j = 0; j < k; ++j) word[j] = static_cast<char>(std::toupper(static_cast<unsigned char>(site.Seq[j])));
+        word[k] = '\0';
+        double P = BackgroundProb(word, k);
+        sumP += P;
+        site.BGScore = log2(P) / m;
+        PKFit.Mismatch += m / n;
+        if (site.BGScore > best) best = site.BGScore;
+    }
+    const double mean = sumM / n;
+    double var = 0.0;
+    for (int i = 0; i < N; ++i) var += (UsedPK[i].Score - mean) * (UsedPK[i].Score - mean);
+    PKFit.STD = std::sqrt(var / n);
+    PKFit.NumPK = N;
+    PKFit.PKMax = best;
+    PKFit.PKScore = log2(sumP) - log2(PKFit.Mismatch) - log2(n);
+    cout << "\nAverage Mismatch: " << PKFit.Mismatch << endl;
+    cout << "PK MAXI\t" << PKFit.PKMax << endl;
+
+    PKFit.LC = LowerComplexity(k, PKFit);
+    cout << "\nLower Complexity: " << PKFit.LC << endl;
+    Consensus(k, PKFit);
+    cout << "\nConsensus: " << PKFit.Cons << endl;
+}
+
+double Midlayer::CalculateMismatch(const char* word, int len, PKFitness& fit) {
+    double num = 0.0;
+    double den = 0.0;
+    for (int p = 0; p < len; ++p) {
+        int c = LookupCode(word[p]);
+        if (c < 0) {
+            cout << word << "\t" << "Error: The sequence contains invalid letters. Please check the input sequences.\n";
+            std::exit(1);
+        }
+        for (int b = 0; b < B; ++b) {
+            double delta = b == c ? 1.0 : 0.0;
+            num += std::fabs(fit.MismatchMatrix[b][p] - delta) / 2;
+            den += std::fabs(PosFreq[b][p] - delta) / 2;
+        }
+    }
+    return num / den;
+}
+
+double Midlayer::LowerComplexity(int k, PKFitness& fit) {
+    double result = 1.0;
+    for (int b = 0; b < B; ++b) {
+        double s = 0.0;
+        for (int j = 0; j < k; ++j) s += fit.MismatchMatrix[b][j];
+        if (s != 0.0) result *= std::pow(k / s, s);
+    }
+    return result * std::pow(0.25, k);
+}
+
+void Midlayer::Consensus(int k, PKFitness& fit) {
+    const char* letters = "ACGT";
+    for (int j = 0; j < k; ++j) {
+        double best = 0.0;
+        int pick = 0;
+        for (int b = 0; b < B; ++b) {
+            if (fit.MismatchMatrix[b][j] > best) {
+                best = fit.MismatchMatrix[b][j];
+                pick = b;
+            }
+        }
+        fit.Cons[j] = letters[pick];
+    }
+    fit.Cons[k] = '\0';
+}
+
+// ---------------------------------------------------------------- filter
+
+void Midlayer::Filtering() {
+    Candidates.clear();
+    KmerScores.clear();
+    const int S = GetNumStrands();
+    const int k = K;
+    double lo = MAX_NUM;
+    double hi = -MAX_NUM;
+    char word[MAX_K + 1];
+    for (int g = 0; g < S; ++g) {
+        const SeqRecord& r = Seqs[g];
+        for (int q = 0; q + k <= r.len; ++q) {
+            for (int j = 0; j < k; ++j) word[j] = static_cast<char>(std::toupper(static_cast<unsigned char>(r.seq[q + j])));
+            word[k] = '\0';
+            double P = BackgroundProb(word, k);
+            double mm = CalculateMismatch(word, k, PKFit);
+            double score = log2(P) / mm;
+            KmerScores.push_back({q, g, score, 0.0});
+            if (lo > score) lo = score;
+            if (score > hi) hi = score;
+        }
+    }
+
+    // Equal scores everywhere leave nothing to normalise by: every position stays admissible.
+    const bool active = hi > Omega * PKFit.PKMax && Filter && PKPre && hi != lo;
+    Candidates.resize(S);
+    if (!active) {
+        for (int g = 0; g < S; ++g)
+            for (int q = 0; q + k <= Seqs[g].len; ++q) Candidates[g].push_back(q);
+        return;
+    }
+
+    PKFit.Threshold = (PKFit.PKMax - lo) / (hi - lo);
+    size_t at = 0;
+    long seen = 0;
+    long admitted = 0;
+    for (int g = 0; g < S; ++g) {
+        std::vector<int>& list = Candidates[g];
+        double bestScore = MAX_NUM;
+        int bestPos = 0;  // the first window, should every score be undefined
+        bool any = false;
+        for (int l = 0; l + k <= Seqs[g].len; ++l) {
+            ++seen;
+            kmer& e = KmerScores[at];
+            if (e.Strand != g || e.Pos != l) {
+                cout << "Fatal error in Novel Filtering.\n";
+                std::exit(1);
+            }
+            e.Score = (e.Score - lo) / (hi - lo);
+            if (Omega * PKFit.Threshold >= e.Score) {
+                list.push_back(l);
+                ++admitted;
+                any = true;
+            }
+            if (bestScore > e.Score) {
+                bestScore = e.Score;
+                bestPos = l;
+            }
+            ++at;
+        }
+        if (!any) {
+            list.push_back(bestPos);
+            ++admitted;
+        }
+    }
+    cout << "Overall Kmers: " << seen << ". " << "No. of Filtered Out Kmers: " << seen - admitted << endl;
+}

@@ -1,0 +1,176 @@
+// The sequence data layer: every input of a run (strands, background model,
+// known sites and their scores) and the admissible site positions.
+#ifndef QIRO_MIDLAYER_H
+#define QIRO_MIDLAYER_H
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Constants.h"
+#include "Individual.h"
+
+// 2-bit base codes: A/a 0, C/c 1, G/g 2, T/t 3; every other byte is BASE_NONE.
+const uint8_t BASE_NONE = 4;
+extern const uint8_t kBaseCode[256];
+
+// One strand: a sequence as read, or the reverse complement of one.
+struct SeqRecord {
+    std::string seq;            // A, C, G, T in either case as read; N for anything else
+    std::string name;           // first word of the header line
+    int len = 0;
+    bool forward = true;
+    std::vector<uint8_t> code;  // seq encoded once with kBaseCode
+};
+
+// One known binding site.
+struct PK {
+    std::string Seq;
+    double Score = 0.0;
+    double BGScore = 0.0;
+};
+
+// Scores and profile of the set of known sites in use.
+struct PKFitness {
+    double IC = 0.0;
+    double Mismatch = 0.0;
+    double LC = 0.0;
+    char Cons[MAX_K + 1] = {0};
+    double Freq[B][MAX_K] = {};
+    double MismatchMatrix[B][MAX_K] = {};
+    double CumFreq[MAX_K][5] = {};
+    int32_t NumPK = 0;
+    double Threshold = 0.0;
+    double PKScore = 0.0;
+    double PKMax = 0.0;
+    double STD = 0.0;
+};
+
+class Midlayer {
+public:
+    // Strand store: forward sequences 0..NumSeq-1, then (both strands) their
+    // reverse complements, record NumSeq + i mirroring record i.
+    std::vector<SeqRecord> Seqs;
+    std::vector<SeqRecord> FwdSeqs;
+    std::vector<PK> UsedPK;
+    std::vector<PK> FilePK;
+    PKFitness PKFit;
+    std::vector<std::vector<int>> Candidates;  // per strand, ascending admissible starts
+    std::vector<kmer> KmerScores;
+    double PosFreq[B][MAX_K] = {};
+    double BaseFreq[B] = {};
+    std::map<std::string, double> BackFreq;
+    std::string SeqFileName;
+    std::string PKFileName;
+    std::string FreqFileName;
+    FILE* SeqFile = nullptr;
+    FILE* PKFile = nullptr;
+    FILE* FreqFile = nullptr;
+    int K = 0;
+    int BigK = 0;
+    int NumSeq = 0;
+    int NumFilePK = 0;
+    int NumUsedPK = 0;
+    bool DoubleStrand = true;
+    bool Filter = true;
+    bool PKPre = false;
+    int CurPos = 0;
+    int CurSeq = 0;
+    char CurChar = 'x';
+    double FreqInfo[5] = {0.0, 0.0, 0.0, 0.0, 0.0};
+    double PKPer = DFLT_PKPER;
+    double PerPK = DFLT_PERPK;
+    double LowerComp = DFLT_COMP;
+    double Omega = 1.0;
+    double Delta = DFLT_DELTA;
+    double PKQ = DFLT_PKQ;
+
+    // Background words of one to four letters as a flat table, indexed by the
+    // words' 2-bit codes (offsets 0, 4, 20, 84 by length); words the file did
+    // not list read 0, as they do through BackFreq.
+    double BackDense[340] = {};
+
+    Midlayer();
+    explicit Midlayer(int k);
+    ~Midlayer();
+    Midlayer(const Midlayer&) = delete;
+    Midlayer& operator=(const Midlayer&) = delete;
+
+    const PK* getPK() const { return UsedPK.data(); }
+    int getNumUsedPK() const { return NumUsedPK; }
+    PKFitness getPKFit() const { return PKFit; }
+    void SetK(int k) { K = k; }
+    int GetK() const { return K; }
+    int GetBigK() const { return BigK; }
+    int GetNumSeq() const { return NumSeq; }
+    int GetNumStrands() const { return DoubleStrand ? 2 * NumSeq : NumSeq; }
+    double* GetFreqInfo() { return FreqInfo; }
+    void SetFreqInfo(const double* values, int n);
+    void SetDoubleStrand(bool b) { DoubleStrand = b; }
+    bool GetDoubleStrand() const { return DoubleStrand; }
+    void SetFilter(bool b) { Filter = b; }
+    bool GetFilter() const { return Filter; }
+    void setPKPre(bool b) { PKPre = b; }
+    bool getPKPre() const { return PKPre; }
+    void setPKPer(double v) { PKPer = v; }
+    double getPKPer() const { return PKPer; }
+    void setPerPK(double v) { PerPK = v; }
+    double getPerPK() const { return PerPK; }
+    void SetLowerComp(const double& v) { LowerComp = v; }
+    double GetLowerComp() const { return LowerComp; }
+    void SetOmega(double v) { Omega = v; }
+    void SetDelta(double v) { Delta = v; }
+    double GetDelta() const { return Delta; }
+    void setPKQ(double v) { PKQ = v; }
+    static double log2(double x);
+
+    // Files. The open operations end the run when a file cannot be read.
+    void OpenSeqFile(const std::string& name);
+    void OpenPKFile(const std::string& name);
+    void OpenFreqFile(const std::string& name);
+    void CloseFiles();
+    void ResetFile(FILE* file);
+
+    // Sequences.
+    void LoadSeqs();
+    static void ValidCheck(char& c);
+    static bool noNewLine(char* line);
+    static void RevComp(const char* in, char* out);
+    static std::string RevComp(const std::string& in);
+    static int LookupCode(char c) { uint8_t b = kBaseCode[static_cast<unsigned char>(c)]; return b == BASE_NONE ? -1 : b; }
+    // Leaves out sequences shorter than K (with their reverse complements),
+    // warning for each; ends the run when none is left.
+    void ExcludeShortSeqs();
+
+    // Background model.
+    void LoadFreqInfo();
+    void BuildDenseBackground();
+    // Value of one background word (letters as stored; case does not matter).
+    double BackWord(const char* w, int len);
+    // Third-order Markov probability of the k letters at w: B(w0) B(w0w1)
+    // B(w0w1w2) B(w0..w3) and then every further four-letter window.
+    double BackgroundProb(const char* w, int k);
+
+    // Known sites.
+    void LoadPKInfo();
+    // Base shares at each window offset over the forward sequences. With
+    // skipInvalid, windows holding a letter other than A, C, G, T are not
+    // counted; otherwise such a letter ends the run.
+    void ComputePosFreq(bool skipInvalid);
+    void ProducePKFitness();
+    void CalculatePKFitness();
+    double CalculateMismatch(const char* word, int len, PKFitness& fit);
+    double LowerComplexity(int k, PKFitness& fit);
+    void Consensus(int k, PKFitness& fit);
+
+    // Admissible site positions.
+    void Filtering();
+
+private:
+    static std::string ReadAll(FILE* file);
+    void OpenFile(const std::string& name, FILE*& handle, std::string& field, const char* what);
+};
+
+#endif

@@ -1,0 +1,377 @@
+#include "main.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+
+using std::cout;
+using std::endl;
+
+int arg_C = 0;
+std::vector<std::string> arg_V;
+
+namespace {
+
+const char kBanner[] =
+    "\nQIRO -- Motif discovery by a genetic algorithm with prior knowledge\n\n"
+    "\t\t\t by the QIRO developers, 2026\n\n";
+
+// The most words main admits, the program name included.
+const int kMaxWords = 38;
+
+bool Usable(const std::string& word) { return !word.empty() && word[0] != '-'; }
+
+// Numeric options that share one pattern: read, check, repair with a message.
+struct IntOption {
+    const char* word;
+    int RunSettings::*target;
+    int dflt;
+    const char* prefix;
+};
+
+struct RealOption {
+    const char* word;
+    float RunSettings::*target;
+    double dflt;
+    const char* prefix;
+    double low;   // accepted from here ...
+    double high;  // ... to here, both ends included, unless open below
+    bool openBelow;
+};
+
+// -ns, -g and -p refuse only 0.
+const IntOption kIntOptions[] = {
+    {"-ns", &RunSettings::numSites, DFLT_NOSITE, "-ns="},
+    {"-g", &RunSettings::generations, DFLT_GEN, "-g="},
+    {"-p", &RunSettings::population, DFLT_POP, "-p="},
+};
+
+const RealOption kRealOptions[] = {
+    {"-delta", &RunSettings::delta, DFLT_DELTA, "-delta=", 0.0, 10.0, true},
+    {"-r", &RunSettings::replacement, DFLT_SUB, "-r=", 0.0, 1.0, false},
+    {"-w", &RunSettings::winner, DFLT_WIN, "-w=", 0.0, 1.0, false},
+    {"-pkper", &RunSettings::pkPer, DFLT_PKPER, "-pkper=", 0.0, 1.0, false},
+    {"-pkq", &RunSettings::pkq, DFLT_PKQ, "-pkq=", 0.0, 1.0, false},
+    {"-perpk", &RunSettings::perPK, DFLT_PERPK, "-per_pk=", 0.0, 1.0, false},
+    {"-lc", &RunSettings::lowerComp, DFLT_COMP, "-lc=", 0.0, 10.0, false},
+};
+
+void Unhealthy(const char* prefix, double value, double dflt) {
+    cout << prefix << value << " is unhealthy! Reset to the default value: " << dflt << " ." << endl;
+}
+
+bool ParseSeed(const std::string& word, uint32_t& seed) {
+    if (word.empty() || word.size() > 10) return false;
+    for (char c : word)
+        if (c < '0' || c > '9') return false;
+    unsigned long long v = std::strtoull(word.c_str(), nullptr, 10);
+    if (v > 0xFFFFFFFFull) return false;
+    seed = static_cast<uint32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+void HelloMsg() { cout << kBanner; }
+
+void HelpMsg() {
+    cout << " USAGE:\n\n";
+    cout << "\tQIRO -i <seq_file> -freq <freq_file> [optional arguments]\n\n";
+    cout << "Arguements:\n";
+    cout << "\t-i <seq_file>                The file contains DNA sequences (must be in Fasta format)\n";
+    cout << "\t-freq <freq_file>            The file contains 3rd order Markov background frequency information \n\n";
+    cout << "Optional:\n";
+    cout << "\t[-pk <pk_file>]              The file contains pre-knowledge (true binding sites) one site per line\n";
+    cout << "\t                             An example of the pk_file:\n";
+    cout << "\t                             \tTATAAA\n";
+    cout << "\t                             \tTATCAA\n";
+    cout << "\t                             \tTATTAA\n";
+    cout << "\t                             \tTTTAAA\n\n";
+    cout << "\t[-o <output_file>]           The output file (Default:" << DFLT_OUT << ")\n";
+    cout << "\t[-h]                         Display the help message\n";
+    cout << "\t[-k <kmer>]                  The expected motif width (Default=" << DFLT_K << ")\n";
+    cout << "\t[-ns <numperseq>]            The maximum number of binding sites in one motif model per sequence (Default="
+         << DFLT_NOSITE << ")\n";
+    cout << "\t[-d T/F]                     The flag of performing the motif discovery on both forward and reverse strands (Default="
+         << (DOUBLE_STR ? 'T' : 'F') << ")\n";
+    cout << "\t[-g <generation>]            The maximum number of generations in genetic algorithm search (Default="
+         << DFLT_GEN << ")\n";
+    cout << "\t[-p <population>]            The population size in genetic algorithm search (Default=" << DFLT_POP
+         << ")\n";
+    cout << "\t[-r <replacement_rate>]      The replacement rate in genetic algorithm search. Valid values are [0, 1). (Default="
+         << DFLT_SUB << ")\n";
+    cout << "\t[-w <winner_rate>]           The winner-table-all rate in genetic algorithm search. Valid values are [0, 1). (Default="
+         << DFLT_WIN << ")\n";
+    cout << "\t[-lc <complexity_value>]     The lower complexity rate of a motif. Valid values are [0, 10]. (Default="
+         << DFLT_COMP << ")\n";
+    cout << "\t[-f T/F]                     The filtering flag (Default=" << (FILTERING ? 'T' : 'F')
+         << ") if the flag is set as 'true', the user must provide the pre-knowledge file\n";
+    cout << "\t[-pkper <pk_percent>]        The percentage of Pre-knowledge to be used in the Initialization. Valid values are (0,1). (Default="
+         << DFLT_PKPER << ")\n";
+    cout << "\t[-perpk <pk_amount>]         The percentage of Pre-knowledge to be used from the pre-knowledge file. Valid values are (0,1]. (Default="
+         << DFLT_PERPK << ")\n";
+    cout << "\t[-delta <delta>]             The IC difference value for merging two chromsomes. Valid values are (0,1). (Default="
+         << DFLT_DELTA << ")\n";
+    cout << "\t[-post T/F]                  The post-processing flag (Default=" << (POST_PRO ? 'T' : 'F') << ")\n";
+    cout << "\t[-pkq <pk_quality>]          The percentage of noise data from input sequence as PK (Default=" << DFLT_PKQ
+         << ")\n";
+    cout << "\t[-seed <number>]             The seed of the random numbers; the same seed repeats a run (Default: the clock)\n";
+    cout << "\n\n\n";
+}
+
+void ParseOptions(RunSettings& s) {
+    for (int i = 1; i < arg_C; ++i) {
+        const std::string& word = arg_V[i];
+        const std::string& value = arg_V[i + 1];
+        if (word == "-h") {
+            HelpMsg();
+            s.inputFlag = false;
+        } else if (word == "-i") {
+            s.inputFlag = true;
+            if (!Usable(value)) {
+                cout << " \n\t Error: Please provide the input file (Fasta format). System aborted. \n";
+                std::exit(1);
+            }
+            s.inputFile = value;
+        } else if (word == "-pk") {
+            if (Usable(value)) {
+                s.pkFile = value;
+                s.pkFlag = true;
+            }
+        } else if (word == "-freq") {
+            if (Usable(value)) {
+                s.freqFile = value;
+                s.freqFlag = true;
+            }
+        } else if (word == "-o") {
+            if (Usable(value)) s.resultFile = value;
+        } else if (word == "-k") {
+            std::sscanf(value.c_str(), "%d", &s.k);
+            if (s.k > MAX_K) {
+                cout << "-k=" << s.k << " is too long! Reset to default length: " << DFLT_K << " ." << endl;
+                s.k = DFLT_K;
+            }
+            if (s.k < MIN_K) {
+                cout << "-k=" << s.k << " is too short! Reset to default length: " << DFLT_K << " ." << endl;
+                s.k = DFLT_K;
+            }
+        } else if (word == "-d" || word == "-f" || word == "-post") {
+            bool& flag = word == "-d" ? s.doubleStrand : (word == "-f" ? s.filter : s.post);
+            if (Usable(value)) flag = value != "F";
+            if (word == "-post") cout << "Post-processing " << s.post << endl;
+        } else if (word == "-seed") {
+            s.seedGiven = ParseSeed(value, s.seed);
+            if (!s.seedGiven)
+                cout << "-seed=" << value << " is not a non-negative integer! The clock seeds the random numbers instead ."
+                     << endl;
+        } else {
+            for (const IntOption& o : kIntOptions) {
+                if (word != o.word) continue;
+                int& v = s.*o.target;
+                std::sscanf(value.c_str(), "%d", &v);
+                if (v == 0) {
+                    Unhealthy(o.prefix, v, o.dflt);
+                    v = o.dflt;
+                }
+            }
+            for (const RealOption& o : kRealOptions) {
+                if (word != o.word) continue;
+                float& v = s.*o.target;
+                std::sscanf(value.c_str(), "%f", &v);
+                bool bad = v > o.high || v < o.low || (o.openBelow && (v <= o.low || v >= o.high));
+                if (bad) {
+                    cout << o.prefix << v << " is unhealthy! Reset to the default value: " << o.dflt << " ." << endl;
+                    v = static_cast<float>(o.dflt);
+                }
+            }
+        }
+    }
+}
+
+void PrintSettings(const RunSettings& s) {
+    cout << "The input file: " << s.inputFile << endl;
+    if (!s.freqFlag) {
+        cout << "Error: No Frequency file Provided! System aborted.\n";
+        std::exit(1);
+    }
+    cout << "The background frequency file: " << s.freqFile << endl;
+    if (s.pkFlag) cout << "The pre knowldege file: " << s.pkFile << endl;
+    cout << "######################################################\n";
+    cout << "The result file: " << s.resultFile << endl;
+    cout << "The expected width of binding site: " << s.k << endl;
+    cout << "NO. of Site: " << s.numSites << endl;
+    cout << "Double strand: " << s.doubleStrand << endl;
+    cout << "Precentage of Lower Complexity: " << s.lowerComp << endl;
+    cout << "Percentage of PK used in Initialization: " << s.pkPer << endl;
+    cout << "Noise PK rate: " << s.pkq << endl;
+    cout << "Percentage of PK chosen to use in QIRO: " << s.perPK << endl;
+    cout << "No. of Generation: " << s.generations << endl;
+    cout << "Population size: " << s.population << endl;
+    cout << "Replacement rate: " << s.replacement << endl;
+    cout << "Winner rate: " << s.winner << endl;
+    cout << "The value of delta: " << s.delta << endl;
+    cout << "######################################################\n\n";
+}
+
+void MotifDiscovery() {
+    // 1. Defaults.
+    RunSettings s;
+    // 2. The data layer, the engine and the empty population live for the whole run.
+    Midlayer* data = new Midlayer();
+    GAFrame* engine = new GAFrame();
+    std::vector<Individual>* population = new std::vector<Individual>();
+
+    // 3-4. Options; without an input file there is nothing to do.
+    ParseOptions(s);
+    if (!s.inputFlag) {
+        cout << "Please provide input file\n";
+        HelpMsg();
+        delete data;
+        delete engine;
+        delete population;
+        return;
+    }
+    // 5. Settings echo (ends the run when no frequency file was named).
+    PrintSettings(s);
+
+    // 6. Clock and the one random source.
+    time_t start = time(nullptr);
+    uint32_t seed = s.seedGiven ? s.seed : static_cast<uint32_t>(start);
+    SeedRandom(seed);
+    cout << "Random seed: " << seed << endl;
+
+    // 7-8. Settings and inputs of the data layer.
+    double lowerComp = s.lowerComp;
+    data->SetDoubleStrand(s.doubleStrand);
+    data->SetLowerComp(lowerComp);
+    data->SetDelta(s.delta);
+    data->setPKPer(s.pkPer);
+    data->OpenSeqFile(s.inputFile);
+    data->LoadSeqs();
+    data->OpenFreqFile(s.freqFile);
+    data->LoadFreqInfo();
+
+    // 9. Known sites fix the width; without them the width comes from -k.
+    bool pkUsed = false;
+    if (s.pkFlag && s.perPK != 0) {
+        data->OpenPKFile(s.pkFile);
+        data->setPerPK(s.perPK);
+        data->setPKQ(s.pkq);
+        data->LoadPKInfo();
+        data->ProducePKFitness();
+        data->setPKPre(true);
+        data->setPKPer(s.pkPer);
+        data->SetFilter(s.filter);
+        pkUsed = true;
+    } else {
+        cout << "No Pre-knowledge information. Filtering operation is skipped.\n";
+        s.filter = false;
+        data->SetFilter(false);
+        data->setPKPre(false);
+        data->SetK(s.k);
+        data->ExcludeShortSeqs();
+        data->ComputePosFreq(true);
+    }
+
+    // 10. Admissible site positions.
+    cout << "\n\nStart the Filtering...\n";
+    data->Filtering();
+    cout << "\nFinish filtering...\n";
+
+    // 11. Search parameters.
+    int k = data->GetK();
+    double pkPer = data->getPKPer();
+    double replacement = s.replacement;
+    double winner = s.winner;
+    engine->setParameters(s.population, s.generations, replacement, winner, pkPer, k);
+    (void)pkUsed;
+
+    delete data;
+    delete engine;
+    delete population;
+}
+
+void RevComp(const char* in, char* out) { Midlayer::RevComp(in, out); }
+
+void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName) {
+    std::ofstream out(fileName);
+    if (!out) {
+        std::printf("ERROR: Cannot open file named %s\n", fileName.c_str());
+        fileName = DFLT_OUT;
+        out.clear();
+        out.open(fileName);
+        std::printf("Using Default output file \"qiro.out\" instead\n");
+        if (!out) return;
+    }
+    const int K = data->GetK();
+    out << kBanner;
+    out << "\nThe Final Results:\n\n";
+    const size_t n = std::min<size_t>(population->size(), 5);
+    std::string letters;
+    for (size_t r = 0; r < n; ++r) {
+        const Individual& model = (*population)[r];
+        out << "Motif Rank #" << r + 1 << endl;
+        out << model << endl;
+        out << "\nPosition Frequency Matrix \n\n";
+        out << " \t";
+        for (int j = 1; j <= K; ++j) out << j << "  ";
+        out << "\n\n";
+        const bool listForm = !model.Sites.empty();
+        const size_t sites = listForm ? model.Sites.size() : model.Genes.size();
+        const char* labels[4] = {"A\t", "C\t", "G\t", "T\t"};
+        for (int b = 0; b < B; ++b) {
+            out << labels[b];
+            for (int j = 0; j < K; ++j) {
+                out << static_cast<double>(sites) * model.MismatchMatrix[b][j];
+                out << (j + 1 < K ? "  " : "\n\n");
+            }
+        }
+        for (size_t i = 0; i < sites; ++i) {
+            int strand = listForm ? model.Sites[i].Strand : static_cast<int>(i);
+            int p = listForm ? model.Sites[i].Pos : model.Genes[i];
+            double score = listForm ? model.Sites[i].Score : model.GeneMismatch[i];
+            const SeqRecord& rec = data->Seqs[strand];
+            letters = rec.seq.substr(p, K);
+            int begin;
+            if (rec.forward) {
+                begin = p + 1;
+            } else {
+                // A site on a reverse strand is reported on the forward sequence.
+                begin = rec.len - p - K + 1;
+                letters = Midlayer::RevComp(letters);
+            }
+            int end = begin + K - 1;
+            out << ">" << rec.name << "\t" << letters << "\t" << (rec.forward ? 1 : 0) << "\t" << begin << "\t" << end
+                << "\t" << score << endl;
+        }
+        out << "###############################################################################\n\n";
+    }
+}
+
+int QiroMain(int argc, char** argv) {
+    HelloMsg();
+    if (argc < 2) {
+        HelpMsg();
+        return 0;
+    }
+    arg_C = argc;
+    if (argc > kMaxWords) {
+        cout << "Unexpected number of arguments. Please read the instruction carefully\n\n";
+        HelpMsg();
+        return 0;
+    }
+    arg_V.assign(static_cast<size_t>(argc) + 1, std::string());
+    cout << "Arguments information: ";
+    for (int i = 0; i < arg_C; ++i) {
+        arg_V[i] = argv[i];
+        cout << arg_V[i] << " ";
+    }
+    cout << endl;
+    MotifDiscovery();
+    return 0;
+}

@@ -1,0 +1,57 @@
+// Run control and reporting: entry point, options, settings echo, run driver
+// and the result report.
+#ifndef QIRO_MAIN_H
+#define QIRO_MAIN_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "GAFrame.h"
+#include "Individual.h"
+#include "Midlayer.h"
+
+// The command line: word i in row i (row 0 the program name), and one empty row
+// after the last word, read as the value of an option given last.
+extern int arg_C;
+extern std::vector<std::string> arg_V;
+
+// Settings of one run, as the command line leaves them.
+struct RunSettings {
+    std::string inputFile;
+    std::string pkFile;
+    std::string freqFile;
+    std::string resultFile = DFLT_OUT;
+    bool inputFlag = false;
+    bool pkFlag = false;
+    bool freqFlag = false;
+    int k = DFLT_K;
+    int numSites = DFLT_NOSITE;
+    int generations = DFLT_GEN;
+    int population = DFLT_POP;
+    float replacement = static_cast<float>(DFLT_SUB);
+    float winner = static_cast<float>(DFLT_WIN);
+    float pkPer = static_cast<float>(DFLT_PKPER);
+    float perPK = static_cast<float>(DFLT_PERPK);
+    float lowerComp = static_cast<float>(DFLT_COMP);
+    float delta = static_cast<float>(DFLT_DELTA);
+    float pkq = static_cast<float>(DFLT_PKQ);
+    bool doubleStrand = DOUBLE_STR;
+    bool filter = FILTERING;
+    bool post = POST_PRO;
+    bool seedGiven = false;
+    uint32_t seed = 0;
+};
+
+void HelloMsg();
+void HelpMsg();
+// Reads rows 1 .. arg_C-1 of arg_V into the settings, repairing bad values.
+void ParseOptions(RunSettings& s);
+void PrintSettings(const RunSettings& s);
+void MotifDiscovery();
+void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName);
+void RevComp(const char* in, char* out);
+// The whole program: banner, command-line checks, run.
+int QiroMain(int argc, char** argv);
+
+#endif

@@ -1,0 +1,3 @@
+#include "main.h"
+
+int main(int argc, char** argv) { return QiroMain(argc, argv); }
