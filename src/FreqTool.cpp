@@ -1,5 +1,6 @@
 #include "FreqTool.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -67,6 +68,7 @@ void WordCounts::AddSequence(const std::string& letters, bool bothStrands) {
 
 void WordCounts::AddFasta(const std::string& text, bool bothStrands) {
     std::string letters;
+    bool inRecord = false;  // text before the first header belongs to no record
     size_t i = 0;
     while (i < text.size()) {
         size_t eol = text.find('\n', i);
@@ -74,7 +76,8 @@ void WordCounts::AddFasta(const std::string& text, bool bothStrands) {
         if (text[i] == '>') {
             AddSequence(letters, bothStrands);
             letters.clear();
-        } else {
+            inRecord = true;
+        } else if (inRecord) {
             for (size_t j = i; j < eol; ++j) {
                 char c = text[j];
                 if (c == ' ' || c == '\t' || c == '\r') continue;
@@ -131,7 +134,7 @@ int FreqToolMain(int argc, char** argv) {
             } else {
                 char* end = nullptr;
                 pc = std::strtod(v.c_str(), &end);
-                if (*end != '\0' || !(pc > 0)) {
+                if (end == v.c_str() || *end != '\0' || !(pc > 0) || !std::isfinite(pc)) {
                     std::cerr << "qiro-freq: the pseudocount must be a number above 0, not \"" << v << "\"\n";
                     return 1;
                 }
@@ -155,7 +158,11 @@ int FreqToolMain(int argc, char** argv) {
     for (const std::string& name : inputs) {
         std::ifstream in(name, std::ios::binary);
         std::stringstream text;
-        if (!in || !(text << in.rdbuf())) {
+        // An empty file is read (it adds no words); peek() sets badbit when the
+        // name opens but cannot be read, as a folder does.
+        bool readable = in.good();
+        if (readable && in.peek() != std::ifstream::traits_type::eof()) readable = static_cast<bool>(text << in.rdbuf());
+        if (!readable || in.bad()) {
             std::cerr << "qiro-freq: cannot read " << name << "\n";
             return 1;
         }

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <map>
+#include <string>
+#include <unordered_set>
 
 using std::cout;
 using std::endl;
@@ -48,3 +53,567 @@ double GAFrame::rand_gen() {
 }
 
 int GAFrame::rand_gen(int n) { return Random() % n + 1; }
+
+// ---------------------------------------------------------------- initialization
+
+void GAFrame::Initialization(const bool& usePK, Midlayer* data, std::vector<Individual>* population) {
+    const int S = data->GetNumStrands();
+    const double lowerComp = data->GetLowerComp();
+    const double* freq = data->GetFreqInfo();
+    const PKFitness scores = data->getPKFit();
+    const PK* sites = data->getPK();
+    population->clear();
+    population->reserve(Population);
+
+    const bool seeded = PKRate != 0 && usePK;
+    if (!seeded) cout << "Initialization without PK\n";
+
+    std::vector<int> positions;
+    positions.reserve(S);
+    int rejections = 0;
+    for (int id = 0; id < Population;) {
+        positions.clear();
+        if (seeded) {
+            PKSelection(sites, scores, K);
+            for (int g = 0; g < S; ++g) {
+                const uint8_t* codes = data->Seqs[g].code.data();
+                double best = 10.0 * K;
+                int bestPos = 0;
+                for (int p : data->Candidates[g]) {
+                    double m = CalMismatchCodes(codes + p, K);
+                    if (best > m) {  // strict: the first of equally good windows stays
+                        best = m;
+                        bestPos = p;
+                    }
+                }
+                positions.push_back(bestPos);
+            }
+        } else {
+            for (int g = 0; g < S; ++g) {
+                const std::vector<int>& list = data->Candidates[g];
+                positions.push_back(list[Random() % list.size()]);
+            }
+        }
+        Individual candidate;
+        candidate.setID(id);
+        candidate.setConLen(K);
+        candidate.setGeneNo(S);
+        candidate.CalculateIndiFitness(data, freq, positions);
+        if (candidate.getComplexity() > lowerComp) {
+            population->push_back(std::move(candidate));
+            rejections = 0;
+            ++id;
+        } else if (++rejections == 100) {
+            cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
+            cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
+            std::exit(1);
+        }
+    }
+}
+
+void GAFrame::PKSelection(const PK* sites, PKFitness scores, const int& k) {
+    const int n = scores.NumPK;
+    const double x = n * PKRate;
+    int c = static_cast<int>(x);
+    if (x > c) ++c;
+    double count[B][MAX_K] = {};
+    for (int i = 0; i < c; ++i) {
+        const std::string& site = sites[Random() % n].Seq;
+        for (int j = 0; j < k; ++j) {
+            int b = LookupCode(site[j]);
+            if (b >= 0) count[b][j] += 1.0;
+        }
+    }
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) PKProfile[b][j] = count[b][j] / c;
+}
+
+double GAFrame::CalMismatch(const char* kmer) const {
+    const int L = static_cast<int>(std::strlen(kmer));
+    uint8_t codes[MAX_K];
+    for (int p = 0; p < L && p < MAX_K; ++p) codes[p] = kBaseCode[static_cast<unsigned char>(kmer[p])];
+    return CalMismatchCodes(codes, L < MAX_K ? L : MAX_K);
+}
+
+double GAFrame::CalMismatchCodes(const uint8_t* codes, int L) const {
+    double sum = 0.0;
+    for (int p = 0; p < L; ++p) {
+        for (int b = 0; b < B; ++b) {
+            sum += b == codes[p] ? std::fabs(PKProfile[b][p] - 1) / 2 : std::fabs(PKProfile[b][p]) / 2;
+        }
+    }
+    return sum;
+}
+
+// ---------------------------------------------------------------- selection
+
+void GAFrame::PreWheelSelection(std::vector<Individual>* population, Wheel& wheel) {
+    std::stable_sort(population->begin(), population->end());
+    wheel.member.clear();
+    wheel.RLFT.clear();
+    wheel.CLFT.clear();
+    double total = 0.0;
+    // The best member (position 0) is not on the wheel.
+    for (size_t i = 1; i < population->size(); ++i) {
+        wheel.member.push_back(&(*population)[i]);
+        total += (*population)[i].getMismatch();
+    }
+    if (total == 0) total = 1;
+    const size_t m = wheel.member.size();
+    wheel.RLFT.resize(m);
+    wheel.CLFT.resize(m);
+    for (size_t i = 0; i < m; ++i) wheel.RLFT[i] = wheel.member[i]->getMismatch() / total;
+    for (size_t i = 0; i < m; ++i) wheel.CLFT[i] = i == 0 ? wheel.RLFT[0] : wheel.CLFT[i - 1] + wheel.RLFT[i];
+}
+
+void GAFrame::SelectParents(std::vector<const Individual*>& parents, const Wheel& wheel) {
+    const int m = static_cast<int>(wheel.member.size());
+    for (int draw = 0; draw < 2; ++draw) {
+        const double r = rand_gen();
+        int lo = 0;
+        int hi = m;
+        int pick = -1;
+        bool stop = false;
+        // This bisection never picks index 0, and reaching mid 0 picks index 1
+        // whatever r is; the selection pressure depends on that, so it stays.
+        while (lo <= hi && pick < 0 && !stop) {
+            const int mid = (lo + hi) / 2;
+            if (mid == 0) {
+                pick = 1;
+            } else if (wheel.CLFT[mid] <= r) {
+                if (mid == m - 1) {
+                    stop = true;
+                } else if (wheel.CLFT[mid + 1] > r) {
+                    pick = mid + 1;
+                } else {
+                    lo = mid + 1;
+                }
+            } else {
+                hi = mid - 1;
+            }
+        }
+        if (pick < 0) pick = Random() % m;
+        parents.push_back(wheel.member[pick]);
+    }
+}
+
+// ---------------------------------------------------------------- crossover
+
+void GAFrame::Crossover(const std::vector<const Individual*>& parents, std::vector<std::vector<kmer>>& offspring,
+                        Midlayer* data) {
+    const int n = parents[0]->getGeneNo();
+    const int option = rand_gen(3);
+    CrossoverOptions(parents, offspring, option, n);
+    if (option != 3) PostCrossover(offspring, data);
+}
+
+void GAFrame::SortedParent(std::vector<kmer>* list, const int& mode) {
+    if (mode == 1) std::stable_sort(list->begin(), list->end());
+}
+
+void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
+                               std::vector<std::vector<kmer>>& offspring, const int& option, const int& n) {
+    std::vector<kmer> A(n), Bl(n);
+    for (int i = 0; i < n; ++i) {
+        A[i] = {parents[0]->Genes[i], i, parents[0]->GeneMismatch[i], 0.0};
+        Bl[i] = {parents[1]->Genes[i], i, parents[1]->GeneMismatch[i], 0.0};
+    }
+    if (option == 1 || option == 2) {
+        const int mode = 1;
+        SortedParent(&A, mode);
+        SortedParent(&Bl, mode);
+    }
+    std::vector<kmer> child1, child2;
+    child1.reserve(n);
+    child2.reserve(n);
+    if (option == 2) {
+        const int h = n / 2;
+        for (int i = 0; i < h; ++i) {
+            child1.push_back(A[i]);
+            child1.push_back(Bl[i]);
+        }
+        if (n % 2 == 0) {
+            for (int i = h; i < n; ++i) {
+                child2.push_back(A[i]);
+                child2.push_back(Bl[i]);
+            }
+        } else {
+            child1.push_back(A[h]);
+            child2.push_back(Bl[h]);
+            for (int i = h + 1; i < n; ++i) {
+                child2.push_back(A[i]);
+                child2.push_back(Bl[i]);
+            }
+        }
+    } else if (n < 2) {
+        // One strand leaves no place to cut: each child copies one parent.
+        child1 = A;
+        child2 = Bl;
+    } else {
+        int c = Random() % n;
+        while (c == 0) c = Random() % n;
+        for (int i = 0; i < n; ++i) {
+            child1.push_back(i < c ? A[i] : Bl[i]);
+            child2.push_back(i < c ? Bl[i] : A[i]);
+        }
+    }
+    offspring.push_back(std::move(child1));
+    offspring.push_back(std::move(child2));
+}
+
+void GAFrame::PostCrossover(std::vector<std::vector<kmer>>& offspring, Midlayer* data) {
+    for (std::vector<kmer>& child : offspring) {
+        const int n = static_cast<int>(child.size());
+        std::stable_sort(child.begin(), child.end(), KComp());
+        std::vector<int> count(n, 0);
+        for (const kmer& s : child) ++count[s.Strand];
+        std::vector<kmer> repaired;
+        repaired.reserve(n);
+        for (size_t i = 0; i < child.size(); ++i) {
+            // Of a strand's two records, which stand together after the sort, the first is kept.
+            if (i > 0 && child[i].Strand == child[i - 1].Strand) continue;
+            repaired.push_back(child[i]);
+        }
+        for (int g = 0; g < n; ++g) {
+            if (count[g] != 0) continue;
+            const std::vector<int>& list = data->Candidates[g];
+            repaired.push_back({list[Random() % list.size()], g, 0.0, 0.0});
+        }
+        std::stable_sort(repaired.begin(), repaired.end(), KComp());
+        child = std::move(repaired);
+    }
+}
+
+// ---------------------------------------------------------------- one generation
+
+void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* population) {
+    const double lowerComp = data->GetLowerComp();
+    Wheel wheel;
+    PreWheelSelection(population, wheel);
+    std::vector<Individual> pool;
+    pool.reserve(population->size() + 2);
+    std::vector<const Individual*> parents;
+    std::vector<std::vector<kmer>> offspring;
+    int rejections = 0;
+    while (pool.size() <= population->size()) {
+        parents.clear();
+        offspring.clear();
+        SelectParents(parents, wheel);
+        Crossover(parents, offspring, data);
+        std::vector<Individual> children = Replace(offspring, data);
+        for (Individual& child : children) {
+            if (child.getComplexity() > lowerComp) {
+                pool.push_back(std::move(child));
+                rejections = 0;
+            } else if (++rejections == MAX_CHILD_REJECTIONS) {
+                cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
+                cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
+                std::exit(1);
+            }
+        }
+    }
+    NewPopulation(population, pool);
+}
+
+void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts) const {
+    const int S = data->GetNumStrands();
+    const int k = K;
+    const PackedWord target = PackedWord::FromText(text, k);
+    starts.resize(S);
+    for (int q = 0; q < S; ++q) {
+        const SeqRecord& r = data->Seqs[q];
+        int best = 2 * k;
+        int bestPos = 0;
+        for (int p : data->Candidates[q]) {
+            const int d = PackedWord::FromStrand(r, p, k).Distance(target);
+            if (d < best) {  // strict: the first of equally near windows stays
+                best = d;
+                bestPos = p;
+                if (d == 0) break;
+            }
+        }
+        starts[q] = bestPos;
+    }
+}
+
+std::vector<Individual> GAFrame::Replace(const std::vector<std::vector<kmer>>& offspring, Midlayer* data) {
+    const int S = data->GetNumStrands();
+    const double* freq = data->GetFreqInfo();
+    std::vector<Individual> result;
+    result.reserve(2);
+    std::vector<int> starts(S), aligned;
+    char text[MAX_K + 1];
+    for (int c = 0; c < 2; ++c) {
+        for (int g = 0; g < S; ++g) starts[g] = offspring[c][g].Pos;
+        result.emplace_back();
+        Individual& candidate = result.back();
+        candidate.setConLen(K);
+        candidate.setGeneNo(S);
+        const double f = Random() / 32767.0;
+        if (Replacement > f) {
+            candidate.ReplaceConsensus(data, text, starts);
+            Realign(data, text, aligned);
+            candidate.CalculateIndiFitness(data, freq, aligned);
+        } else {
+            candidate.CalculateIndiFitness(data, freq, starts);
+        }
+    }
+    return result;
+}
+
+void GAFrame::NewPopulation(std::vector<Individual>* population, const std::vector<Individual>& pool) {
+    population->insert(population->end(), pool.begin(), pool.end());
+    const int N = static_cast<int>(population->size());
+    const double x = Random() / 32767.0;
+    if (Winner > x) {
+        std::stable_sort(population->begin(), population->end());
+        population->resize(Population);
+        return;
+    }
+    // Tournaments between random pairs; the draw list holds indices so that
+    // removals from its middle move no models.
+    std::vector<int> draw(N);
+    for (int i = 0; i < N; ++i) draw[i] = i;
+    std::vector<int> taken;
+    taken.reserve(Population);
+    while (!draw.empty()) {
+        int i = Random() % static_cast<int>(draw.size());
+        const int a = draw[i];
+        draw.erase(draw.begin() + i);
+        int winner = a;
+        if (!draw.empty()) {
+            int j = Random() % static_cast<int>(draw.size());
+            const int b = draw[j];
+            draw.erase(draw.begin() + j);
+            // Of two equal members the one drawn first wins.
+            if ((*population)[b] < (*population)[a]) winner = b;
+        }
+        if (static_cast<int>(taken.size()) < Population) taken.push_back(winner);
+    }
+    std::vector<Individual> next;
+    next.reserve(taken.size());
+    for (int idx : taken) next.push_back((*population)[idx]);
+    *population = std::move(next);
+}
+
+// ---------------------------------------------------------------- post-processing
+
+void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand) {
+    std::vector<Individual> work(*population);
+    MergingStep(data, &work);
+    std::stable_sort(work.begin(), work.end(), RankMAPS);
+    population->clear();
+    for (const Individual& model : work) {
+        Individual copy(model);
+        double previous = copy.getIC();
+        AddingStep(&copy, data);
+        RemovingStep(&copy, data, sitesPerStrand);
+        double current = copy.getIC();
+        while (current - previous > 0) {
+            previous = current;
+            AddingStep(&copy, data);
+            RemovingStep(&copy, data, sitesPerStrand);
+            current = copy.getIC();
+        }
+        population->push_back(std::move(copy));
+    }
+    std::stable_sort(population->begin(), population->end(), RankMAPS);
+}
+
+namespace {
+
+// Strands that carry the same sequence name, for the mirror test: a sequence
+// and its reverse complement, and any sequences the file names alike.
+std::vector<std::vector<int>> SameNameStrands(const Midlayer* data) {
+    const int S = data->GetNumStrands();
+    std::map<std::string, std::vector<int>> byName;
+    for (int g = 0; g < S; ++g) byName[data->Seqs[g].name].push_back(g);
+    std::vector<std::vector<int>> result(S);
+    for (const auto& entry : byName)
+        for (int g : entry.second) result[g] = entry.second;
+    return result;
+}
+
+uint64_t SiteKey(int strand, int pos) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(strand)) << 32) | static_cast<uint32_t>(pos);
+}
+
+// Every (strand, start) that a kept site rules out: itself, and its mirror
+// position on each other strand of the same name (measured with the length of
+// the lower-indexed strand of the two).
+void AddBlocked(const Midlayer* data, const std::vector<std::vector<int>>& sameName, const kmer& site, int k,
+                std::unordered_set<uint64_t>& blocked) {
+    blocked.insert(SiteKey(site.Strand, site.Pos));
+    for (int t : sameName[site.Strand]) {
+        if (t == site.Strand) continue;
+        const int length = data->Seqs[std::min(t, static_cast<int>(site.Strand))].len;
+        blocked.insert(SiteKey(t, length - site.Pos - k));
+    }
+}
+
+}  // namespace
+
+void GAFrame::RemoveDuplicateSites(Midlayer* data, std::vector<kmer>& sites) const {
+    // A site goes exactly when an earlier kept site rules it out, so one pass
+    // with the set of ruled-out positions gives the pairwise result.
+    const std::vector<std::vector<int>> sameName = SameNameStrands(data);
+    std::unordered_set<uint64_t> blocked;
+    blocked.reserve(sites.size() * 2);
+    std::vector<kmer> kept;
+    kept.reserve(sites.size());
+    for (const kmer& s : sites) {
+        if (blocked.count(SiteKey(s.Strand, s.Pos))) continue;
+        kept.push_back(s);
+        AddBlocked(data, sameName, s, K, blocked);
+    }
+    sites = std::move(kept);
+}
+
+void GAFrame::MergingStep(Midlayer* data, std::vector<Individual>* population) {
+    const double delta = data->GetDelta();
+    const double* freq = data->GetFreqInfo();
+    auto build = [&](const std::vector<kmer>& list, std::vector<Individual>& out) {
+        Individual model;
+        model.setConLen(K);
+        model.Sites = list;
+        model.setGeneNo(static_cast<int>(list.size()));
+        model.CalculateIndiFitness_vector(data, freq);
+        out.push_back(std::move(model));
+    };
+    auto sitesOf = [](const Individual& m, std::vector<kmer>& list) {
+        for (size_t g = 0; g < m.Genes.size(); ++g) list.push_back({m.Genes[g], static_cast<int>(g), 0.0, 0.0});
+    };
+
+    // Models with one consensus become one model.
+    const std::vector<Individual>& W = *population;
+    const size_t n = W.size();
+    std::vector<bool> grouped(n, false);
+    std::vector<Individual> M;
+    std::vector<kmer> L;
+    for (size_t b = 0; b < n; ++b) {
+        if (grouped[b]) continue;
+        L.clear();
+        sitesOf(W[b], L);
+        bool several = false;
+        for (size_t s = b + 1; s < n; ++s) {
+            if (!grouped[s] && std::strcmp(W[s].Cons, W[b].Cons) == 0) {
+                grouped[s] = true;
+                several = true;
+                sitesOf(W[s], L);
+            }
+        }
+        if (several) RemoveDuplicateSites(data, L);
+        build(L, M);
+    }
+
+    // Models whose information content lies within delta of an earlier one join it.
+    std::vector<std::vector<kmer>> lists;
+    std::vector<bool> joined(M.size(), false);
+    for (size_t r = 0; r < M.size(); ++r) {
+        if (joined[r]) continue;
+        std::vector<kmer> U = M[r].Sites;
+        bool appended = false;
+        for (size_t p = r + 1; p < M.size(); ++p) {
+            if (joined[p]) continue;
+            const double d = M[r].getIC() - M[p].getIC();
+            if (delta > std::fabs(d)) {
+                U.insert(U.end(), M[p].Sites.begin(), M[p].Sites.end());
+                joined[p] = true;
+                appended = true;
+            }
+        }
+        if (appended) RemoveDuplicateSites(data, U);
+        lists.push_back(std::move(U));
+    }
+
+    M.clear();
+    for (const std::vector<kmer>& list : lists) build(list, M);
+    *population = std::move(M);
+}
+
+void GAFrame::AddingStep(Individual* model, Midlayer* data) {
+    const double entryIC = model->getIC();
+    const std::vector<kmer> saved = model->Sites;
+    const int S = data->GetNumStrands();
+    const int k = K;
+    const double limit = model->getMismatch() + model->getSTD();
+    const std::vector<std::vector<int>> sameName = SameNameStrands(data);
+    std::unordered_set<uint64_t> blocked;
+    for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
+
+    // The candidate with the lowest background score wins; of equal ones the
+    // first met, and one whose score is undefined only when all are.
+    bool found = false;
+    kmer best{0, 0, 0.0, 0.0};
+    for (int g = 0; g < S; ++g) {
+        const SeqRecord& r = data->Seqs[g];
+        for (int p : data->Candidates[g]) {
+            const double mm = model->MismatchCodes(data, r.code.data() + p, k);
+            if (!(limit >= mm)) continue;
+            if (blocked.count(SiteKey(g, p))) continue;
+            const double P = data->BackgroundProb(r.seq.data() + p, k);
+            const kmer candidate{p, g, mm, std::log2(P) / mm};
+            if (!found || BComp()(candidate, best) || (std::isnan(best.BGScore) && !std::isnan(candidate.BGScore))) {
+                best = candidate;
+                found = true;
+            }
+        }
+    }
+    if (!found) return;
+
+    model->Sites.push_back(best);
+    model->setConLen(k);
+    model->setGeneNo(static_cast<int>(model->Sites.size()));
+    model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+    if (model->getIC() < entryIC) {
+        model->Sites = saved;
+        model->setConLen(k);
+        model->setGeneNo(static_cast<int>(saved.size()));
+        model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+    }
+}
+
+void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand) {
+    const double entryIC = model->getIC();
+    const int S = data->GetNumStrands();
+    const int numSeq = data->GetNumSeq();
+    const bool both = data->GetDoubleStrand();
+    std::vector<int> counter(S, 0);
+    std::vector<kmer> ordered = model->Sites;
+    std::stable_sort(ordered.begin(), ordered.end(), BComp());
+
+    // Each strand keeps its sitesPerStrand sites of lowest background score.
+    std::vector<kmer> kept;
+    kept.reserve(ordered.size());
+    for (const kmer& s : ordered) {
+        if (counter[s.Strand] < sitesPerStrand) {
+            kept.push_back(s);
+            ++counter[s.Strand];
+        }
+    }
+
+    int chosen = -1;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const int g = kept[i].Strand;
+        const int partner = g < numSeq ? g + numSeq : g - numSeq;
+        if (counter[g] > 1 || (both && counter[partner] != 0)) {
+            chosen = static_cast<int>(i);
+            break;
+        }
+    }
+    if (chosen < 0) return;
+
+    const kmer removed = kept[chosen];
+    kept.erase(kept.begin() + chosen);
+    model->Sites = kept;
+    model->setConLen(K);
+    model->setGeneNo(static_cast<int>(kept.size()));
+    model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+    if (model->getIC() < entryIC) {
+        kept.push_back(removed);
+        model->Sites = kept;
+        model->setConLen(K);
+        model->setGeneNo(static_cast<int>(kept.size()));
+        model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+    }
+}

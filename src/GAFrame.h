@@ -9,6 +9,19 @@
 #include "Individual.h"
 #include "Midlayer.h"
 
+// The roulette wheel of one generation: every member but the best, each with
+// a slice proportional to its mismatch score. Members are borrowed from the
+// population, which stays unchanged while the wheel is in use.
+struct Wheel {
+    std::vector<const Individual*> member;
+    std::vector<double> RLFT;  // relative share
+    std::vector<double> CLFT;  // cumulative share
+};
+
+// A generation ends the run when this many children in a row fail the
+// low-complexity test: no child could ever fill the pool.
+const int MAX_CHILD_REJECTIONS = 1000;
+
 class GAFrame {
 public:
     int Population = DFLT_POP;
@@ -39,6 +52,41 @@ public:
     // 1..n.
     static int rand_gen(int n);
     static int LookupCode(char c) { return Midlayer::LookupCode(c); }
+
+    // Initialization.
+    void Initialization(const bool& usePK, Midlayer* data, std::vector<Individual>* population);
+    void PKSelection(const PK* sites, PKFitness scores, const int& k);
+    double CalMismatch(const char* kmer) const;
+    double CalMismatchCodes(const uint8_t* codes, int L) const;
+
+    // Selection.
+    void PreWheelSelection(std::vector<Individual>* population, Wheel& wheel);
+    void SelectParents(std::vector<const Individual*>& parents, const Wheel& wheel);
+
+    // Crossover.
+    void Crossover(const std::vector<const Individual*>& parents, std::vector<std::vector<kmer>>& offspring,
+                   Midlayer* data);
+    void CrossoverOptions(const std::vector<const Individual*>& parents, std::vector<std::vector<kmer>>& offspring,
+                          const int& option, const int& n);
+    void SortedParent(std::vector<kmer>* list, const int& mode);
+    void PostCrossover(std::vector<std::vector<kmer>>& offspring, Midlayer* data);
+
+    // One generation.
+    void GeneticOperation(Midlayer* data, std::vector<Individual>* population);
+    std::vector<Individual> Replace(const std::vector<std::vector<kmer>>& offspring, Midlayer* data);
+    // Starts of the admissible windows nearest to text, one per strand (the
+    // first of equally near windows).
+    void Realign(Midlayer* data, const char* text, std::vector<int>& starts) const;
+    void NewPopulation(std::vector<Individual>* population, const std::vector<Individual>& pool);
+
+    // Post-processing.
+    void PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand);
+    void MergingStep(Midlayer* data, std::vector<Individual>* population);
+    void AddingStep(Individual* model, Midlayer* data);
+    void RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand);
+    // Drops from sites every later copy of a site and every later site at the
+    // mirror position of a kept one on a strand of the same name.
+    void RemoveDuplicateSites(Midlayer* data, std::vector<kmer>& sites) const;
 };
 
 #endif

@@ -33,7 +33,12 @@ char Complement(char c) {
 
 void Encode(SeqRecord& r) {
     r.code.resize(r.seq.size());
-    for (size_t i = 0; i < r.seq.size(); ++i) r.code[i] = kBaseCode[static_cast<unsigned char>(r.seq[i])];
+    r.packed.assign(r.seq.size() / 32 + 2, 0);
+    for (size_t i = 0; i < r.seq.size(); ++i) {
+        uint8_t b = kBaseCode[static_cast<unsigned char>(r.seq[i])];
+        r.code[i] = b;
+        if (b != BASE_NONE) r.packed[i >> 5] |= uint64_t(b) << ((i & 31) * 2);
+    }
 }
 
 }  // namespace
@@ -49,6 +54,17 @@ const uint8_t kBaseCode[256] = {
     R16(4), R16(4), R16(4), R16(4), R16(4), R16(4), R16(4), R16(4),
 #undef R16
 };
+
+PackedWord PackedWord::FromText(const char* text, int k) {
+    PackedWord w;
+    w.len = k;
+    for (int i = 0; i < k; ++i) {
+        uint8_t b = kBaseCode[static_cast<unsigned char>(text[i])];
+        if (b == BASE_NONE) b = 0;
+        w.part[i >> 5] |= uint64_t(b) << ((i & 31) * 2);
+    }
+    return w;
+}
 
 Midlayer::Midlayer() {}
 

@@ -23,6 +23,42 @@ struct SeqRecord {
     int len = 0;
     bool forward = true;
     std::vector<uint8_t> code;  // seq encoded once with kBaseCode
+    // The letters again, 2 bits each, 32 to a word (base i at bits 2*(i%32) of
+    // word i/32; letters without a code count as A), plus one spare word so a
+    // window can always read the word after its last one.
+    std::vector<uint64_t> packed;
+
+    // Bases [pos, pos + n) as 2n bits, n at most 32.
+    uint64_t Bits(int pos, int n) const {
+        const size_t w = static_cast<size_t>(pos) >> 5;
+        const int off = (pos & 31) * 2;
+        uint64_t v = packed[w] >> off;
+        if (off != 0) v |= packed[w + 1] << (64 - off);
+        return n == 32 ? v : v & ((uint64_t(1) << (2 * n)) - 1);
+    }
+};
+
+// A window of up to MAX_K bases packed like SeqRecord::packed, for counting
+// differing letters with a few word operations instead of a letter loop.
+struct PackedWord {
+    uint64_t part[2] = {0, 0};  // bases 0..31, then 32..39
+    int len = 0;
+
+    static PackedWord FromText(const char* text, int k);
+    static PackedWord FromStrand(const SeqRecord& r, int pos, int k) {
+        PackedWord w;
+        w.len = k;
+        w.part[0] = r.Bits(pos, k < 32 ? k : 32);
+        if (k > 32) w.part[1] = r.Bits(pos + 32, k - 32);
+        return w;
+    }
+    // Number of offsets whose bases differ.
+    int Distance(const PackedWord& o) const {
+        const uint64_t lowBits = 0x5555555555555555ull;
+        uint64_t x0 = part[0] ^ o.part[0];
+        uint64_t x1 = part[1] ^ o.part[1];
+        return __builtin_popcountll((x0 | (x0 >> 1)) & lowBits) + __builtin_popcountll((x1 | (x1 >> 1)) & lowBits);
+    }
 };
 
 // One known binding site.

@@ -289,8 +289,54 @@ void MotifDiscovery() {
     double replacement = s.replacement;
     double winner = s.winner;
     engine->setParameters(s.population, s.generations, replacement, winner, pkPer, k);
-    (void)pkUsed;
+    const int budget = engine->getIteration();
 
+    // 12. First population.
+    cout << "Start GA:\n\n" << "Initialization.\n";
+    population->clear();
+    engine->Initialization(pkUsed, data, population);
+    cout << "Finish Initialization.\n";
+
+    // 13. Generations, until the budget is spent or the best mismatch has not
+    // changed for 100 generations (the start value 0 counts as a previous best).
+    int remaining = budget;
+    double best = 0.0;
+    int stall = 0;
+    int run = 0;
+    while (remaining != 0) {
+        engine->GeneticOperation(data, population);
+        std::stable_sort(population->begin(), population->end());
+        const double m = population->at(0).getMismatch();
+        if (m == best) {
+            ++stall;
+        } else {
+            best = m;
+            stall = 0;
+        }
+        ++run;
+        --remaining;
+        if (stall == 100) remaining = 0;
+    }
+    // 14.
+    cout << "Finish the GA process after " << run << " generations. \n\n\n";
+
+    // 15. Merging, refinement and ranking.
+    if (s.post) {
+        engine->PostProcessing(data, population, s.numSites);
+        cout << "Finish the Post Processing.\n";
+    } else {
+        cout << "Post Processing is skipped.\n";
+    }
+
+    // 16. Elapsed time, which leaves out the writing of the report.
+    time_t end = time(nullptr);
+    std::printf("Time taken: %.2lf seconds.", difftime(end, start));
+    cout << "\n";
+
+    // 17. Result file.
+    PrintResults(data, population, s.resultFile);
+
+    // 18.
     delete data;
     delete engine;
     delete population;
