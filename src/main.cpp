@@ -61,7 +61,8 @@ const RealOption kRealOptions[] = {
     {"-lc", &RunSettings::lowerComp, DFLT_COMP, "-lc=", 0.0, 10.0, false},
 };
 
-void Unhealthy(const char* prefix, double value, double dflt) {
+template <typename Value, typename Default>
+void Unhealthy(const char* prefix, Value value, Default dflt) {
     cout << prefix << value << " is unhealthy! Reset to the default value: " << dflt << " ." << endl;
 }
 
@@ -185,7 +186,7 @@ void ParseOptions(RunSettings& s) {
                 std::sscanf(value.c_str(), "%f", &v);
                 bool bad = v > o.high || v < o.low || (o.openBelow && (v <= o.low || v >= o.high));
                 if (bad) {
-                    cout << o.prefix << v << " is unhealthy! Reset to the default value: " << o.dflt << " ." << endl;
+                    Unhealthy(o.prefix, v, o.dflt);
                     v = static_cast<float>(o.dflt);
                 }
             }
