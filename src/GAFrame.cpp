@@ -56,6 +56,19 @@ int GAFrame::rand_gen(int n) { return Random() % n + 1; }
 
 // ---------------------------------------------------------------- initialization
 
+ProfileScorer::ProfileScorer(const double (&profile)[B][MAX_K], int k) : k_(k) {
+    for (int p = 0; p < k; ++p) {
+        for (int c = 0; c < 5; ++c) {
+            double row = 0.0;
+            for (int b = 0; b < B; ++b) {
+                term_[p][c][b] = b == c ? std::fabs(profile[b][p] - 1) / 2 : std::fabs(profile[b][p]) / 2;
+                row += term_[p][c][b];
+            }
+            row_[p][c] = row;
+        }
+    }
+}
+
 void GAFrame::Initialization(const bool& usePK, Midlayer* data, std::vector<Individual>* population) {
     const int S = data->GetNumStrands();
     const double lowerComp = data->GetLowerComp();
@@ -75,12 +88,15 @@ void GAFrame::Initialization(const bool& usePK, Midlayer* data, std::vector<Indi
         positions.clear();
         if (seeded) {
             PKSelection(sites, scores, K);
+            const ProfileScorer profile(PKProfile, K);
             for (int g = 0; g < S; ++g) {
                 const uint8_t* codes = data->Seqs[g].code.data();
                 double best = 10.0 * K;
                 int bestPos = 0;
                 for (int p : data->Candidates[g]) {
-                    double m = CalMismatchCodes(codes + p, K);
+                    // A window whose estimate is clearly worse cannot win.
+                    if (profile.Approx(codes + p) > best * (1 + APPROX_MARGIN)) continue;
+                    double m = profile.Exact(codes + p);
                     if (best > m) {  // strict: the first of equally good windows stays
                         best = m;
                         bestPos = p;
@@ -324,12 +340,25 @@ void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts
         const SeqRecord& r = data->Seqs[q];
         int best = 2 * k;
         int bestPos = 0;
-        for (int p : data->Candidates[q]) {
-            const int d = PackedWord::FromStrand(r, p, k).Distance(target);
-            if (d < best) {  // strict: the first of equally near windows stays
-                best = d;
-                bestPos = p;
-                if (d == 0) break;
+        if (k <= 32) {
+            const uint64_t t = target.part[0];
+            for (int p : data->Candidates[q]) {
+                const uint64_t x = r.Bits(p, k) ^ t;
+                const int d = __builtin_popcountll((x | (x >> 1)) & 0x5555555555555555ull);
+                if (d < best) {  // strict: the first of equally near windows stays
+                    best = d;
+                    bestPos = p;
+                    if (d == 0) break;
+                }
+            }
+        } else {
+            for (int p : data->Candidates[q]) {
+                const int d = PackedWord::FromStrand(r, p, k).Distance(target);
+                if (d < best) {
+                    best = d;
+                    bestPos = p;
+                    if (d == 0) break;
+                }
             }
         }
         starts[q] = bestPos;
@@ -540,6 +569,8 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data) {
     const std::vector<std::vector<int>> sameName = SameNameStrands(data);
     std::unordered_set<uint64_t> blocked;
     for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
+    const MismatchScorer scorer(model->MismatchMatrix, data->PosFreq, k);
+    const double quickLimit = limit * (1 + APPROX_MARGIN);
 
     // The candidate with the lowest background score wins; of equal ones the
     // first met, and one whose score is undefined only when all are.
@@ -548,7 +579,9 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data) {
     for (int g = 0; g < S; ++g) {
         const SeqRecord& r = data->Seqs[g];
         for (int p : data->Candidates[g]) {
-            const double mm = model->MismatchCodes(data, r.code.data() + p, k);
+            // Most windows are far from the model: the estimate rules them out.
+            if (scorer.Approx(r.code.data() + p) > quickLimit) continue;
+            const double mm = scorer.Exact(r.code.data() + p);
             if (!(limit >= mm)) continue;
             if (blocked.count(SiteKey(g, p))) continue;
             const double P = data->BackgroundProb(r.seq.data() + p, k);

@@ -18,6 +18,35 @@ struct Wheel {
     std::vector<double> CLFT;  // cumulative share
 };
 
+// Mismatch of windows against a known-site profile: Exact() adds the same
+// terms in the same order as GAFrame::CalMismatchCodes; Approx() is within
+// 1e-12 (relative) of it and rules windows out quickly.
+class ProfileScorer {
+public:
+    ProfileScorer(const double (&profile)[B][MAX_K], int k);
+    double Exact(const uint8_t* codes) const {
+        double sum = 0.0;
+        for (int p = 0; p < k_; ++p) {
+            const double* t = term_[p][codes[p]];
+            sum += t[0];
+            sum += t[1];
+            sum += t[2];
+            sum += t[3];
+        }
+        return sum;
+    }
+    double Approx(const uint8_t* codes) const {
+        double sum = 0.0;
+        for (int p = 0; p < k_; ++p) sum += row_[p][codes[p]];
+        return sum;
+    }
+
+private:
+    int k_;
+    double term_[MAX_K][5][B];
+    double row_[MAX_K][5];
+};
+
 // A generation ends the run when this many children in a row fail the
 // low-complexity test: no child could ever fill the pool.
 const int MAX_CHILD_REJECTIONS = 1000;

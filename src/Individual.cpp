@@ -39,6 +39,24 @@ bool Individual::operator==(Individual const& other) const {
     return IC == other.IC && Mismatch == other.Mismatch && Complexity == other.Complexity;
 }
 
+MismatchScorer::MismatchScorer(const double (&matrix)[B][MAX_K], const double (&posFreq)[B][MAX_K], int k) : k_(k) {
+    for (int p = 0; p < k; ++p) {
+        for (int c = 0; c < 5; ++c) {
+            double nr = 0.0;
+            double dr = 0.0;
+            for (int b = 0; b < B; ++b) {
+                const double delta = b == c ? 1.0 : 0.0;
+                num_[p][c][b] = std::fabs(matrix[b][p] - delta) / 2;
+                den_[p][c][b] = std::fabs(posFreq[b][p] - delta) / 2;
+                nr += num_[p][c][b];
+                dr += den_[p][c][b];
+            }
+            numRow_[p][c] = nr;
+            denRow_[p][c] = dr;
+        }
+    }
+}
+
 bool RankMAPS(const Individual& a, const Individual& b) { return a.MAPS > b.MAPS; }
 
 int Individual::LookupCode(char c) { return Midlayer::LookupCode(c); }
@@ -69,9 +87,10 @@ void Individual::CalculateIndiFitness(Midlayer* data, const double* bg, const st
     }
     GeneMismatch.clear();
     GeneMismatch.reserve(N);
+    const MismatchScorer scorer(MismatchMatrix, data->PosFreq, k);
     double M = 0.0;
     for (int g = 0; g < N; ++g) {
-        double m = MismatchCodes(data, data->Seqs[g].code.data() + Genes[g], k);
+        double m = scorer.Exact(data->Seqs[g].code.data() + Genes[g]);
         M += m / n;
         GeneMismatch.push_back(m);
     }
@@ -144,10 +163,11 @@ void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg) {
         }
     }
     std::vector<double> values(N);
+    const MismatchScorer scorer(MismatchMatrix, data->PosFreq, k);
     double M = 0.0;
     for (int i = 0; i < N; ++i) {
         kmer& s = Sites[i];
-        double m = MismatchCodes(data, data->Seqs[s.Strand].code.data() + s.Pos, k);
+        double m = scorer.Exact(data->Seqs[s.Strand].code.data() + s.Pos);
         M += m / n;
         s.Score = m;
         values[i] = m;

@@ -103,6 +103,54 @@ public:
 };
 
 // Descending MAP score: the ranking of the final models.
+// Mismatch of windows against one model's matrix, with the terms of every
+// offset and letter laid out in advance. Exact() adds the very same terms in
+// the very same order as Individual::MismatchCodes, so the two agree to the
+// last bit; Approx() adds one pre-summed term per offset instead, which is
+// within 1e-12 (relative) of Exact() and serves to rule windows out quickly.
+class MismatchScorer {
+public:
+    MismatchScorer(const double (&matrix)[B][MAX_K], const double (&posFreq)[B][MAX_K], int k);
+    double Exact(const uint8_t* codes) const {
+        double num = 0.0;
+        double den = 0.0;
+        for (int p = 0; p < k_; ++p) {
+            const double* n = num_[p][codes[p]];
+            const double* d = den_[p][codes[p]];
+            num += n[0];
+            num += n[1];
+            num += n[2];
+            num += n[3];
+            den += d[0];
+            den += d[1];
+            den += d[2];
+            den += d[3];
+        }
+        return num / den;
+    }
+    double Approx(const uint8_t* codes) const {
+        double num = 0.0;
+        double den = 0.0;
+        for (int p = 0; p < k_; ++p) {
+            num += numRow_[p][codes[p]];
+            den += denRow_[p][codes[p]];
+        }
+        return num / den;
+    }
+
+private:
+    int k_;
+    // [offset][letter code, 4 = no base][base]
+    double num_[MAX_K][5][B];
+    double den_[MAX_K][5][B];
+    double numRow_[MAX_K][5];
+    double denRow_[MAX_K][5];
+};
+
+// Relative margin by which an estimate must exceed a limit before a window is
+// ruled out without its exact score.
+const double APPROX_MARGIN = 1e-9;
+
 bool RankMAPS(const Individual& a, const Individual& b);
 
 std::ostream& operator<<(std::ostream& os, const Individual& model);
