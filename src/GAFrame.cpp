@@ -1,6 +1,8 @@
 #include "GAFrame.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +55,24 @@ double GAFrame::rand_gen() {
 }
 
 int GAFrame::rand_gen(int n) { return Random() % n + 1; }
+
+// Runs body(0) .. body(n - 1) on up to `threads` threads; each index once.
+template <typename Body>
+void ParallelFor(int n, int threads, Body body) {
+    if (threads > n) threads = n;
+    if (threads <= 1) {
+        for (int i = 0; i < n; ++i) body(i);
+        return;
+    }
+    std::atomic<int> next(0);
+    auto work = [&]() {
+        for (int i = next++; i < n; i = next++) body(i);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+}
 
 // ---------------------------------------------------------------- initialization
 
@@ -306,20 +326,31 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
     const double lowerComp = data->GetLowerComp();
     Wheel wheel;
     PreWheelSelection(population, wheel);
+    const size_t P = population->size();
     std::vector<Individual> pool;
-    pool.reserve(population->size() + 2);
+    pool.reserve(P + 2);
     std::vector<const Individual*> parents;
     std::vector<std::vector<kmer>> offspring;
+    std::vector<ChildPlan> plans;
     int rejections = 0;
-    while (pool.size() <= population->size()) {
-        parents.clear();
-        offspring.clear();
-        SelectParents(parents, wheel);
-        Crossover(parents, offspring, data);
-        std::vector<Individual> children = Replace(offspring, data);
-        for (Individual& child : children) {
-            if (child.getComplexity() > lowerComp) {
-                pool.push_back(std::move(child));
+    while (pool.size() <= P) {
+        // Pairs are made in batches: first every draw, in the order one pair
+        // after the other would make them, then the scoring of the whole batch.
+        // A batch is never larger than the pairs still needed if every child
+        // passed, so no draw is made that a pair-by-pair loop would not make.
+        const size_t pairs = (P + 1 - pool.size() + 1) / 2;
+        plans.resize(2 * pairs);
+        for (size_t i = 0; i < pairs; ++i) {
+            parents.clear();
+            offspring.clear();
+            SelectParents(parents, wheel);
+            Crossover(parents, offspring, data);
+            PlanChildren(offspring, data, &plans[2 * i]);
+        }
+        EvaluateChildren(data, plans);
+        for (ChildPlan& plan : plans) {
+            if (plan.model.getComplexity() > lowerComp) {
+                pool.push_back(std::move(plan.model));
                 rejections = 0;
             } else if (++rejections == MAX_CHILD_REJECTIONS) {
                 cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
@@ -366,28 +397,69 @@ void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts
 }
 
 std::vector<Individual> GAFrame::Replace(const std::vector<std::vector<kmer>>& offspring, Midlayer* data) {
-    const int S = data->GetNumStrands();
-    const double* freq = data->GetFreqInfo();
+    std::vector<ChildPlan> plans(2);
+    PlanChildren(offspring, data, plans.data());
+    EvaluateChildren(data, plans);
     std::vector<Individual> result;
     result.reserve(2);
-    std::vector<int> starts(S), aligned;
+    for (ChildPlan& plan : plans) result.push_back(std::move(plan.model));
+    return result;
+}
+
+void GAFrame::PlanChildren(const std::vector<std::vector<kmer>>& offspring, Midlayer* data, ChildPlan* plans) {
+    const int S = data->GetNumStrands();
     char text[MAX_K + 1];
     for (int c = 0; c < 2; ++c) {
-        for (int g = 0; g < S; ++g) starts[g] = offspring[c][g].Pos;
-        result.emplace_back();
-        Individual& candidate = result.back();
-        candidate.setConLen(K);
-        candidate.setGeneNo(S);
+        ChildPlan& plan = plans[c];
+        plan.starts.resize(S);
+        for (int g = 0; g < S; ++g) plan.starts[g] = offspring[c][g].Pos;
+        plan.model = Individual();
+        plan.model.setConLen(K);
+        plan.model.setGeneNo(S);
         const double f = Random() / 32767.0;
-        if (Replacement > f) {
-            candidate.ReplaceConsensus(data, text, starts);
-            Realign(data, text, aligned);
-            candidate.CalculateIndiFitness(data, freq, aligned);
-        } else {
-            candidate.CalculateIndiFitness(data, freq, starts);
+        plan.realign = Replacement > f;
+        if (plan.realign) {
+            plan.model.ReplaceConsensus(data, text, plan.starts);
+            plan.text.assign(text, K);
         }
     }
-    return result;
+}
+
+void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
+    if (AlignCacheData != data) {
+        AlignCache.clear();
+        AlignCacheData = data;
+    }
+    // Texts met before take their answer from the cache; each new text is
+    // aligned once, however many children share it.
+    std::unordered_map<std::string, size_t> fresh;
+    std::vector<const std::string*> todo;
+    for (ChildPlan& plan : plans) {
+        if (!plan.realign) continue;
+        auto hit = AlignCache.find(plan.text);
+        if (hit != AlignCache.end()) {
+            ++AlignCacheHits;
+            plan.starts = hit->second;
+        } else if (fresh.emplace(plan.text, todo.size()).second) {
+            ++AlignCacheMisses;
+            todo.push_back(&plan.text);
+        }
+    }
+    std::vector<std::vector<int>> aligned(todo.size());
+    ParallelFor(static_cast<int>(todo.size()), Threads,
+                [&](int i) { Realign(data, todo[i]->c_str(), aligned[i]); });
+    for (ChildPlan& plan : plans) {
+        if (!plan.realign) continue;
+        auto it = fresh.find(plan.text);
+        if (it != fresh.end()) plan.starts = aligned[it->second];
+    }
+    for (size_t i = 0; i < todo.size(); ++i) {
+        if ((AlignCache.size() + 1) * aligned[i].size() > AlignCacheLimit) AlignCache.clear();
+        AlignCache.emplace(*todo[i], std::move(aligned[i]));
+    }
+    const double* freq = data->GetFreqInfo();
+    ParallelFor(static_cast<int>(plans.size()), Threads,
+                [&](int i) { plans[i].model.CalculateIndiFitness(data, freq, plans[i].starts); });
 }
 
 void GAFrame::NewPopulation(std::vector<Individual>* population, const std::vector<Individual>& pool) {
@@ -431,21 +503,21 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
     std::vector<Individual> work(*population);
     MergingStep(data, &work);
     std::stable_sort(work.begin(), work.end(), RankMAPS);
-    population->clear();
-    for (const Individual& model : work) {
-        Individual copy(model);
-        double previous = copy.getIC();
-        AddingStep(&copy, data);
-        RemovingStep(&copy, data, sitesPerStrand);
-        double current = copy.getIC();
+    // Each model is refined on its own, so the models can go to different threads.
+    ParallelFor(static_cast<int>(work.size()), Threads, [&](int i) {
+        Individual& model = work[i];
+        double previous = model.getIC();
+        AddingStep(&model, data);
+        RemovingStep(&model, data, sitesPerStrand);
+        double current = model.getIC();
         while (current - previous > 0) {
             previous = current;
-            AddingStep(&copy, data);
-            RemovingStep(&copy, data, sitesPerStrand);
-            current = copy.getIC();
+            AddingStep(&model, data);
+            RemovingStep(&model, data, sitesPerStrand);
+            current = model.getIC();
         }
-        population->push_back(std::move(copy));
-    }
+    });
+    *population = std::move(work);
     std::stable_sort(population->begin(), population->end(), RankMAPS);
 }
 

@@ -3,6 +3,8 @@
 #ifndef QIRO_GAFRAME_H
 #define QIRO_GAFRAME_H
 
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Constants.h"
@@ -61,6 +63,19 @@ public:
     double PKProfile[B][MAX_K] = {};
     int K = DFLT_K;
 
+    // Re-alignment depends only on the text once the data are loaded, and
+    // children often share their mutated consensus: earlier answers are kept
+    // (for one data layer, up to a bounded number of positions).
+    std::unordered_map<std::string, std::vector<int>> AlignCache;
+    const Midlayer* AlignCacheData = nullptr;
+    size_t AlignCacheLimit = size_t(1) << 24;  // positions held, all entries together
+    size_t AlignCacheHits = 0;
+    size_t AlignCacheMisses = 0;
+
+    // Worker threads for the parts of a generation and of post-processing that
+    // draw no random numbers; results do not depend on the count.
+    int Threads = 1;
+
     GAFrame() {}
     ~GAFrame() {}
 
@@ -103,6 +118,17 @@ public:
     // One generation.
     void GeneticOperation(Midlayer* data, std::vector<Individual>* population);
     std::vector<Individual> Replace(const std::vector<std::vector<kmer>>& offspring, Midlayer* data);
+    // Replace in two halves: PlanChildren makes every random draw of the two
+    // children (in the order Replace makes them), EvaluateChildren re-aligns
+    // and scores a batch of planned children, in parallel.
+    struct ChildPlan {
+        Individual model;
+        std::vector<int> starts;
+        bool realign = false;
+        std::string text;
+    };
+    void PlanChildren(const std::vector<std::vector<kmer>>& offspring, Midlayer* data, ChildPlan* plans);
+    void EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans);
     // Starts of the admissible windows nearest to text, one per strand (the
     // first of equally near windows).
     void Realign(Midlayer* data, const char* text, std::vector<int>& starts) const;

@@ -25,8 +25,9 @@ const std::string kNoInputFatal = " \n\t Error: Please provide the input file (F
 const std::string kNoFreqFatal = "Error: No Frequency file Provided! System aborted.\n";
 const std::string kPleaseInput = "Please provide input file\n";
 const std::string kTooMany = "Unexpected number of arguments. Please read the instruction carefully\n\n";
-// Stands in for the one usage line of -seed, whose wording is free.
-const std::string kSeedLineMark = "<seed usage line>\n";
+// Stands in for the usage lines of the options added after -pkq (-seed first),
+// whose wording is free.
+const std::string kSeedLineMark = "<added usage lines>\n";
 
 // The usage text, with the -seed line masked (see Screen).
 std::string Usage() {
@@ -87,7 +88,8 @@ std::string Screen(const Result& r) {
         return r.out;
     }
     std::string rest = r.out.substr(m.length(0));
-    static const std::regex seedLine("\t\\[-seed [^\n]*\n");
+    static const std::regex seedLine(
+        "(\t\\[-(?!(?:pk|o|h|k|ns|d|g|p|r|w|lc|f|pkper|perpk|delta|post|pkq)[ \\]])[^\n]*\n)+");
     return std::regex_replace(rest, seedLine, kSeedLineMark);
 }
 
@@ -274,11 +276,18 @@ TEST(CliHelp, UsageListsSeedBeforeItsClosingBlankLines) {
     const size_t at = r.out.find(pkqLine);
     ASSERT_NE(at, std::string::npos) << r.out;
     const std::string tail = r.out.substr(at + pkqLine.size());
-    // One line documenting -seed, then the three closing line ends, then nothing.
-    const size_t eol = tail.find('\n');
-    ASSERT_NE(eol, std::string::npos) << tail;
+    // The line documenting -seed comes first, then any further option lines,
+    // then the three closing line ends, then nothing.
     EXPECT_EQ(tail.rfind("\t[-seed ", 0), 0u) << tail;
-    EXPECT_EQ(tail.substr(eol + 1), "\n\n\n");
+    ASSERT_GE(tail.size(), 3u);
+    EXPECT_EQ(tail.substr(tail.size() - 3), "\n\n\n");
+    const std::string lines = tail.substr(0, tail.size() - 3);
+    for (size_t at = 0; at < lines.size();) {
+        EXPECT_EQ(lines.compare(at, 3, "\t[-"), 0) << lines.substr(at);
+        size_t eol = lines.find('\n', at);
+        ASSERT_NE(eol, std::string::npos) << lines;
+        at = eol + 1;
+    }
     // -seed is documented nowhere else.
     EXPECT_EQ(r.out.find("-seed"), r.out.rfind("-seed"));
 }

@@ -1,0 +1,551 @@
+#!/usr/bin/env python3
+"""Accuracy of qiro on public data sets with known binding sites.
+
+For every data set of a collection (a FASTA file `<name>.fasta` next to an answer key
+`<name>.sites.tsv`), this script
+
+1. writes a background file for the data set with `qiro-freq` (both strands of the
+   data set's own sequences, default pseudocount);
+2. runs `qiro` once per candidate width (default 8, 10, 12, 14) with a fixed seed and
+   fixed search settings, and keeps the run whose top model (Motif Rank #1) has the
+   highest MAP score (a missing MAP score counts as 0; on a tie the narrower width
+   wins).  The choice reads only qiro's own output, never the answer key;
+3. scores the sites of that top model against the known sites, at the nucleotide level
+   (nSn, nPPV, nPC, nCC) and at the site level (sSn, sPPV), and sums the counts over the
+   collection before computing the measures, as Tompa et al. (2005) do.
+
+Counting (strand is ignored everywhere: a site covers the same nucleotides of the
+sequence as written whichever strand it reads on):
+
+* Nucleotide level, per sequence: K = positions covered by at least one known site,
+  P = positions covered by at least one predicted site.  nTP = |P & K|,
+  nFP = |P - K|, nFN = |K - P|, nTN = length - |P | K| (positions neither predicted
+  nor known).  Every sequence of the FASTA file counts, including sequences qiro left
+  out of the search.
+* Site level: a predicted site overlaps a known site when they share at least a quarter
+  of the known site's length (4 * shared >= known length).  sTP = known sites overlapped
+  by some predicted site, sFN = the other known sites, sFP = predicted sites that
+  overlap no known site.  Predicted sites with the same sequence, start and end (the
+  same place on both strands) count once.
+* nSn = TP/(TP+FN), nPPV = TP/(TP+FP), nPC = TP/(TP+FN+FP),
+  nCC = (TP*TN - FN*FP) / sqrt((TP+FN)(TN+FP)(TP+FP)(TN+FN)), sSn = sTP/(sTP+sFN),
+  sPPV = sTP/(sTP+sFP).  A measure whose denominator is 0 is undefined and shown as "-".
+
+A data set qiro refuses (for example sequences holding N) is listed as failed with
+qiro's message; it counts in the sums as a data set without predictions (its known
+sites are false negatives).
+
+Standard library only.  Run `accuracy.py -h` for the options.
+"""
+
+import argparse
+import math
+import os
+import subprocess
+import sys
+import time
+from collections import OrderedDict
+from concurrent.futures import ThreadPoolExecutor
+
+DEFAULT_WIDTHS = (8, 10, 12, 14)
+
+TOMPA_ORGANISMS = (("mus", "mouse"), ("yst", "yeast"), ("dm", "fly"), ("hm", "human"))
+TOMPA_TYPES = {"r": "real", "g": "generic", "m": "markov"}
+
+
+# ---------------------------------------------------------------------------
+# Input files
+
+
+def read_fasta_lengths(path):
+    """Names (first word of the header) and lengths of the records of a FASTA file,
+    in file order.  Letters are every non-blank character up to the next '>'."""
+    records = OrderedDict()
+    name = None
+    with open(path) as handle:
+        for line in handle:
+            line = line.strip()
+            if line.startswith(">"):
+                words = line[1:].split()
+                name = words[0] if words else ""
+                records[name] = 0
+            elif name is not None:
+                records[name] += len("".join(line.split()))
+    return records
+
+
+def read_sites(path):
+    """Answer-key rows as (seqname, start, end): 1-based, inclusive."""
+    sites = []
+    with open(path) as handle:
+        for line in handle:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) < 3 or not fields[0]:
+                continue
+            sites.append((fields[0], int(fields[1]), int(fields[2])))
+    return sites
+
+
+def parse_result(text):
+    """Motif models of a qiro result file, best first.
+
+    Returns a list of dicts: rank, consensus, map_score (0 when the line has none),
+    sites (list of (seqname, start, end, forward))."""
+    motifs = []
+    current = None
+    for line in text.splitlines():
+        if line.startswith("Motif Rank #"):
+            current = {"rank": int(line[len("Motif Rank #"):].split()[0]),
+                       "consensus": "", "map_score": 0.0, "sites": []}
+            motifs.append(current)
+        elif current is None:
+            continue
+        elif "Consensus:" in line:
+            tail = line.split("Consensus:", 1)[1]
+            if "MAP Score:" in tail:
+                consensus, score = tail.split("MAP Score:", 1)
+                current["map_score"] = float(score.strip())
+            else:
+                consensus = tail
+            current["consensus"] = consensus.strip()
+        elif line.startswith(">"):
+            fields = line[1:].split("\t")
+            if len(fields) >= 5:
+                current["sites"].append((fields[0], int(fields[3]), int(fields[4]),
+                                         fields[2].strip() == "1"))
+    return motifs
+
+
+# ---------------------------------------------------------------------------
+# Scoring
+
+
+COUNT_KEYS = ("nTP", "nFP", "nFN", "nTN", "sTP", "sFN", "sFP")
+
+
+def overlap(a_start, a_end, b_start, b_end):
+    """Number of positions two inclusive intervals share."""
+    return max(0, min(a_end, b_end) - max(a_start, b_start) + 1)
+
+
+def site_hit(known, predicted):
+    """A predicted site hits a known one when they share at least a quarter of the
+    known site's length.  Both are (start, end), inclusive."""
+    shared = overlap(known[0], known[1], predicted[0], predicted[1])
+    return shared > 0 and 4 * shared >= known[1] - known[0] + 1
+
+
+def score(lengths, known, predicted):
+    """Counts of one data set.
+
+    lengths: {seqname: length}; known and predicted: iterables of (seqname, start, end)
+    with 1-based inclusive coordinates.  Sites on sequences not in `lengths` are
+    ignored; sites are clipped to their sequence."""
+    counts = dict.fromkeys(COUNT_KEYS, 0)
+    known_by_seq = {}
+    pred_by_seq = {}
+    for table, sites in ((known_by_seq, known), (pred_by_seq, predicted)):
+        for name, start, end in sites:
+            if name not in lengths:
+                continue
+            start, end = max(1, start), min(lengths[name], end)
+            if start > end:
+                continue
+            table.setdefault(name, set()).add((start, end))
+
+    for name, length in lengths.items():
+        ks = known_by_seq.get(name, set())
+        ps = pred_by_seq.get(name, set())
+        k_pos = set()
+        for start, end in ks:
+            k_pos.update(range(start, end + 1))
+        p_pos = set()
+        for start, end in ps:
+            p_pos.update(range(start, end + 1))
+        tp = len(k_pos & p_pos)
+        counts["nTP"] += tp
+        counts["nFP"] += len(p_pos) - tp
+        counts["nFN"] += len(k_pos) - tp
+        counts["nTN"] += length - len(k_pos | p_pos)
+
+    # Known sites are counted one per answer-key row (rows may repeat a place only if
+    # the key does); predicted sites one per distinct place.
+    for name, start, end in known:
+        if name not in lengths:
+            continue
+        if any(site_hit((start, end), p) for p in pred_by_seq.get(name, ())):
+            counts["sTP"] += 1
+        else:
+            counts["sFN"] += 1
+    for name, ps in pred_by_seq.items():
+        ks = [(s, e) for n, s, e in known if n == name]
+        for p in ps:
+            if not any(site_hit(k, p) for k in ks):
+                counts["sFP"] += 1
+    return counts
+
+
+def add_counts(total, counts):
+    for key in COUNT_KEYS:
+        total[key] += counts[key]
+    return total
+
+
+def ratio(num, den):
+    return num / den if den else None
+
+
+def measures(c):
+    """Tompa et al. measures of a count dict; None where undefined."""
+    tp, fp, fn, tn = c["nTP"], c["nFP"], c["nFN"], c["nTN"]
+    den = (tp + fn) * (tn + fp) * (tp + fp) * (tn + fn)
+    return {
+        "nSn": ratio(tp, tp + fn),
+        "nPPV": ratio(tp, tp + fp),
+        "nPC": ratio(tp, tp + fn + fp),
+        "nCC": (tp * tn - fn * fp) / math.sqrt(den) if den else None,
+        "sSn": ratio(c["sTP"], c["sTP"] + c["sFN"]),
+        "sPPV": ratio(c["sTP"], c["sTP"] + c["sFP"]),
+    }
+
+
+def choose_run(runs):
+    """The run whose top model has the highest MAP score; ties go to the narrower width.
+    runs: list of dicts with 'width' and 'motifs' (parse_result output); runs without
+    any motif are skipped.  Returns None when no run has a motif."""
+    best = None
+    for run in sorted(runs, key=lambda r: r["width"]):
+        if not run.get("motifs"):
+            continue
+        if best is None or run["motifs"][0]["map_score"] > best["motifs"][0]["map_score"]:
+            best = run
+    return best
+
+
+# ---------------------------------------------------------------------------
+# Data sets
+
+
+def describe(root, fasta):
+    """(collection, organism, background type) of a data set from its place."""
+    rel = os.path.relpath(fasta, root).split(os.sep)
+    collection = rel[0] if len(rel) > 1 else os.path.basename(os.path.abspath(root))
+    stem = os.path.basename(fasta).rsplit(".", 1)[0]
+    if collection == "tompa2005":
+        organism = next((org for prefix, org in TOMPA_ORGANISMS if stem.startswith(prefix)),
+                        "?")
+        kind = TOMPA_TYPES.get(stem[-1:], rel[-2] if len(rel) > 2 else "?")
+        return collection, organism, kind
+    return collection, collection.split("_")[0], "real"
+
+
+def discover(root):
+    """Every FASTA file under root with an answer key next to it, sorted by collection
+    then name."""
+    found = []
+    for dirpath, dirnames, filenames in os.walk(root):
+        dirnames.sort()
+        for fn in sorted(filenames):
+            for ext in (".fasta", ".fa"):
+                if fn.endswith(ext):
+                    stem = fn[: -len(ext)]
+                    key = os.path.join(dirpath, stem + ".sites.tsv")
+                    if os.path.exists(key):
+                        fasta = os.path.join(dirpath, fn)
+                        collection, organism, kind = describe(root, fasta)
+                        found.append({"name": stem, "fasta": fasta, "key": key,
+                                      "collection": collection, "organism": organism,
+                                      "type": kind})
+    found.sort(key=lambda d: (d["collection"] != "tompa2005", d["collection"], d["name"]))
+    return found
+
+
+# ---------------------------------------------------------------------------
+# Running qiro
+
+
+def failure_reason(output, returncode):
+    for line in reversed(output.splitlines()):
+        if "Error" in line:
+            return line[line.index("Error"):].strip()
+    return "qiro exited with status %d" % returncode
+
+
+def left_out_count(output):
+    return sum(1 for line in output.splitlines()
+               if line.startswith("Warning: sequence") and "left out" in line)
+
+
+def run_qiro(args, dataset, width, workdir, freq):
+    """One qiro run; returns a dict with width, motifs or error, and run details."""
+    out = os.path.join(workdir, "%s.k%d.out" % (dataset["name"], width))
+    log = os.path.join(workdir, "%s.k%d.log" % (dataset["name"], width))
+    if os.path.exists(out):
+        os.remove(out)
+    cmd = [args.qiro, "-i", dataset["fasta"], "-freq", freq, "-k", str(width),
+           "-seed", str(args.seed), "-o", out] + args.qiro_args
+    run = {"width": width, "motifs": None, "error": None, "left_out": 0}
+    started = time.time()
+    try:
+        proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              universal_newlines=True, timeout=args.timeout)
+        output, code = proc.stdout, proc.returncode
+    except subprocess.TimeoutExpired as exc:
+        output = exc.stdout or ""
+        if isinstance(output, bytes):
+            output = output.decode(errors="replace")
+        output += "\nError: no result within %d s" % args.timeout
+        code = -1
+    run["seconds"] = time.time() - started
+    with open(log, "w") as handle:
+        handle.write(" ".join(cmd) + "\n" + output)
+    run["left_out"] = left_out_count(output)
+    if code != 0:
+        run["error"] = failure_reason(output, code)
+        return run
+    try:
+        with open(out) as handle:
+            run["motifs"] = parse_result(handle.read())
+    except OSError:
+        run["error"] = "no result file"
+    return run
+
+
+def make_freq(args, dataset, workdir):
+    freq = os.path.join(workdir, dataset["name"] + ".freq")
+    proc = subprocess.run([args.qiro_freq, "-o", freq, dataset["fasta"]],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          universal_newlines=True)
+    if proc.returncode != 0:
+        raise RuntimeError("qiro-freq failed on %s: %s" % (dataset["fasta"], proc.stdout))
+    return freq
+
+
+def evaluate(dataset, runs):
+    """Choose the run, score it, and fill in the data set's row."""
+    lengths = read_fasta_lengths(dataset["fasta"])
+    known = read_sites(dataset["key"])
+    row = dict(dataset)
+    row["known"] = len(known)
+    row["runs"] = runs
+    errors = sorted(set(r["error"] for r in runs if r["error"]))
+    best = choose_run(runs)
+    predicted = []
+    if best is None:
+        row["status"] = "failed"
+        row["note"] = "; ".join(errors) if errors else "no motif reported"
+        row["width"] = None
+        row["map"] = None
+    else:
+        top = best["motifs"][0]
+        predicted = [(n, s, e) for n, s, e, _ in top["sites"]]
+        row["status"] = "ok"
+        row["width"] = best["width"]
+        row["map"] = top["map_score"]
+        row["consensus"] = top["consensus"]
+        notes = []
+        if errors:
+            notes.append("some widths failed: " + "; ".join(errors))
+        if best["left_out"]:
+            notes.append("%d sequence(s) shorter than the width left out" % best["left_out"])
+        row["note"] = "; ".join(notes)
+    row["predicted"] = len(set(predicted))
+    row["counts"] = score(lengths, known, predicted)
+    # Every width scored as well, for the analysis in the docs only (not used to choose).
+    for run in runs:
+        if run["motifs"]:
+            sites = [(n, s, e) for n, s, e, _ in run["motifs"][0]["sites"]]
+            run["counts"] = score(lengths, known, sites)
+    return row
+
+
+# ---------------------------------------------------------------------------
+# Report
+
+
+def fmt(value, digits=3):
+    if value is None:
+        return "-"
+    return "%.*f" % (digits, value)
+
+
+def per_dataset_table(rows):
+    lines = ["| data set | organism | type | width | MAP | known | predicted | "
+             "nSn | nPPV | nPC | nCC | sSn | sPPV | note |",
+             "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"]
+    for row in rows:
+        m = measures(row["counts"])
+        lines.append("| %s | %s | %s | %s | %s | %d | %d | %s | %s | %s | %s | %s | %s | %s |" % (
+            row["name"], row["organism"], row["type"],
+            row["width"] if row["width"] else "-", fmt(row["map"], 2),
+            row["known"], row["predicted"],
+            fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
+            fmt(m["sSn"]), fmt(m["sPPV"]),
+            ("FAILED: " if row["status"] == "failed" else "") + row["note"]))
+    return lines
+
+
+def group_totals(rows):
+    """Summed counts per group: each collection, and for the Tompa collection each
+    organism and each background type."""
+    groups = OrderedDict()
+
+    def add(label, row):
+        entry = groups.setdefault(label, {"sets": 0, "failed": 0,
+                                          "counts": dict.fromkeys(COUNT_KEYS, 0)})
+        entry["sets"] += 1
+        entry["failed"] += row["status"] == "failed"
+        add_counts(entry["counts"], row["counts"])
+
+    collections = OrderedDict()
+    for row in rows:
+        collections.setdefault(row["collection"], []).append(row)
+    for collection, members in collections.items():
+        for row in members:
+            add("%s: all" % collection, row)
+        if collection == "tompa2005":
+            for org in ("fly", "human", "mouse", "yeast"):
+                for row in members:
+                    if row["organism"] == org:
+                        add("%s: %s" % (collection, org), row)
+            for kind in ("real", "generic", "markov"):
+                for row in members:
+                    if row["type"] == kind:
+                        add("%s: %s" % (collection, kind), row)
+    return groups
+
+
+def totals_table(rows):
+    lines = ["| group | sets | failed | nTP | nFP | nFN | nTN | nSn | nPPV | nPC | nCC | "
+             "sTP | sFN | sFP | sSn | sPPV |",
+             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+    for label, entry in group_totals(rows).items():
+        c = entry["counts"]
+        m = measures(c)
+        lines.append("| %s | %d | %d | %d | %d | %d | %d | %s | %s | %s | %s | %d | %d | %d | %s | %s |" % (
+            label, entry["sets"], entry["failed"], c["nTP"], c["nFP"], c["nFN"], c["nTN"],
+            fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
+            c["sTP"], c["sFN"], c["sFP"], fmt(m["sSn"]), fmt(m["sPPV"])))
+    return lines
+
+
+def runs_tsv(rows):
+    """Every run of every data set (one line per width), for analysis."""
+    lines = ["dataset\twidth\tchosen\tstatus\tmap\tconsensus\tsites\tnTP\tnFP\tnFN\tsTP\tsFN\tsFP"]
+    for row in rows:
+        for run in sorted(row["runs"], key=lambda r: r["width"]):
+            chosen = "yes" if run["width"] == row["width"] else ""
+            if run["motifs"]:
+                top = run["motifs"][0]
+                c = run["counts"]
+                lines.append("\t".join(str(x) for x in (
+                    row["name"], run["width"], chosen, "ok", top["map_score"],
+                    top["consensus"], len(top["sites"]), c["nTP"], c["nFP"], c["nFN"],
+                    c["sTP"], c["sFN"], c["sFP"])))
+            else:
+                lines.append("\t".join(str(x) for x in (
+                    row["name"], run["width"], chosen, run["error"] or "no motif",
+                    "", "", "", "", "", "", "", "", "")))
+    return lines
+
+
+def report(rows, settings):
+    lines = ["# qiro accuracy on data sets with known sites", "",
+             "Settings: " + settings, "",
+             "## Totals (counts summed over the data sets, then the measures)", ""]
+    lines += totals_table(rows)
+    lines += ["", "## Per data set", ""]
+    lines += per_dataset_table(rows)
+    return "\n".join(lines) + "\n"
+
+
+# ---------------------------------------------------------------------------
+# Driver
+
+
+def parse_args(argv):
+    here = os.path.dirname(os.path.abspath(__file__))
+    repo = os.path.dirname(os.path.dirname(here))
+    p = argparse.ArgumentParser(
+        description="Run qiro on every data set with an answer key (<name>.fasta next to "
+                    "<name>.sites.tsv) under DATA and score the top model's sites.")
+    p.add_argument("--data", default=os.path.join(repo, "..", "shared", "data"),
+                   help="folder searched for data sets (default: ../shared/data from the repo)")
+    p.add_argument("--only", default="",
+                   help="comma-separated data set names or collection folders to run "
+                        "(default: all)")
+    p.add_argument("--bin", default=os.path.join(repo, "build"),
+                   help="folder holding qiro and qiro-freq (default: build)")
+    p.add_argument("--work", default=os.path.join(repo, "build", "accuracy"),
+                   help="folder for background files, results and logs")
+    p.add_argument("--out", default=None,
+                   help="table file (default: WORK/accuracy.md)")
+    p.add_argument("--widths", default=",".join(str(w) for w in DEFAULT_WIDTHS),
+                   help="candidate motif widths, comma-separated (default: 8,10,12,14)")
+    p.add_argument("--seed", type=int, default=1, help="qiro -seed (default: 1)")
+    p.add_argument("--jobs", type=int, default=2, help="qiro runs at once (default: 2)")
+    p.add_argument("--timeout", type=int, default=1800,
+                   help="seconds after which a single qiro run counts as failed")
+    p.add_argument("--qiro-args", default="-p 200 -g 300",
+                   help="further qiro options for every run (default: '-p 200 -g 300')")
+    args = p.parse_args(argv)
+    args.qiro = os.path.join(args.bin, "qiro")
+    args.qiro_freq = os.path.join(args.bin, "qiro-freq")
+    args.widths = [int(w) for w in args.widths.split(",") if w.strip()]
+    args.qiro_args = args.qiro_args.split()
+    args.out = args.out or os.path.join(args.work, "accuracy.md")
+    return args
+
+
+def main(argv=None):
+    args = parse_args(sys.argv[1:] if argv is None else argv)
+    for tool in (args.qiro, args.qiro_freq):
+        if not os.access(tool, os.X_OK):
+            sys.exit("accuracy: %s not found; build first (make)" % tool)
+    datasets = discover(args.data)
+    if args.only:
+        wanted = set(x.strip() for x in args.only.split(","))
+        datasets = [d for d in datasets if d["name"] in wanted or d["collection"] in wanted]
+    if not datasets:
+        sys.exit("accuracy: no data set (FASTA file with a .sites.tsv answer key) under %s"
+                 % args.data)
+    os.makedirs(args.work, exist_ok=True)
+    started = time.time()
+
+    freqs = {d["name"]: make_freq(args, d, args.work) for d in datasets}
+    jobs = [(d, w) for d in datasets for w in args.widths]
+    # Longest inputs first so that the two workers finish together.
+    size = {d["name"]: os.path.getsize(d["fasta"]) for d in datasets}
+    jobs.sort(key=lambda j: (-size[j[0]["name"]], j[0]["name"], j[1]))
+    results = {}
+    done = [0]
+
+    def work(job):
+        dataset, width = job
+        run = run_qiro(args, dataset, width, args.work, freqs[dataset["name"]])
+        done[0] += 1
+        sys.stderr.write("[%d/%d] %s k=%d %.1fs%s\n" % (
+            done[0], len(jobs), dataset["name"], width, run["seconds"],
+            " (" + run["error"] + ")" if run["error"] else ""))
+        return job, run
+
+    with ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+        for (dataset, width), run in pool.map(work, jobs):
+            results.setdefault(dataset["name"], []).append(run)
+
+    rows = [evaluate(d, results[d["name"]]) for d in datasets]
+    settings = "widths %s (top model with the highest MAP score kept), qiro -seed %d %s" % (
+        ",".join(str(w) for w in args.widths), args.seed, " ".join(args.qiro_args))
+    text = report(rows, settings)
+    with open(args.out, "w") as handle:
+        handle.write(text)
+    with open(os.path.join(args.work, "runs.tsv"), "w") as handle:
+        handle.write("\n".join(runs_tsv(rows)) + "\n")
+    sys.stdout.write(text)
+    sys.stderr.write("accuracy: %d data sets, %d qiro runs in %.0f s; table in %s\n" % (
+        len(datasets), len(jobs), time.time() - started, args.out))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

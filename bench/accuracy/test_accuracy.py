@@ -1,0 +1,350 @@
+"""Tests of the accuracy scoring on hand-worked cases.
+
+Run from this folder: python3 -m unittest test_accuracy
+"""
+
+import math
+import os
+import shutil
+import stat
+import sys
+import tempfile
+import textwrap
+import unittest
+from contextlib import redirect_stderr, redirect_stdout
+from io import StringIO
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import accuracy  # noqa: E402
+
+
+def one_seq(length, known, predicted, name="s"):
+    """Counts of a single sequence with the given (start, end) sites."""
+    return accuracy.score({name: length},
+                          [(name, s, e) for s, e in known],
+                          [(name, s, e) for s, e in predicted])
+
+
+class NucleotideLevel(unittest.TestCase):
+    def test_perfect_prediction(self):
+        c = one_seq(100, [(11, 20)], [(11, 20)])
+        self.assertEqual((c["nTP"], c["nFP"], c["nFN"], c["nTN"]), (10, 0, 0, 90))
+        m = accuracy.measures(c)
+        for key in ("nSn", "nPPV", "nPC", "nCC", "sSn", "sPPV"):
+            self.assertAlmostEqual(m[key], 1.0, msg=key)
+
+    def test_disjoint_prediction(self):
+        # known 11..20, predicted 51..60 on 100 letters: TP 0, FP 10, FN 10, TN 80;
+        # nCC = (0*80 - 10*10) / sqrt(10*90*10*90) = -1/9.
+        c = one_seq(100, [(11, 20)], [(51, 60)])
+        self.assertEqual((c["nTP"], c["nFP"], c["nFN"], c["nTN"]), (0, 10, 10, 80))
+        m = accuracy.measures(c)
+        self.assertEqual(m["nPC"], 0.0)
+        self.assertEqual(m["nSn"], 0.0)
+        self.assertEqual(m["nPPV"], 0.0)
+        self.assertAlmostEqual(m["nCC"], -1.0 / 9.0)
+        self.assertEqual((c["sTP"], c["sFN"], c["sFP"]), (0, 1, 1))
+
+    def test_half_overlap(self):
+        # 20 letters, known 1..8, predicted 5..12: TP 4 (5..8), FP 4 (9..12), FN 4 (1..4),
+        # TN 8 (13..20).  nPC = 4/12; nCC = (32 - 16) / sqrt(8*12*8*12) = 1/6.
+        m = accuracy.measures(one_seq(20, [(1, 8)], [(5, 12)]))
+        self.assertAlmostEqual(m["nSn"], 0.5)
+        self.assertAlmostEqual(m["nPPV"], 0.5)
+        self.assertAlmostEqual(m["nPC"], 1.0 / 3.0)
+        self.assertAlmostEqual(m["nCC"], 1.0 / 6.0)
+
+    def test_overlapping_sites_count_each_nucleotide_once(self):
+        # Known 1..10 and 6..15 cover 15 letters; predicted 6..10 and 8..12 cover 7.
+        c = one_seq(30, [(1, 10), (6, 15)], [(6, 10), (8, 12)])
+        self.assertEqual((c["nTP"], c["nFP"], c["nFN"], c["nTN"]), (7, 0, 8, 15))
+
+    def test_true_negatives_include_sequences_without_sites(self):
+        # Sequence a (10 letters) holds known 1..4 and predicted 3..6; b (30 letters)
+        # has neither: TN = (10 - 6) + 30.
+        c = accuracy.score({"a": 10, "b": 30}, [("a", 1, 4)], [("a", 3, 6)])
+        self.assertEqual((c["nTP"], c["nFP"], c["nFN"], c["nTN"]), (2, 2, 2, 34))
+
+    def test_same_place_on_another_sequence_is_no_hit(self):
+        c = accuracy.score({"a": 50, "b": 50}, [("a", 1, 10)], [("b", 1, 10)])
+        self.assertEqual((c["nTP"], c["nFP"], c["nFN"], c["nTN"]), (0, 10, 10, 80))
+
+    def test_sites_outside_the_data_are_ignored_or_clipped(self):
+        # A site on an unknown sequence is dropped; one past the end is cut at the end.
+        c = accuracy.score({"a": 10}, [("a", 8, 10)], [("zz", 1, 5), ("a", 9, 14)])
+        self.assertEqual((c["nTP"], c["nFP"], c["nFN"], c["nTN"]), (2, 0, 1, 7))
+
+    def test_no_known_sites(self):
+        # A data set without sites: every predicted letter is a false positive.
+        m = accuracy.measures(one_seq(40, [], [(1, 10)]))
+        self.assertIsNone(m["nSn"])
+        self.assertEqual(m["nPPV"], 0.0)
+        self.assertEqual(m["nPC"], 0.0)
+        self.assertIsNone(m["nCC"])
+        self.assertIsNone(m["sSn"])
+        self.assertEqual(m["sPPV"], 0.0)
+
+    def test_no_prediction(self):
+        c = one_seq(40, [(1, 10)], [])
+        self.assertEqual((c["nTP"], c["nFP"], c["nFN"], c["nTN"]), (0, 0, 10, 30))
+        m = accuracy.measures(c)
+        self.assertEqual(m["nSn"], 0.0)
+        self.assertIsNone(m["nPPV"])
+        self.assertIsNone(m["nCC"])
+        self.assertEqual((c["sTP"], c["sFN"], c["sFP"]), (0, 1, 0))
+
+
+class SiteLevel(unittest.TestCase):
+    def test_quarter_of_the_known_site_is_a_hit(self):
+        # Known 1..12 (12 letters, a quarter is 3); predicted 10..21 shares 10..12.
+        c = one_seq(40, [(1, 12)], [(10, 21)])
+        self.assertEqual((c["sTP"], c["sFN"], c["sFP"]), (1, 0, 0))
+
+    def test_just_under_a_quarter_is_no_hit(self):
+        # Predicted 11..22 shares only 11..12: 2 letters < 3.
+        c = one_seq(40, [(1, 12)], [(11, 22)])
+        self.assertEqual((c["sTP"], c["sFN"], c["sFP"]), (0, 1, 1))
+
+    def test_quarter_rounds_up_for_odd_lengths(self):
+        # Known 1..10: a quarter is 2.5 letters, so 3 shared letters hit and 2 do not.
+        self.assertTrue(accuracy.site_hit((1, 10), (8, 20)))
+        self.assertFalse(accuracy.site_hit((1, 10), (9, 20)))
+
+    def test_quarter_is_of_the_known_site_not_the_predicted_one(self):
+        # Known 1..4: one shared letter is a quarter, even for a 20-letter prediction.
+        self.assertTrue(accuracy.site_hit((1, 4), (4, 23)))
+        # Known 1..40 inside a prediction of 8: 8 shared letters < 10.
+        self.assertFalse(accuracy.site_hit((1, 40), (5, 12)))
+
+    def test_one_prediction_can_hit_two_known_sites(self):
+        # Known 1..10 and 6..15; predicted 6..10 shares 5 letters with each.
+        c = one_seq(30, [(1, 10), (6, 15)], [(6, 10)])
+        self.assertEqual((c["sTP"], c["sFN"], c["sFP"]), (2, 0, 0))
+        m = accuracy.measures(c)
+        self.assertEqual(m["sSn"], 1.0)
+        self.assertEqual(m["sPPV"], 1.0)
+
+    def test_same_place_on_both_strands_counts_once(self):
+        c = one_seq(50, [(1, 10)], [(30, 39), (30, 39), (1, 10)])
+        self.assertEqual((c["sTP"], c["sFN"], c["sFP"]), (1, 0, 1))
+        self.assertEqual((c["nTP"], c["nFP"]), (10, 10))
+
+    def test_mixed_counts(self):
+        # Known A 1..10, B 41..50, C 81..90; predicted 3..12 (hits A), 60..69 (hits none).
+        c = one_seq(100, [(1, 10), (41, 50), (81, 90)], [(3, 12), (60, 69)])
+        self.assertEqual((c["sTP"], c["sFN"], c["sFP"]), (1, 2, 1))
+        m = accuracy.measures(c)
+        self.assertAlmostEqual(m["sSn"], 1.0 / 3.0)
+        self.assertAlmostEqual(m["sPPV"], 0.5)
+
+
+class Summation(unittest.TestCase):
+    def test_counts_are_summed_before_the_measures(self):
+        # Set 1: TP 10 only; set 2: TP 0, FP 30, FN 10.  Summed: nSn 10/20 = 0.5 and
+        # nPPV 10/40 = 0.25, not the mean of the per-set values (0.5 and 0.5).
+        total = dict.fromkeys(accuracy.COUNT_KEYS, 0)
+        accuracy.add_counts(total, one_seq(100, [(1, 10)], [(1, 10)]))
+        accuracy.add_counts(total, one_seq(100, [(1, 10)], [(41, 70)]))
+        self.assertEqual((total["nTP"], total["nFP"], total["nFN"], total["nTN"]),
+                         (10, 30, 10, 150))
+        m = accuracy.measures(total)
+        self.assertAlmostEqual(m["nSn"], 0.5)
+        self.assertAlmostEqual(m["nPPV"], 0.25)
+        self.assertAlmostEqual(m["nPC"], 0.2)
+        # (10*150 - 10*30) / sqrt(20 * 180 * 40 * 160)
+        self.assertAlmostEqual(m["nCC"], 1200.0 / math.sqrt(20 * 180 * 40 * 160))
+
+
+RESULT = textwrap.dedent("""\
+
+    QIRO -- header lines
+
+    The Final Results:
+
+    Motif Rank #1
+    Motif Model Mismatch Score: 0.39\tInformation Content: 6.4
+    Complexity: 0.07\tConsensus: AGCAAAATAA MAP Score: -1.5
+    No. of sites: 2
+
+    Position Frequency Matrix
+
+    A\t1  2
+
+    >seq_1\tTCATCTTGCT\t0\t1480\t1489\t0.48
+    >seq_0\tTGCAAATTAA\t1\t155\t164\t0.37
+    ###########
+
+    Motif Rank #2
+    Complexity: 0.09\tConsensus: TTCAAATTTA
+    No. of sites: 1
+    >seq_2\tTTCAAATTTA\t1\t7\t16\t0.3
+    ###########
+    """)
+
+
+class ResultFile(unittest.TestCase):
+    def test_models_in_rank_order_with_sites(self):
+        motifs = accuracy.parse_result(RESULT)
+        self.assertEqual([m["rank"] for m in motifs], [1, 2])
+        self.assertEqual(motifs[0]["consensus"], "AGCAAAATAA")
+        self.assertEqual(motifs[0]["map_score"], -1.5)
+        self.assertEqual(motifs[0]["sites"],
+                         [("seq_1", 1480, 1489, False), ("seq_0", 155, 164, True)])
+        self.assertEqual(motifs[1]["sites"], [("seq_2", 7, 16, True)])
+
+    def test_missing_map_score_reads_as_zero(self):
+        motifs = accuracy.parse_result(RESULT)
+        self.assertEqual(motifs[1]["consensus"], "TTCAAATTTA")
+        self.assertEqual(motifs[1]["map_score"], 0.0)
+
+    def test_no_model(self):
+        self.assertEqual(accuracy.parse_result("The Final Results:\n\n"), [])
+
+
+class WidthChoice(unittest.TestCase):
+    @staticmethod
+    def run_with(width, map_score):
+        return {"width": width, "motifs": [{"map_score": map_score, "sites": []}]}
+
+    def test_highest_map_score_wins(self):
+        runs = [self.run_with(8, 1.0), self.run_with(10, 3.0), self.run_with(12, 2.0)]
+        self.assertEqual(accuracy.choose_run(runs)["width"], 10)
+
+    def test_tie_goes_to_the_narrower_width(self):
+        runs = [self.run_with(14, 2.0), self.run_with(10, 2.0), self.run_with(12, 1.0)]
+        self.assertEqual(accuracy.choose_run(runs)["width"], 10)
+
+    def test_missing_score_beats_a_negative_one(self):
+        runs = [self.run_with(8, -0.5), self.run_with(10, 0.0)]
+        self.assertEqual(accuracy.choose_run(runs)["width"], 10)
+
+    def test_failed_runs_are_passed_over(self):
+        runs = [{"width": 8, "motifs": None}, {"width": 10, "motifs": []},
+                self.run_with(12, -3.0)]
+        self.assertEqual(accuracy.choose_run(runs)["width"], 12)
+        self.assertIsNone(accuracy.choose_run(runs[:2]))
+
+
+class Inputs(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def write(self, rel, text):
+        path = os.path.join(self.dir, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as handle:
+            handle.write(text)
+        return path
+
+    def test_fasta_lengths_over_wrapped_lines(self):
+        path = self.write("x.fasta", ">a first\nACGT\nAC GT\n\n>b\nGG\n")
+        self.assertEqual(list(accuracy.read_fasta_lengths(path).items()),
+                         [("a", 8), ("b", 2)])
+
+    def test_answer_key_rows(self):
+        path = self.write("x.sites.tsv", "seq_3\t307\t331\t.\nseq_4\t1\t5\t-\n")
+        self.assertEqual(accuracy.read_sites(path), [("seq_3", 307, 331), ("seq_4", 1, 5)])
+
+    def test_data_sets_found_and_described(self):
+        self.write("tompa2005/real/dm01r.fasta", ">s\nA\n")
+        self.write("tompa2005/real/dm01r.sites.tsv", "")
+        self.write("tompa2005/markov/mus03m.fasta", ">s\nA\n")
+        self.write("tompa2005/markov/mus03m.sites.tsv", "")
+        self.write("ecoli_crp/crp0.fasta", ">s\nA\n")
+        self.write("ecoli_crp/crp0.sites.tsv", "")
+        self.write("yeast_regulons/met.fasta", ">s\nA\n")  # no answer key: not a data set
+        found = [(d["name"], d["collection"], d["organism"], d["type"])
+                 for d in accuracy.discover(self.dir)]
+        self.assertEqual(found, [("dm01r", "tompa2005", "fly", "real"),
+                                 ("mus03m", "tompa2005", "mouse", "markov"),
+                                 ("crp0", "ecoli_crp", "ecoli", "real")])
+
+
+FAKE_QIRO = textwrap.dedent("""\
+    #!/usr/bin/env python3
+    # Stands in for qiro: refuses inputs holding N, otherwise reports one model whose
+    # sites start at letter 5 of every sequence, with the best MAP score at width 10.
+    import sys
+    a = sys.argv[1:]
+    opt = dict(zip(a[::2], a[1::2]))
+    k = int(opt["-k"])
+    names, letters = [], ""
+    for line in open(opt["-i"]):
+        if line.startswith(">"):
+            names.append(line[1:].split()[0])
+        else:
+            letters += line.strip()
+    if "N" in letters:
+        print("ACGTN\\tError: The sequence contains invalid letters.")
+        sys.exit(1)
+    with open(opt["-o"], "w") as out:
+        out.write("Motif Rank #1\\n")
+        out.write("Complexity: 1\\tConsensus: %s MAP Score: %g\\n" % ("A" * k, -abs(k - 10)))
+        for n in names:
+            out.write(">%s\\t%s\\t1\\t5\\t%d\\t0.5\\n" % (n, "A" * k, 4 + k))
+    """)
+
+FAKE_FREQ = textwrap.dedent("""\
+    #!/usr/bin/env python3
+    import sys
+    open(sys.argv[sys.argv.index("-o") + 1], "w").write("0 A 0.25\\n")
+    """)
+
+
+class Driver(unittest.TestCase):
+    """The whole script against a stand-in qiro, on two small data sets."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.bin = os.path.join(self.dir, "bin")
+        os.makedirs(self.bin)
+        for name, text in (("qiro", FAKE_QIRO), ("qiro-freq", FAKE_FREQ)):
+            path = os.path.join(self.bin, name)
+            with open(path, "w") as handle:
+                handle.write(text)
+            os.chmod(path, os.stat(path).st_mode | stat.S_IXUSR)
+        data = os.path.join(self.dir, "data", "tompa2005", "real")
+        os.makedirs(data)
+        # hm01r: one 30-letter sequence, known site 5..14 (width 10).
+        with open(os.path.join(data, "hm01r.fasta"), "w") as handle:
+            handle.write(">seq_0\n" + "ACGT" * 7 + "AC\n")
+        with open(os.path.join(data, "hm01r.sites.tsv"), "w") as handle:
+            handle.write("seq_0\t5\t14\t.\n")
+        # mus10r: holds an N, so the stand-in refuses it.
+        with open(os.path.join(data, "mus10r.fasta"), "w") as handle:
+            handle.write(">seq_0\n" + "ACGTN" * 4 + "\n")
+        with open(os.path.join(data, "mus10r.sites.tsv"), "w") as handle:
+            handle.write("seq_0\t1\t8\t.\n")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def test_best_width_scored_and_refused_set_reported(self):
+        out, err = StringIO(), StringIO()
+        with redirect_stdout(out), redirect_stderr(err):
+            accuracy.main(["--data", os.path.join(self.dir, "data"), "--bin", self.bin,
+                           "--work", os.path.join(self.dir, "work"), "--qiro-args", ""])
+        text = out.getvalue()
+        rows = {line.split("|")[1].strip(): [f.strip() for f in line.split("|")[1:-1]]
+                for line in text.splitlines() if line.startswith("| ")}
+        # Width 10 has the best MAP score and matches the known site exactly.
+        hm = rows["hm01r"]
+        self.assertEqual(hm[3], "10")
+        self.assertEqual(hm[7:13], ["1.000"] * 6)
+        # The refused set is listed as failed with the message, nothing predicted.
+        mus = rows["mus10r"]
+        self.assertEqual(mus[3], "-")
+        self.assertIn("FAILED: Error: The sequence contains invalid letters.", mus[13])
+        self.assertEqual(mus[7], "0.000")
+        # Totals: TP 10 (hm01r), FN 8 (mus10r), TN 20 + 12, one failed set.
+        total = rows["tompa2005: all"]
+        self.assertEqual(total[1:7], ["2", "1", "10", "0", "8", "32"])
+        self.assertEqual(total[11:14], ["1", "1", "0"])
+        self.assertTrue(os.path.exists(os.path.join(self.dir, "work", "accuracy.md")))
+
+
+if __name__ == "__main__":
+    unittest.main()
