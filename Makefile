@@ -1,29 +1,39 @@
 # QIRO -- motif discovery with a genetic algorithm.
 #
 #   make            build release binaries: build/qiro and build/qiro-freq
+#   make deps       apt-get install the Debian packages this machine lacks (run by demo and test)
 #   make demo       build, then run qiro on the bundled E. coli CRP example
 #   make test       build and run every test (unit and command-line)
 #   make test-asan  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make bench      build and run the benchmarks
+#   make accuracy   build, then score qiro on the data sets with known sites
+#                   (ACCURACY_DATA, default ../shared/data; table in build/accuracy/)
 #   make clean      remove the build folders
 
 JOBS ?= 2
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+ACCURACY_DATA ?= ../shared/data
+ACCURACY_ARGS ?=
 
-.PHONY: all demo test test-asan bench clean
+.PHONY: all deps demo test test-asan bench accuracy clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: all
+deps:
+	bash tools/install-deps.sh
+
+demo: deps
+	$(MAKE) --no-print-directory all
 	cd examples && ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -k 22 -seed 1 -o crp0.qiro.out
 
-test: all
+test: deps
+	$(MAKE) --no-print-directory all
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test-asan:
+test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQIRO_SANITIZE=ON -DQIRO_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -31,6 +41,10 @@ test-asan:
 
 bench: all
 	$(BUILD)/bench/qiro_bench
+
+accuracy: all
+	python3 -B bench/accuracy/accuracy.py --data $(ACCURACY_DATA) --bin $(BUILD) \
+		--work $(BUILD)/accuracy --jobs $(JOBS) $(ACCURACY_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

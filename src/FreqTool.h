@@ -22,6 +22,14 @@ struct WordCounts {
     void Write(std::ostream& out, double pseudocount) const;
 };
 
+// Turns the text of a MEME background model file (joint probabilities of words
+// of one letter up to order + 1 letters) into the 340 values of a background
+// frequency file, indexed like WordCounts::count: single letters as given,
+// longer words as P(word) / P(word without its last letter), and words longer
+// than the model's order + 1 conditioned on their last order letters only.
+// False, with the reason in error, when the text is not such a file.
+bool ConvertMemeBackground(const std::string& text, std::vector<double>& table, std::string& error);
+
 int FreqToolMain(int argc, char** argv);
 
 #endif

@@ -249,15 +249,31 @@ void GAFrame::SortedParent(std::vector<kmer>* list, const int& mode) {
 
 void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
                                std::vector<std::vector<kmer>>& offspring, const int& option, const int& n) {
-    std::vector<kmer> A(n), Bl(n);
-    for (int i = 0; i < n; ++i) {
-        A[i] = {parents[0]->Genes[i], i, parents[0]->GeneMismatch[i], 0.0};
-        Bl[i] = {parents[1]->Genes[i], i, parents[1]->GeneMismatch[i], 0.0};
-    }
-    if (option == 1 || option == 2) {
+    auto siteList = [&](const Individual* parent, std::vector<kmer>& list) {
+        list.resize(n);
+        for (int i = 0; i < n; ++i) list[i] = {parent->Genes[i], i, parent->GeneMismatch[i], 0.0};
+    };
+    // A parent's sites ordered by fit, made once per parent within a generation.
+    auto sortedList = [&](const Individual* parent, std::vector<kmer>& list) {
+        if (SortedSites != nullptr) {
+            auto hit = SortedSites->find(parent);
+            if (hit != SortedSites->end()) {
+                list = hit->second;
+                return;
+            }
+        }
+        siteList(parent, list);
         const int mode = 1;
-        SortedParent(&A, mode);
-        SortedParent(&Bl, mode);
+        SortedParent(&list, mode);
+        if (SortedSites != nullptr) SortedSites->emplace(parent, list);
+    };
+    std::vector<kmer> A, Bl;
+    if (option == 1 || option == 2) {
+        sortedList(parents[0], A);
+        sortedList(parents[1], Bl);
+    } else {
+        siteList(parents[0], A);
+        siteList(parents[1], Bl);
     }
     std::vector<kmer> child1, child2;
     child1.reserve(n);
@@ -298,24 +314,25 @@ void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
 }
 
 void GAFrame::PostCrossover(std::vector<std::vector<kmer>>& offspring, Midlayer* data) {
+    std::vector<int> firstAt;
     for (std::vector<kmer>& child : offspring) {
+        // Ordering by strand with ties kept in list order, then keeping the first
+        // record of each strand, is one pass over the strands: each strand takes
+        // its earliest record, and a strand without one draws an admissible start.
         const int n = static_cast<int>(child.size());
-        std::stable_sort(child.begin(), child.end(), KComp());
-        std::vector<int> count(n, 0);
-        for (const kmer& s : child) ++count[s.Strand];
+        firstAt.assign(n, -1);
+        for (int i = 0; i < n; ++i)
+            if (firstAt[child[i].Strand] < 0) firstAt[child[i].Strand] = i;
         std::vector<kmer> repaired;
         repaired.reserve(n);
-        for (size_t i = 0; i < child.size(); ++i) {
-            // Of a strand's two records, which stand together after the sort, the first is kept.
-            if (i > 0 && child[i].Strand == child[i - 1].Strand) continue;
-            repaired.push_back(child[i]);
-        }
         for (int g = 0; g < n; ++g) {
-            if (count[g] != 0) continue;
-            const std::vector<int>& list = data->Candidates[g];
-            repaired.push_back({list[Random() % list.size()], g, 0.0, 0.0});
+            if (firstAt[g] >= 0) {
+                repaired.push_back(child[firstAt[g]]);
+            } else {
+                const std::vector<int>& list = data->Candidates[g];
+                repaired.push_back({list[Random() % list.size()], g, 0.0, 0.0});
+            }
         }
-        std::stable_sort(repaired.begin(), repaired.end(), KComp());
         child = std::move(repaired);
     }
 }
@@ -332,6 +349,9 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
     std::vector<const Individual*> parents;
     std::vector<std::vector<kmer>> offspring;
     std::vector<ChildPlan> plans;
+    // The wheel's members stay in place for the whole generation.
+    std::unordered_map<const Individual*, std::vector<kmer>> sorted;
+    SortedSites = &sorted;
     int rejections = 0;
     while (pool.size() <= P) {
         // Pairs are made in batches: first every draw, in the order one pair
@@ -359,6 +379,7 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
             }
         }
     }
+    SortedSites = nullptr;
     NewPopulation(population, pool);
 }
 
@@ -371,7 +392,24 @@ void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts
         const SeqRecord& r = data->Seqs[q];
         int best = 2 * k;
         int bestPos = 0;
-        if (k <= 32) {
+        const std::vector<int>& list = data->Candidates[q];
+        if (k <= 32 && !list.empty() && list.back() - list.front() + 1 == static_cast<int>(list.size())) {
+            // Consecutive starts: slide the window one letter at a time.
+            const uint64_t t = target.part[0];
+            const int top = 2 * (k - 1);
+            const uint8_t* code = r.code.data();
+            uint64_t w = r.Bits(list.front(), k);
+            for (int p = list.front(); p <= list.back(); ++p) {
+                if (p != list.front()) w = (w >> 2) | (static_cast<uint64_t>(code[p + k - 1] & 3) << top);
+                const uint64_t x = w ^ t;
+                const int d = __builtin_popcountll((x | (x >> 1)) & 0x5555555555555555ull);
+                if (d < best) {
+                    best = d;
+                    bestPos = p;
+                    if (d == 0) break;
+                }
+            }
+        } else if (k <= 32) {
             const uint64_t t = target.part[0];
             for (int p : data->Candidates[q]) {
                 const uint64_t x = r.Bits(p, k) ^ t;
@@ -499,10 +537,27 @@ void GAFrame::NewPopulation(std::vector<Individual>* population, const std::vect
 
 // ---------------------------------------------------------------- post-processing
 
+namespace {
+std::vector<std::vector<int>> SameNameStrands(const Midlayer* data);
+}
+
 void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand) {
     std::vector<Individual> work(*population);
     MergingStep(data, &work);
     std::stable_sort(work.begin(), work.end(), RankMAPS);
+
+    // What every refinement step looks up: strands of one name, and the
+    // estimated mismatch denominator of every admissible window.
+    RefineTables tables;
+    tables.sameName = SameNameStrands(data);
+    const MismatchScorer denOnly(data->PosFreq, data->PosFreq, K);
+    tables.den.resize(data->Candidates.size());
+    for (size_t g = 0; g < data->Candidates.size(); ++g) {
+        const uint8_t* code = data->Seqs[g].code.data();
+        for (int p : data->Candidates[g]) tables.den[g].push_back(denOnly.ApproxDen(code + p));
+    }
+    Refining = &tables;
+
     // Each model is refined on its own, so the models can go to different threads.
     ParallelFor(static_cast<int>(work.size()), Threads, [&](int i) {
         Individual& model = work[i];
@@ -517,6 +572,7 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
             current = model.getIC();
         }
     });
+    Refining = nullptr;
     *population = std::move(work);
     std::stable_sort(population->begin(), population->end(), RankMAPS);
 }
@@ -638,7 +694,9 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data) {
     const int S = data->GetNumStrands();
     const int k = K;
     const double limit = model->getMismatch() + model->getSTD();
-    const std::vector<std::vector<int>> sameName = SameNameStrands(data);
+    std::vector<std::vector<int>> ownSameName;
+    if (Refining == nullptr) ownSameName = SameNameStrands(data);
+    const std::vector<std::vector<int>>& sameName = Refining ? Refining->sameName : ownSameName;
     std::unordered_set<uint64_t> blocked;
     for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
     const MismatchScorer scorer(model->MismatchMatrix, data->PosFreq, k);
@@ -650,9 +708,14 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data) {
     kmer best{0, 0, 0.0, 0.0};
     for (int g = 0; g < S; ++g) {
         const SeqRecord& r = data->Seqs[g];
-        for (int p : data->Candidates[g]) {
+        const std::vector<int>& list = data->Candidates[g];
+        const double* dens = Refining ? Refining->den[g].data() : nullptr;
+        for (size_t i = 0; i < list.size(); ++i) {
+            const int p = list[i];
             // Most windows are far from the model: the estimate rules them out.
-            if (scorer.Approx(r.code.data() + p) > quickLimit) continue;
+            const uint8_t* codes = r.code.data() + p;
+            const double den = dens ? dens[i] : scorer.ApproxDen(codes);
+            if (scorer.ApproxNum(codes) > quickLimit * den) continue;
             const double mm = scorer.Exact(r.code.data() + p);
             if (!(limit >= mm)) continue;
             if (blocked.count(SiteKey(g, p))) continue;

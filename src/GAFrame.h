@@ -76,6 +76,16 @@ public:
     // draw no random numbers; results do not depend on the count.
     int Threads = 1;
 
+    // While post-processing runs: tables shared by every refinement step.
+    struct RefineTables {
+        std::vector<std::vector<int>> sameName;
+        std::vector<std::vector<double>> den;  // per strand, per admissible start
+    };
+    const RefineTables* Refining = nullptr;
+
+    // While a generation runs: each parent's sites ordered by fit, made once.
+    std::unordered_map<const Individual*, std::vector<kmer>>* SortedSites = nullptr;
+
     GAFrame() {}
     ~GAFrame() {}
 

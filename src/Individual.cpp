@@ -85,15 +85,17 @@ void Individual::CalculateIndiFitness(Midlayer* data, const double* bg, const st
             ic += f * std::log2(f / bg[b]);
         }
     }
-    GeneMismatch.clear();
-    GeneMismatch.reserve(N);
     const MismatchScorer scorer(MismatchMatrix, data->PosFreq, k);
-    double M = 0.0;
-    for (int g = 0; g < N; ++g) {
-        double m = scorer.Exact(data->Seqs[g].code.data() + Genes[g]);
-        M += m / n;
-        GeneMismatch.push_back(m);
+    GeneMismatch.resize(N);
+    int g = 0;
+    for (; g + 4 <= N; g += 4) {
+        scorer.Exact4(data->Seqs[g].code.data() + Genes[g], data->Seqs[g + 1].code.data() + Genes[g + 1],
+                      data->Seqs[g + 2].code.data() + Genes[g + 2], data->Seqs[g + 3].code.data() + Genes[g + 3],
+                      &GeneMismatch[g]);
     }
+    for (; g < N; ++g) GeneMismatch[g] = scorer.Exact(data->Seqs[g].code.data() + Genes[g]);
+    double M = 0.0;
+    for (int i = 0; i < N; ++i) M += GeneMismatch[i] / n;
     double C = LowerComplexity(k);
     Consensus(k);
     IC = ic;

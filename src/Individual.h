@@ -128,14 +128,55 @@ public:
         }
         return num / den;
     }
-    double Approx(const uint8_t* codes) const {
+    // Four windows side by side: for each, the very sums of Exact().
+    void Exact4(const uint8_t* c0, const uint8_t* c1, const uint8_t* c2, const uint8_t* c3, double* out) const {
+        double n0 = 0.0, n1 = 0.0, n2 = 0.0, n3 = 0.0;
+        double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+        for (int p = 0; p < k_; ++p) {
+            const double* a = num_[p][c0[p]];
+            const double* b = num_[p][c1[p]];
+            const double* c = num_[p][c2[p]];
+            const double* d = num_[p][c3[p]];
+            const double* e = den_[p][c0[p]];
+            const double* f = den_[p][c1[p]];
+            const double* g = den_[p][c2[p]];
+            const double* h = den_[p][c3[p]];
+            for (int i = 0; i < B; ++i) {
+                n0 += a[i];
+                n1 += b[i];
+                n2 += c[i];
+                n3 += d[i];
+                d0 += e[i];
+                d1 += f[i];
+                d2 += g[i];
+                d3 += h[i];
+            }
+        }
+        out[0] = n0 / d0;
+        out[1] = n1 / d1;
+        out[2] = n2 / d2;
+        out[3] = n3 / d3;
+    }
+    double Approx(const uint8_t* codes) const { return ApproxNum(codes) / ApproxDen(codes); }
+    double ApproxNum(const uint8_t* codes) const {
         double num = 0.0;
+        for (int p = 0; p < k_; ++p) num += numRow_[p][codes[p]];
+        return num;
+    }
+    double ApproxDen(const uint8_t* codes) const {
         double den = 0.0;
+        for (int p = 0; p < k_; ++p) den += denRow_[p][codes[p]];
+        return den;
+    }
+    // True when the estimated numerator already exceeds bound part way through
+    // the window (every term is non-negative, so it can only grow).
+    bool NumExceeds(const uint8_t* codes, double bound) const {
+        double num = 0.0;
         for (int p = 0; p < k_; ++p) {
             num += numRow_[p][codes[p]];
-            den += denRow_[p][codes[p]];
+            if (num > bound) return true;
         }
-        return num / den;
+        return false;
     }
 
 private:

@@ -1,6 +1,8 @@
 #include "Midlayer.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <cctype>
 #include <cerrno>
@@ -116,11 +118,49 @@ void Midlayer::ResetFile(FILE* file) {
     CurSeq = 0;
 }
 
-std::string Midlayer::ReadAll(FILE* file) {
-    std::string text;
+bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
+    text.clear();
+    // zlib reads through its own descriptor (sharing the file's position), so
+    // that closing it leaves the caller's FILE open; plain data pass through.
+    int fd = dup(fileno(file));
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    gzFile gz = gzdopen(fd, "rb");
+    if (gz == nullptr) {
+        close(fd);
+        error = "out of memory";
+        return false;
+    }
+    gzbuffer(gz, 1 << 17);
     char buf[1 << 16];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, file)) > 0) text.append(buf, got);
+    int got;
+    while ((got = gzread(gz, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(got));
+    int code = Z_OK;
+    const char* message = gzerror(gz, &code);
+    bool ok = true;
+    if (code == Z_ERRNO) {
+        error = std::strerror(errno);
+        ok = false;
+    } else if (code == Z_BUF_ERROR) {
+        error = "the compressed data end early (the file is cut short)";
+        ok = false;
+    } else if (code != Z_OK || got < 0) {
+        error = std::string("the compressed data are damaged (") + (message ? message : "zlib error") + ")";
+        ok = false;
+    }
+    gzclose(gz);
+    return ok;
+}
+
+std::string Midlayer::ReadAll(FILE* file, const char* what, const std::string& name) {
+    std::string text, error;
+    if (!ReadWholeFile(file, text, error)) {
+        std::printf("Error: Cannot read %s file named %s: %s\n", what, name.c_str(), error.c_str());
+        std::printf("System aborted. \n");
+        std::exit(1);
+    }
     return text;
 }
 
@@ -158,7 +198,7 @@ std::string Midlayer::RevComp(const std::string& in) {
 void Midlayer::LoadSeqs() {
     const bool both = DoubleStrand;
     ResetFile(SeqFile);
-    const std::string text = ReadAll(SeqFile);
+    const std::string text = ReadAll(SeqFile, "Sequence", SeqFileName);
     std::fclose(SeqFile);
     SeqFile = nullptr;
 
@@ -274,7 +314,7 @@ bool ReadsAsNumber(const std::string& s, double& v) {
 
 void Midlayer::LoadFreqInfo() {
     ResetFile(FreqFile);
-    const std::string text = ReadAll(FreqFile);
+    const std::string text = ReadAll(FreqFile, "Freq", FreqFileName);
     std::fclose(FreqFile);
     FreqFile = nullptr;
 
@@ -392,7 +432,7 @@ double Midlayer::BackgroundProb(const char* w, int k) {
 
 void Midlayer::LoadPKInfo() {
     ResetFile(PKFile);
-    std::string text = ReadAll(PKFile);
+    std::string text = ReadAll(PKFile, "Pre-knowledge", PKFileName);
     std::fclose(PKFile);
     PKFile = nullptr;
 

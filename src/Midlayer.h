@@ -61,6 +61,12 @@ struct PackedWord {
     }
 };
 
+// Reads the whole of an open file from its current position: gzip-compressed
+// data (one or more members, as gzip and bgzip write) comes back uncompressed,
+// anything else exactly as stored. False, with the reason in error, when the
+// file cannot be read or its compressed data are damaged or cut short.
+bool ReadWholeFile(FILE* file, std::string& text, std::string& error);
+
 // One known binding site.
 struct PK {
     std::string Seq;
@@ -205,7 +211,8 @@ public:
     void Filtering();
 
 private:
-    static std::string ReadAll(FILE* file);
+    // The whole file, through ReadWholeFile; a file that cannot be read ends the run.
+    static std::string ReadAll(FILE* file, const char* what, const std::string& name);
     void OpenFile(const std::string& name, FILE*& handle, std::string& field, const char* what);
 };
 

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <thread>
 
 using std::cout;
 using std::endl;
@@ -66,6 +67,12 @@ void Unhealthy(const char* prefix, Value value, Default dflt) {
     cout << prefix << value << " is unhealthy! Reset to the default value: " << dflt << " ." << endl;
 }
 
+// One thread per core, as far as the system tells.
+int DefaultThreads() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(n < 64 ? n : 64);
+}
+
 bool ParseSeed(const std::string& word, uint32_t& seed) {
     if (word.empty() || word.size() > 10) return false;
     for (char c : word)
@@ -122,6 +129,12 @@ void HelpMsg() {
     cout << "\t[-pkq <pk_quality>]          The percentage of noise data from input sequence as PK (Default=" << DFLT_PKQ
          << ")\n";
     cout << "\t[-seed <number>]             The seed of the random numbers; the same seed repeats a run (Default: the clock)\n";
+    cout << "\t[-threads <number>]          The number of threads; the results do not depend on it (Default: the number of cores)\n";
+    cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
+    cout << "\t[-jaspar <jaspar_file>]      Also write the motifs in JASPAR format (letter counts)\n";
+    cout << "\t[-bed <bed_file>]            Also write the motif sites as BED (genomic when sequences are named chrom:start-end)\n";
+    cout << "\t[-json <json_file>]          Also write the settings, motifs and sites as JSON\n";
+    cout << "\t[-html <html_file>]          Also write a self-contained HTML page with the settings and motif logos\n";
     cout << "\n\n\n";
 }
 
@@ -165,6 +178,17 @@ void ParseOptions(RunSettings& s) {
             bool& flag = word == "-d" ? s.doubleStrand : (word == "-f" ? s.filter : s.post);
             if (Usable(value)) flag = value != "F";
             if (word == "-post") cout << "Post-processing " << s.post << endl;
+        } else if (word == "-threads") {
+            int n = 0;
+            if (std::sscanf(value.c_str(), "%d", &n) == 1) {
+                if (n < 1) {
+                    Unhealthy("-threads=", n, DefaultThreads());
+                    n = 0;
+                }
+                s.threads = n;
+            }
+        } else if (std::string* file = s.outputs.Named(word)) {
+            if (Usable(value)) *file = value;
         } else if (word == "-seed") {
             s.seedGiven = ParseSeed(value, s.seed);
             if (!s.seedGiven)
@@ -290,6 +314,7 @@ void MotifDiscovery() {
     double replacement = s.replacement;
     double winner = s.winner;
     engine->setParameters(s.population, s.generations, replacement, winner, pkPer, k);
+    engine->Threads = s.threads > 0 ? s.threads : DefaultThreads();
     const int budget = engine->getIteration();
 
     // 12. First population.
@@ -304,6 +329,7 @@ void MotifDiscovery() {
     double best = 0.0;
     int stall = 0;
     int run = 0;
+    ProgressLine progress;  // on standard error, only when it is a terminal
     while (remaining != 0) {
         engine->GeneticOperation(data, population);
         std::stable_sort(population->begin(), population->end());
@@ -317,7 +343,9 @@ void MotifDiscovery() {
         ++run;
         --remaining;
         if (stall == 100) remaining = 0;
+        progress.Update(run, budget, best, stall);
     }
+    progress.Finish();
     // 14.
     cout << "Finish the GA process after " << run << " generations. \n\n\n";
 
@@ -336,6 +364,7 @@ void MotifDiscovery() {
 
     // 17. Result file.
     PrintResults(data, population, s.resultFile);
+    WriteOutputs(s, seed, data, *population);
 
     // 18.
     delete data;

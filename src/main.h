@@ -10,6 +10,7 @@
 #include "GAFrame.h"
 #include "Individual.h"
 #include "Midlayer.h"
+#include "Outputs.h"
 
 // The command line: word i in row i (row 0 the program name), and one empty row
 // after the last word, read as the value of an option given last.
@@ -39,8 +40,10 @@ struct RunSettings {
     bool doubleStrand = DOUBLE_STR;
     bool filter = FILTERING;
     bool post = POST_PRO;
+    int threads = 0;  // 0: one per core
     bool seedGiven = false;
     uint32_t seed = 0;
+    OutputFiles outputs;  // -meme, -jaspar, -bed, -json, -html
 };
 
 void HelloMsg();

@@ -45,6 +45,7 @@ import subprocess
 import sys
 import time
 from collections import OrderedDict
+from fractions import Fraction
 from concurrent.futures import ThreadPoolExecutor
 
 DEFAULT_WIDTHS = (8, 10, 12, 14)
@@ -57,8 +58,8 @@ TOMPA_TYPES = {"r": "real", "g": "generic", "m": "markov"}
 # Input files
 
 
-def read_fasta_lengths(path):
-    """Names (first word of the header) and lengths of the records of a FASTA file,
+def read_fasta(path):
+    """Names (first word of the header) and letters of the records of a FASTA file,
     in file order.  Letters are every non-blank character up to the next '>'."""
     records = OrderedDict()
     name = None
@@ -68,10 +69,14 @@ def read_fasta_lengths(path):
             if line.startswith(">"):
                 words = line[1:].split()
                 name = words[0] if words else ""
-                records[name] = 0
+                records[name] = []
             elif name is not None:
-                records[name] += len("".join(line.split()))
-    return records
+                records[name].append("".join(line.split()))
+    return OrderedDict((n, "".join(parts)) for n, parts in records.items())
+
+
+def read_fasta_lengths(path):
+    return OrderedDict((n, len(letters)) for n, letters in read_fasta(path).items())
 
 
 def read_sites(path):
@@ -261,6 +266,63 @@ def discover(root):
 
 
 # ---------------------------------------------------------------------------
+# Prior knowledge (optional): a share of the known sites handed to qiro with -pk
+
+
+PK_MIN_WIDTH, PK_MAX_WIDTH = 8, 30
+
+
+def pk_pick(count, share):
+    """Indices of the known sites given as prior knowledge: ceil(count * share) of the
+    `count` answer-key rows, spread evenly and starting with the first."""
+    share = Fraction(str(share))
+    return [i for i in range(count) if math.ceil((i + 1) * share) > math.ceil(i * share)]
+
+
+def pk_width(widths):
+    """Width of the prior-knowledge sites: the lower median of the given sites' widths,
+    kept within PK_MIN_WIDTH..PK_MAX_WIDTH (qiro needs one width for all of them)."""
+    ordered = sorted(widths)
+    middle = ordered[(len(ordered) - 1) // 2]
+    return min(PK_MAX_WIDTH, max(PK_MIN_WIDTH, middle))
+
+
+def pk_window(letters, start, end, width):
+    """The `width` letters centred on the site start..end (1-based, inclusive), moved
+    inside the sequence when the site lies near an end; None if the sequence is shorter
+    than `width`."""
+    if len(letters) < width:
+        return None
+    first = start + (end - start + 1 - width) // 2
+    first = min(max(1, first), len(letters) - width + 1)
+    return letters[first - 1:first - 1 + width].upper()
+
+
+def write_pk(dataset, share, workdir):
+    """Writes the prior-knowledge file of a data set.  Returns (path, given site rows,
+    width), or (None, [], None) when no usable site is left (windows holding letters
+    other than A, C, G, T are dropped, since qiro refuses them)."""
+    known = read_sites(dataset["key"])
+    chosen = [known[i] for i in pk_pick(len(known), share)]
+    if not chosen:
+        return None, [], None
+    seqs = read_fasta(dataset["fasta"])
+    width = pk_width([e - s + 1 for _, s, e in chosen])
+    lines, given = [], []
+    for site in chosen:
+        text = pk_window(seqs.get(site[0], ""), site[1], site[2], width)
+        if text and set(text) <= set("ACGT"):
+            lines.append(text)
+            given.append(site)
+    if not lines:
+        return None, [], None
+    path = os.path.join(workdir, dataset["name"] + ".pk")
+    with open(path, "w") as handle:
+        handle.write("".join(line + "\n" for line in lines))
+    return path, given, width
+
+
+# ---------------------------------------------------------------------------
 # Running qiro
 
 
@@ -276,20 +338,37 @@ def left_out_count(output):
                if line.startswith("Warning: sequence") and "left out" in line)
 
 
-def run_qiro(args, dataset, width, workdir, freq):
-    """One qiro run; returns a dict with width, motifs or error, and run details."""
-    out = os.path.join(workdir, "%s.k%d.out" % (dataset["name"], width))
-    log = os.path.join(workdir, "%s.k%d.log" % (dataset["name"], width))
+def launch(cmd, timeout=None, attempts=30, pause=10):
+    """subprocess.run with the output captured; a program that cannot be started (for
+    example while the build is replacing it) is tried again after a pause."""
+    for attempt in range(attempts):
+        try:
+            return subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                  universal_newlines=True, timeout=timeout)
+        except OSError:
+            if attempt + 1 == attempts:
+                raise
+            time.sleep(pause)
+
+
+def run_qiro(args, dataset, width, workdir, freq, pk=None):
+    """One qiro run (with the prior-knowledge file `pk`, whose sites are `width` wide,
+    when given); returns a dict with width, motifs or error, and run details."""
+    tag = "%s.%s%d" % (dataset["name"], "pk" if pk else "k", width)
+    out = os.path.join(workdir, tag + ".out")
+    log = os.path.join(workdir, tag + ".log")
     if os.path.exists(out):
         os.remove(out)
-    cmd = [args.qiro, "-i", dataset["fasta"], "-freq", freq, "-k", str(width),
-           "-seed", str(args.seed), "-o", out] + args.qiro_args
+    choice = ["-pk", pk] if pk else ["-k", str(width)]
+    cmd = [args.qiro, "-i", dataset["fasta"], "-freq", freq] + choice + [
+        "-seed", str(args.seed), "-o", out] + args.qiro_args
     run = {"width": width, "motifs": None, "error": None, "left_out": 0}
     started = time.time()
     try:
-        proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              universal_newlines=True, timeout=args.timeout)
+        proc = launch(cmd, args.timeout)
         output, code = proc.stdout, proc.returncode
+    except OSError as exc:
+        output, code = "Error: cannot run qiro: %s" % exc, -1
     except subprocess.TimeoutExpired as exc:
         output = exc.stdout or ""
         if isinstance(output, bytes):
@@ -313,9 +392,7 @@ def run_qiro(args, dataset, width, workdir, freq):
 
 def make_freq(args, dataset, workdir):
     freq = os.path.join(workdir, dataset["name"] + ".freq")
-    proc = subprocess.run([args.qiro_freq, "-o", freq, dataset["fasta"]],
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                          universal_newlines=True)
+    proc = launch([args.qiro_freq, "-o", freq, dataset["fasta"]])
     if proc.returncode != 0:
         raise RuntimeError("qiro-freq failed on %s: %s" % (dataset["fasta"], proc.stdout))
     return freq
@@ -351,6 +428,16 @@ def evaluate(dataset, runs):
         row["note"] = "; ".join(notes)
     row["predicted"] = len(set(predicted))
     row["counts"] = score(lengths, known, predicted)
+    if dataset.get("pk_given") is not None:
+        # Known sites that were not handed to qiro: how many of them the top model finds.
+        given = dataset["pk_given"]
+        held_out = [site for site in known if site not in given]
+        held = score(lengths, held_out, predicted)
+        row["held_out"] = {"sTP": held["sTP"], "sFN": held["sFN"]}
+        pk_note = ("prior knowledge: %d of %d sites, width %d" % (
+            len(given), len(known), dataset["pk_width"]) if given
+            else "no prior knowledge (no usable known site)")
+        row["note"] = "; ".join(x for x in (pk_note, row["note"]) if x)
     # Every width scored as well, for the analysis in the docs only (not used to choose).
     for run in runs:
         if run["motifs"]:
@@ -392,10 +479,13 @@ def group_totals(rows):
 
     def add(label, row):
         entry = groups.setdefault(label, {"sets": 0, "failed": 0,
-                                          "counts": dict.fromkeys(COUNT_KEYS, 0)})
+                                          "counts": dict.fromkeys(COUNT_KEYS, 0),
+                                          "held_out": {"sTP": 0, "sFN": 0}})
         entry["sets"] += 1
         entry["failed"] += row["status"] == "failed"
         add_counts(entry["counts"], row["counts"])
+        for key in ("sTP", "sFN"):
+            entry["held_out"][key] += row.get("held_out", {}).get(key, 0)
 
     collections = OrderedDict()
     for row in rows:
@@ -416,16 +506,24 @@ def group_totals(rows):
 
 
 def totals_table(rows):
+    with_pk = any("held_out" in row for row in rows)
     lines = ["| group | sets | failed | nTP | nFP | nFN | nTN | nSn | nPPV | nPC | nCC | "
-             "sTP | sFN | sFP | sSn | sPPV |",
-             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+             "sTP | sFN | sFP | sSn | sPPV |" + (" held-out sTP/known | held-out sSn |"
+                                               if with_pk else ""),
+             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+             + ("---:|---:|" if with_pk else "")]
     for label, entry in group_totals(rows).items():
         c = entry["counts"]
         m = measures(c)
-        lines.append("| %s | %d | %d | %d | %d | %d | %d | %s | %s | %s | %s | %d | %d | %d | %s | %s |" % (
+        line = "| %s | %d | %d | %d | %d | %d | %d | %s | %s | %s | %s | %d | %d | %d | %s | %s |" % (
             label, entry["sets"], entry["failed"], c["nTP"], c["nFP"], c["nFN"], c["nTN"],
             fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
-            c["sTP"], c["sFN"], c["sFP"], fmt(m["sSn"]), fmt(m["sPPV"])))
+            c["sTP"], c["sFN"], c["sFP"], fmt(m["sSn"]), fmt(m["sPPV"]))
+        if with_pk:
+            h = entry["held_out"]
+            line += " %d/%d | %s |" % (h["sTP"], h["sTP"] + h["sFN"],
+                                       fmt(ratio(h["sTP"], h["sTP"] + h["sFN"])))
+        lines.append(line)
     return lines
 
 
@@ -486,6 +584,9 @@ def parse_args(argv):
     p.add_argument("--jobs", type=int, default=2, help="qiro runs at once (default: 2)")
     p.add_argument("--timeout", type=int, default=1800,
                    help="seconds after which a single qiro run counts as failed")
+    p.add_argument("--pk-share", type=float, default=0.0,
+                   help="give this share of every data set's known sites to qiro as prior "
+                        "knowledge (-pk) instead of trying the widths (default: 0, none)")
     p.add_argument("--qiro-args", default="-p 200 -g 300",
                    help="further qiro options for every run (default: '-p 200 -g 300')")
     args = p.parse_args(argv)
@@ -513,7 +614,14 @@ def main(argv=None):
     started = time.time()
 
     freqs = {d["name"]: make_freq(args, d, args.work) for d in datasets}
-    jobs = [(d, w) for d in datasets for w in args.widths]
+    jobs = []
+    for d in datasets:
+        if args.pk_share > 0:
+            pk, d["pk_given"], d["pk_width"] = write_pk(d, args.pk_share, args.work)
+            if pk:
+                jobs.append((d, d["pk_width"], pk))
+                continue
+        jobs += [(d, w, None) for w in args.widths]
     # Longest inputs first so that the two workers finish together.
     size = {d["name"]: os.path.getsize(d["fasta"]) for d in datasets}
     jobs.sort(key=lambda j: (-size[j[0]["name"]], j[0]["name"], j[1]))
@@ -521,21 +629,26 @@ def main(argv=None):
     done = [0]
 
     def work(job):
-        dataset, width = job
-        run = run_qiro(args, dataset, width, args.work, freqs[dataset["name"]])
+        dataset, width, pk = job
+        run = run_qiro(args, dataset, width, args.work, freqs[dataset["name"]], pk)
         done[0] += 1
-        sys.stderr.write("[%d/%d] %s k=%d %.1fs%s\n" % (
-            done[0], len(jobs), dataset["name"], width, run["seconds"],
-            " (" + run["error"] + ")" if run["error"] else ""))
-        return job, run
+        sys.stderr.write("[%d/%d] %s %s=%d %.1fs%s\n" % (
+            done[0], len(jobs), dataset["name"], "pk" if pk else "k", width,
+            run["seconds"], " (" + run["error"] + ")" if run["error"] else ""))
+        return dataset, run
 
     with ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-        for (dataset, width), run in pool.map(work, jobs):
+        for dataset, run in pool.map(work, jobs):
             results.setdefault(dataset["name"], []).append(run)
 
     rows = [evaluate(d, results[d["name"]]) for d in datasets]
     settings = "widths %s (top model with the highest MAP score kept), qiro -seed %d %s" % (
         ",".join(str(w) for w in args.widths), args.seed, " ".join(args.qiro_args))
+    if args.pk_share > 0:
+        settings = ("prior knowledge: share %g of the known sites (width: their lower median "
+                    "within %d..%d), qiro -pk FILE -seed %d %s; data sets without known "
+                    "sites: %s" % (args.pk_share, PK_MIN_WIDTH, PK_MAX_WIDTH, args.seed,
+                                   " ".join(args.qiro_args), settings))
     text = report(rows, settings)
     with open(args.out, "w") as handle:
         handle.write(text)

@@ -263,6 +263,38 @@ class Inputs(unittest.TestCase):
                                  ("crp0", "ecoli_crp", "ecoli", "real")])
 
 
+class PriorKnowledge(unittest.TestCase):
+    def test_share_of_the_sites_spread_from_the_first(self):
+        self.assertEqual(accuracy.pk_pick(7, 0.5), [0, 2, 4, 6])
+        self.assertEqual(accuracy.pk_pick(4, 0.5), [0, 2])
+        self.assertEqual(accuracy.pk_pick(1, 0.5), [0])
+        # 0.3: picks where ceil(0.3 * (i + 1)) steps up: i = 0 (1), 3 (2), 6 (3).
+        self.assertEqual(accuracy.pk_pick(10, 0.3), [0, 3, 6])
+        self.assertEqual(accuracy.pk_pick(3, 1), [0, 1, 2])
+        self.assertEqual(accuracy.pk_pick(0, 0.5), [])
+
+    def test_width_is_the_lower_median_within_bounds(self):
+        self.assertEqual(accuracy.pk_width([12, 20, 15]), 15)
+        self.assertEqual(accuracy.pk_width([12, 20, 15, 9]), 12)
+        self.assertEqual(accuracy.pk_width([5, 6]), accuracy.PK_MIN_WIDTH)
+        self.assertEqual(accuracy.pk_width([40, 71]), accuracy.PK_MAX_WIDTH)
+
+    def test_window_centred_on_the_site(self):
+        letters = "acgtACGTTTGGCCAAacgt"  # 20 letters
+        # Site 5..16 (12 letters) cut to 8: starts 2 letters in, at 7.
+        self.assertEqual(accuracy.pk_window(letters, 5, 16, 8), "GTTTGGCC")
+        # Site 9..12 (4 letters) widened to 8: starts 2 letters before, at 7.
+        self.assertEqual(accuracy.pk_window(letters, 9, 12, 8), "GTTTGGCC")
+
+    def test_window_moved_inside_the_sequence(self):
+        letters = "ACGTACGTAC"
+        self.assertEqual(accuracy.pk_window(letters, 1, 2, 6), "ACGTAC")
+        self.assertEqual(accuracy.pk_window(letters, 9, 10, 6), "ACGTAC")
+        self.assertEqual(accuracy.pk_window(letters, 8, 10, 6), "ACGTAC")
+        self.assertEqual(accuracy.pk_window(letters, 6, 8, 6), "TACGTA")
+        self.assertIsNone(accuracy.pk_window(letters, 1, 2, 11))
+
+
 FAKE_QIRO = textwrap.dedent("""\
     #!/usr/bin/env python3
     # Stands in for qiro: refuses inputs holding N, otherwise reports one model whose
@@ -270,7 +302,7 @@ FAKE_QIRO = textwrap.dedent("""\
     import sys
     a = sys.argv[1:]
     opt = dict(zip(a[::2], a[1::2]))
-    k = int(opt["-k"])
+    k = len(open(opt["-pk"]).readline().strip()) if "-pk" in opt else int(opt["-k"])
     names, letters = [], ""
     for line in open(opt["-i"]):
         if line.startswith(">"):
@@ -344,6 +376,25 @@ class Driver(unittest.TestCase):
         self.assertEqual(total[1:7], ["2", "1", "10", "0", "8", "32"])
         self.assertEqual(total[11:14], ["1", "1", "0"])
         self.assertTrue(os.path.exists(os.path.join(self.dir, "work", "accuracy.md")))
+
+    def test_prior_knowledge_run(self):
+        out, err = StringIO(), StringIO()
+        work = os.path.join(self.dir, "work")
+        with redirect_stdout(out), redirect_stderr(err):
+            accuracy.main(["--data", os.path.join(self.dir, "data"), "--bin", self.bin,
+                           "--work", work, "--qiro-args", "", "--pk-share", "0.5"])
+        # hm01r's only site (5..14) is given as its own letters.
+        with open(os.path.join(work, "hm01r.pk")) as handle:
+            self.assertEqual(handle.read(), "ACGTACGTAC\n")
+        # mus10r's site holds an N, so nothing is given and the widths are tried.
+        self.assertFalse(os.path.exists(os.path.join(work, "mus10r.pk")))
+        rows = {line.split("|")[1].strip(): [f.strip() for f in line.split("|")[1:-1]]
+                for line in out.getvalue().splitlines() if line.startswith("| ")}
+        self.assertIn("prior knowledge: 1 of 1 sites, width 10", rows["hm01r"][13])
+        self.assertEqual(rows["hm01r"][7:13], ["1.000"] * 6)
+        self.assertIn("no prior knowledge", rows["mus10r"][13])
+        # Sites not given: none of hm01r's, and mus10r's one, which is not found.
+        self.assertEqual(rows["tompa2005: all"][16:18], ["0/1", "0.000"])
 
 
 if __name__ == "__main__":

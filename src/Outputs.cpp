@@ -1,0 +1,530 @@
+#include "Outputs.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "main.h"
+
+namespace {
+
+const char kLetters[] = "ACGT";
+const int kMaxReported = 5;
+
+// A count that is a whole number up to rounding noise (s x share) becomes exact.
+double TidyCount(double c) {
+    double r = std::round(c);
+    return std::fabs(c - r) < 1e-6 ? r : c;
+}
+
+// A float setting as the decimal it was typed as (0.8, not 0.800000011920929).
+double Decimal(float v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", static_cast<double>(v));
+    return std::strtod(text, nullptr);
+}
+
+// A number in the stream's default format: six significant digits, no trailing zeros.
+std::string Plain(double v) {
+    std::ostringstream o;
+    o << v;
+    return o.str();
+}
+
+std::string ComplementText(const std::string& s) {
+    std::string r(s.rbegin(), s.rend());
+    for (char& c : r) {
+        switch (c) {
+            case 'A': c = 'T'; break;
+            case 'T': c = 'A'; break;
+            case 'C': c = 'G'; break;
+            case 'G': c = 'C'; break;
+            case 'a': c = 't'; break;
+            case 't': c = 'a'; break;
+            case 'c': c = 'g'; break;
+            case 'g': c = 'c'; break;
+            default: c = 'N';
+        }
+    }
+    return r;
+}
+
+std::string HtmlEscape(const std::string& s) {
+    std::string r;
+    for (char c : s) {
+        switch (c) {
+            case '&': r += "&amp;"; break;
+            case '<': r += "&lt;"; break;
+            case '>': r += "&gt;"; break;
+            case '"': r += "&quot;"; break;
+            case '\'': r += "&#39;"; break;
+            default: r += c;
+        }
+    }
+    return r;
+}
+
+// Letter shares of one column in millionths that add up to exactly one million:
+// each share rounded down, then the millionths still missing go one each to the
+// shares that lost the most by rounding down (so every share is off by less
+// than one millionth).
+void RoundedColumn(const double share[4], long micro[4]) {
+    double lost[4];
+    long sum = 0;
+    for (int b = 0; b < 4; ++b) {
+        const double exact = share[b] * 1e6;
+        micro[b] = static_cast<long>(std::floor(exact + 1e-7));
+        lost[b] = exact - static_cast<double>(micro[b]);
+        sum += micro[b];
+    }
+    for (long missing = 1000000 - sum; missing > 0; --missing) {
+        int pick = 0;
+        for (int b = 1; b < 4; ++b)
+            if (lost[b] > lost[pick]) pick = b;
+        ++micro[pick];
+        lost[pick] -= 1.0;
+    }
+}
+
+nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
+    nlohmann::ordered_json j;
+    j["input"] = s.inputFile;
+    j["background"] = s.freqFile;
+    j["prior_knowledge"] = s.pkFlag ? nlohmann::ordered_json(s.pkFile) : nlohmann::ordered_json(nullptr);
+    j["result_file"] = s.resultFile;
+    j["width"] = data->GetK();
+    j["k"] = s.k;
+    j["sites_per_sequence"] = s.numSites;
+    j["both_strands"] = s.doubleStrand;
+    j["generations"] = s.generations;
+    j["population"] = s.population;
+    j["replacement_rate"] = Decimal(s.replacement);
+    j["winner_rate"] = Decimal(s.winner);
+    j["low_complexity"] = Decimal(s.lowerComp);
+    j["pk_share_initialization"] = Decimal(s.pkPer);
+    j["pk_share_used"] = Decimal(s.perPK);
+    j["pk_noise"] = Decimal(s.pkq);
+    j["delta"] = Decimal(s.delta);
+    j["filtering"] = s.filter;
+    j["post_processing"] = s.post;
+    return j;
+}
+
+// ------------------------------------------------------------- logo drawing
+
+// Letter outlines in a 100 x 100 box (y downwards), filled in the letter's colour.
+const char* GlyphShape(int b) {
+    switch (b) {
+        case 0:  // A: two legs and a bar, the triangle above the bar left open
+            return "<path fill-rule=\"evenodd\" d=\"M0 100 L38 0 L62 0 L100 100 L78 100 L69 75 L31 75 L22 100 Z "
+                   "M37 57 L63 57 L50 21 Z\"/>";
+        case 1:  // C: a ring open to the right
+            return "<path d=\"M88.3 17.9 A50 50 0 1 0 88.3 82.1 L72.6 72.6 A32 32 0 1 1 72.6 27.4 Z\"/>";
+        case 2:  // G: a ring open to the upper right, with a bar
+            return "<path d=\"M88.3 17.9 A50 50 0 1 0 100 50 L82 50 A32 32 0 1 1 72.6 27.4 Z\"/>"
+                   "<rect x=\"52\" y=\"50\" width=\"48\" height=\"14\"/>";
+        default:  // T
+            return "<path d=\"M0 0 L100 0 L100 18 L59 18 L59 100 L41 100 L41 18 L0 18 Z\"/>";
+    }
+}
+
+const char* kColour[4] = {"#109648", "#255c99", "#f7b32b", "#d62839"};
+
+// A sequence logo: per column, the letters stacked by share x information
+// content (2 bits less the column's entropy), the largest on top.
+std::string LogoSvg(const std::vector<std::vector<double>>& share, const std::string& orientation,
+                    const std::string& title) {
+    const int width = static_cast<int>(share.empty() ? 0 : share[0].size());
+    const double colW = 28.0, left = 44.0, top = 10.0, plot = 120.0;  // plot: height of 2 bits
+    const double totalW = left + colW * width + 10.0, totalH = top + plot + 30.0;
+    std::ostringstream o;
+    char num[256];
+    std::snprintf(num, sizeof num, "%.0f", totalW);
+    o << "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"logo\" data-orientation=\"" << orientation
+      << "\" width=\"" << num << "\" height=\"" << totalH << "\" viewBox=\"0 0 " << num << " " << totalH
+      << "\" role=\"img\" aria-label=\"" << HtmlEscape(title) << "\">\n";
+    o << "<title>" << HtmlEscape(title) << "</title>\n";
+    // Axis: 0, 1 and 2 bits.
+    o << "<g class=\"axis\" stroke=\"#444\" fill=\"none\"><line x1=\"" << left - 4 << "\" y1=\"" << top << "\" x2=\""
+      << left - 4 << "\" y2=\"" << top + plot << "\"/>";
+    for (int bit = 0; bit <= 2; ++bit) {
+        double y = top + plot - bit * plot / 2;
+        o << "<line x1=\"" << left - 9 << "\" y1=\"" << y << "\" x2=\"" << left - 4 << "\" y2=\"" << y << "\"/>";
+    }
+    o << "</g>\n<g class=\"labels\" font-family=\"sans-serif\" font-size=\"11\" fill=\"#444\">";
+    for (int bit = 0; bit <= 2; ++bit)
+        o << "<text x=\"" << left - 12 << "\" y=\"" << top + plot - bit * plot / 2 + 4 << "\" text-anchor=\"end\">"
+          << bit << "</text>";
+    o << "<text transform=\"translate(12 " << top + plot / 2 << ") rotate(-90)\" text-anchor=\"middle\">bits</text>";
+    for (int j = 0; j < width; ++j)
+        o << "<text x=\"" << left + colW * j + colW / 2 << "\" y=\"" << top + plot + 16
+          << "\" text-anchor=\"middle\">" << j + 1 << "</text>";
+    o << "</g>\n";
+    for (int j = 0; j < width; ++j) {
+        double h = 0.0;
+        for (int b = 0; b < 4; ++b)
+            if (share[b][j] > 0) h -= share[b][j] * std::log2(share[b][j]);
+        const double ic = std::max(0.0, 2.0 - h);
+        int order[4] = {0, 1, 2, 3};
+        // Smallest at the bottom; of equal shares the earlier letter lower.
+        std::stable_sort(order, order + 4, [&](int a, int b) { return share[a][j] < share[b][j]; });
+        double y = top + plot;
+        o << "<g class=\"column\" data-column=\"" << j + 1 << "\">";
+        for (int b : order) {
+            const double height = share[b][j] * ic * plot / 2;
+            if (height < 0.05) continue;
+            y -= height;
+            std::snprintf(num, sizeof num, "translate(%.3f %.3f) scale(%.4f %.5f)", left + colW * j + 1, y,
+                          (colW - 2) / 100.0, height / 100.0);
+            o << "<g class=\"glyph\" data-letter=\"" << kLetters[b] << "\" fill=\"" << kColour[b]
+              << "\" transform=\"" << num << "\">" << GlyphShape(b) << "</g>";
+        }
+        o << "</g>\n";
+    }
+    o << "</svg>";
+    return o.str();
+}
+
+const char kStyle[] =
+    "body{font-family:sans-serif;margin:2em;color:#222;max-width:80em}"
+    "h1{font-size:1.6em}h2{font-size:1.3em;margin-top:1.6em;border-bottom:1px solid #ccc}"
+    "table{border-collapse:collapse;margin:.6em 0}th,td{border:1px solid #ccc;padding:.2em .6em;text-align:left}"
+    "td.num{text-align:right;font-variant-numeric:tabular-nums}"
+    ".letters{font-family:monospace;letter-spacing:.1em}"
+    ".logos{display:flex;flex-wrap:wrap;gap:2em}figure{margin:0}figcaption{font-size:.9em;color:#555}"
+    ".matrix th.base{font-family:monospace}"
+    "dl.settings{display:grid;grid-template-columns:repeat(auto-fill,minmax(22em,1fr));gap:.2em 1.5em;margin:.6em 0}"
+    "dl.settings div{display:flex;gap:.6em;border-bottom:1px solid #eee;padding:.15em 0}"
+    "dl.settings dt{font-weight:bold;min-width:12.5em}dl.settings dd{margin:0;overflow-wrap:anywhere}";
+
+}  // namespace
+
+// ---------------------------------------------------------------- models
+
+std::string* OutputFiles::Named(const std::string& word) {
+    if (word == "-meme") return &meme;
+    if (word == "-jaspar") return &jaspar;
+    if (word == "-bed") return &bed;
+    if (word == "-json") return &json;
+    if (word == "-html") return &html;
+    return nullptr;
+}
+
+std::vector<std::vector<double>> ModelView::Probabilities() const {
+    std::vector<std::vector<double>> p(4, std::vector<double>(static_cast<size_t>(width), 0.25));
+    for (int j = 0; j < width; ++j) {
+        double total = 0.0;
+        for (int b = 0; b < 4; ++b) total += counts[b][j];
+        if (total > 0)
+            for (int b = 0; b < 4; ++b) p[b][j] = counts[b][j] / total;
+    }
+    return p;
+}
+
+std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individual>& population) {
+    std::vector<ModelView> models;
+    const int K = data->GetK();
+    const size_t n = std::min<size_t>(population.size(), kMaxReported);
+    for (size_t r = 0; r < n; ++r) {
+        const Individual& ind = population[r];
+        ModelView m;
+        m.rank = static_cast<int>(r) + 1;
+        m.id = "QIRO-" + std::to_string(m.rank);
+        m.consensus.assign(ind.Cons, strnlen(ind.Cons, static_cast<size_t>(K)));
+        m.width = K;
+        m.mismatch = ind.Mismatch;
+        m.ic = ind.IC;
+        m.complexity = ind.Complexity;
+        m.maps = ind.MAPS;
+        const bool listForm = !ind.Sites.empty();
+        const size_t s = listForm ? ind.Sites.size() : ind.Genes.size();
+        m.nsites = static_cast<int>(s);
+        m.counts.assign(4, std::vector<double>(static_cast<size_t>(K), 0.0));
+        for (int b = 0; b < 4; ++b)
+            for (int j = 0; j < K; ++j) m.counts[b][j] = TidyCount(static_cast<double>(s) * ind.MismatchMatrix[b][j]);
+        for (size_t i = 0; i < s; ++i) {
+            const int strand = listForm ? ind.Sites[i].Strand : static_cast<int>(i);
+            const int p = listForm ? ind.Sites[i].Pos : ind.Genes[i];
+            const SeqRecord& rec = data->Seqs[strand];
+            SiteView v;
+            v.sequence = rec.name;
+            v.length = rec.len;
+            v.forward = rec.forward;
+            v.score = listForm ? ind.Sites[i].Score : ind.GeneMismatch[i];
+            v.letters = rec.seq.substr(p, K);
+            if (rec.forward) {
+                v.start = p;
+                v.forwardLetters = v.letters;
+            } else {
+                v.start = rec.len - p - K;
+                v.forwardLetters = ComplementText(v.letters);
+            }
+            m.sites.push_back(v);
+        }
+        models.push_back(m);
+    }
+    return models;
+}
+
+bool ParseRegionName(const std::string& name, int length, GenomicRegion& region) {
+    std::string text = name;
+    bool minus = false;
+    if (text.size() > 3 && (text.compare(text.size() - 3, 3, "(+)") == 0 || text.compare(text.size() - 3, 3, "(-)") == 0)) {
+        minus = text[text.size() - 2] == '-';
+        text.erase(text.size() - 3);
+    }
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    const size_t dash = text.find('-', colon + 1);
+    if (dash == std::string::npos) return false;
+    const std::string a = text.substr(colon + 1, dash - colon - 1), b = text.substr(dash + 1);
+    auto digits = [](const std::string& w) {
+        return !w.empty() && w.size() <= 12 && std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(a) || !digits(b)) return false;
+    const long start = std::stol(a), end = std::stol(b);
+    if (end - start == length) {
+        region.start = start;  // 0-based, half-open (BED style)
+    } else if (end - start + 1 == length && start >= 1) {
+        region.start = start - 1;  // 1-based, inclusive
+    } else {
+        return false;
+    }
+    region.chrom = text.substr(0, colon);
+    region.minus = minus;
+    return true;
+}
+
+// ---------------------------------------------------------------- writers
+
+void WriteMeme(std::ostream& out, const std::vector<ModelView>& models, const double background[4],
+               bool doubleStrand) {
+    out << "MEME version 4\n\n";
+    out << "ALPHABET= ACGT\n\n";
+    out << "strands: " << (doubleStrand ? "+ -" : "+") << "\n\n";
+    double total = 0.0;
+    for (int b = 0; b < 4; ++b) total += background[b];
+    double share[4];
+    for (int b = 0; b < 4; ++b) share[b] = total > 0 ? background[b] / total : 0.25;
+    long micro[4];
+    RoundedColumn(share, micro);
+    char line[160];
+    out << "Background letter frequencies\n";
+    std::snprintf(line, sizeof line, "A %.6f C %.6f G %.6f T %.6f\n\n", micro[0] / 1e6, micro[1] / 1e6,
+                  micro[2] / 1e6, micro[3] / 1e6);
+    out << line;
+    for (const ModelView& m : models) {
+        out << "MOTIF " << m.id << " " << m.consensus << "\n";
+        out << "letter-probability matrix: alength= 4 w= " << m.width << " nsites= " << m.nsites << " E= 0\n";
+        const std::vector<std::vector<double>> p = m.Probabilities();
+        for (int j = 0; j < m.width; ++j) {
+            const double column[4] = {p[0][j], p[1][j], p[2][j], p[3][j]};
+            RoundedColumn(column, micro);
+            std::snprintf(line, sizeof line, " %.6f  %.6f  %.6f  %.6f\n", micro[0] / 1e6, micro[1] / 1e6,
+                          micro[2] / 1e6, micro[3] / 1e6);
+            out << line;
+        }
+        out << "\n";
+    }
+}
+
+void WriteJaspar(std::ostream& out, const std::vector<ModelView>& models) {
+    for (const ModelView& m : models) {
+        out << ">" << m.id << "\t" << m.consensus << "\n";
+        for (int b = 0; b < 4; ++b) {
+            out << kLetters[b] << " [";
+            for (int j = 0; j < m.width; ++j) out << " " << Plain(m.counts[b][j]);
+            out << " ]\n";
+        }
+    }
+}
+
+void WriteBed(std::ostream& out, const std::vector<ModelView>& models) {
+    for (const ModelView& m : models) {
+        for (const SiteView& s : m.sites) {
+            std::string chrom = s.sequence;
+            long start = s.start;
+            bool plus = s.forward;
+            GenomicRegion region;
+            if (ParseRegionName(s.sequence, s.length, region)) {
+                chrom = region.chrom;
+                if (region.minus) {
+                    // The sequence reads the region backwards.
+                    start = region.start + (s.length - s.start - m.width);
+                    plus = !plus;
+                } else {
+                    start = region.start + s.start;
+                }
+            }
+            out << chrom << "\t" << start << "\t" << start + m.width << "\t" << m.rank << "\t0\t" << (plus ? '+' : '-')
+                << "\t" << s.letters << "\t" << Plain(s.score) << "\n";
+        }
+    }
+}
+
+void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
+               const std::vector<ModelView>& models) {
+    nlohmann::ordered_json j;
+    j["program"] = "qiro";
+    j["version"] = QIRO_VERSION;
+    j["seed"] = seed;
+    j["settings"] = SettingsJson(s, data);
+    const double* bg = data->GetFreqInfo();
+    j["background"] = {{"A", bg[0]}, {"C", bg[1]}, {"G", bg[2]}, {"T", bg[3]}};
+    j["sequences"] = data->GetNumSeq();
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const ModelView& m : models) {
+        nlohmann::ordered_json mj;
+        mj["rank"] = m.rank;
+        mj["id"] = m.id;
+        mj["consensus"] = m.consensus;
+        mj["width"] = m.width;
+        mj["nsites"] = m.nsites;
+        mj["mismatch"] = m.mismatch;
+        mj["information_content"] = m.ic;
+        mj["complexity"] = m.complexity;
+        // No MAP score without post-processing; an infinite one has no JSON number either.
+        mj["map_score"] = m.maps != 0 && std::isfinite(m.maps) ? nlohmann::ordered_json(m.maps) : nlohmann::ordered_json(nullptr);
+        const std::vector<std::vector<double>> p = m.Probabilities();
+        nlohmann::ordered_json counts, probs;
+        for (int b = 0; b < 4; ++b) {
+            const std::string letter(1, kLetters[b]);
+            counts[letter] = m.counts[b];
+            probs[letter] = p[b];
+        }
+        mj["counts"] = counts;
+        mj["probabilities"] = probs;
+        nlohmann::ordered_json sites = nlohmann::ordered_json::array();
+        for (const SiteView& v : m.sites) {
+            sites.push_back({{"sequence", v.sequence},
+                             {"strand", v.forward ? "+" : "-"},
+                             {"start", v.start + 1},
+                             {"end", v.start + m.width},
+                             {"letters", v.letters},
+                             {"forward_letters", v.forwardLetters},
+                             {"score", v.score}});
+        }
+        mj["sites"] = sites;
+        list.push_back(mj);
+    }
+    j["motifs"] = list;
+    // Sequence names are not necessarily UTF-8; bytes that are not come out as U+FFFD.
+    out << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
+void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
+               const std::vector<ModelView>& models) {
+    out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        << "<title>QIRO motifs: " << HtmlEscape(s.inputFile) << "</title>\n<style>" << kStyle << "</style>\n"
+        << "</head>\n<body>\n";
+    out << "<h1>QIRO motifs: " << HtmlEscape(s.inputFile) << "</h1>\n";
+    out << "<p>QIRO " << QIRO_VERSION << ", random seed " << seed << ", " << data->GetNumSeq()
+        << " sequences, motif width " << data->GetK() << ", " << models.size() << " reported model"
+        << (models.size() == 1 ? "" : "s") << ".</p>\n";
+
+    out << "<h2 id=\"settings\">Settings</h2>\n<dl class=\"settings\">\n";
+    const nlohmann::ordered_json settings = SettingsJson(s, data);
+    for (auto it = settings.begin(); it != settings.end(); ++it) {
+        std::string value = it->is_string()            ? it->get<std::string>()
+                            : it->is_null()            ? "none"
+                            : it->is_number_float()    ? Plain(it->get<double>())
+                                                       : it->dump();
+        out << "<div><dt>" << HtmlEscape(it.key()) << "</dt><dd>" << HtmlEscape(value) << "</dd></div>\n";
+    }
+    const double* bg = data->GetFreqInfo();
+    out << "<div><dt>background letters</dt><dd>A " << Plain(bg[0]) << ", C " << Plain(bg[1]) << ", G "
+        << Plain(bg[2]) << ", T " << Plain(bg[3]) << "</dd></div>\n</dl>\n";
+
+    for (const ModelView& m : models) {
+        out << "<section class=\"motif\" id=\"" << m.id << "\" data-consensus=\"" << HtmlEscape(m.consensus)
+            << "\">\n<h2>Motif " << m.rank << ": <span class=\"letters\">" << HtmlEscape(m.consensus)
+            << "</span></h2>\n";
+        out << "<table class=\"scores\"><tr><th>mismatch score</th><td class=\"num\">" << Plain(m.mismatch)
+            << "</td></tr><tr><th>information content</th><td class=\"num\">" << Plain(m.ic)
+            << "</td></tr><tr><th>complexity</th><td class=\"num\">" << Plain(m.complexity)
+            << "</td></tr><tr><th>MAP score</th><td class=\"num\">" << (m.maps != 0 ? Plain(m.maps) : "none")
+            << "</td></tr><tr><th>sites</th><td class=\"num\">" << m.nsites << "</td></tr></table>\n";
+
+        const std::vector<std::vector<double>> p = m.Probabilities();
+        std::vector<std::vector<double>> rc(4, std::vector<double>(static_cast<size_t>(m.width)));
+        for (int b = 0; b < 4; ++b)
+            for (int j = 0; j < m.width; ++j) rc[3 - b][m.width - 1 - j] = p[b][j];
+        out << "<div class=\"logos\">\n<figure>" << LogoSvg(p, "forward", "Logo of " + m.id + ", forward")
+            << "<figcaption>forward</figcaption></figure>\n<figure>"
+            << LogoSvg(rc, "reverse", "Logo of " + m.id + ", reverse complement")
+            << "<figcaption>reverse complement</figcaption></figure>\n</div>\n";
+
+        out << "<h3>Position frequency matrix</h3>\n<table class=\"matrix\"><tr><th></th>";
+        for (int j = 1; j <= m.width; ++j) out << "<th>" << j << "</th>";
+        out << "</tr>\n";
+        for (int b = 0; b < 4; ++b) {
+            out << "<tr><th class=\"base\">" << kLetters[b] << "</th>";
+            for (int j = 0; j < m.width; ++j) out << "<td class=\"num\">" << Plain(m.counts[b][j]) << "</td>";
+            out << "</tr>\n";
+        }
+        out << "</table>\n";
+
+        out << "<h3>Sites</h3>\n<table class=\"sites\"><tr><th>sequence</th><th>strand</th><th>start</th>"
+            << "<th>end</th><th>letters (forward)</th><th>mismatch</th></tr>\n";
+        for (const SiteView& v : m.sites) {
+            out << "<tr><td>" << HtmlEscape(v.sequence) << "</td><td>" << (v.forward ? "+" : "-")
+                << "</td><td class=\"num\">" << v.start + 1 << "</td><td class=\"num\">" << v.start + m.width
+                << "</td><td class=\"letters\">" << HtmlEscape(v.forwardLetters) << "</td><td class=\"num\">"
+                << Plain(v.score) << "</td></tr>\n";
+        }
+        out << "</table>\n</section>\n";
+    }
+    out << "</body>\n</html>\n";
+}
+
+void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population) {
+    const OutputFiles& f = s.outputs;
+    if (f.meme.empty() && f.jaspar.empty() && f.bed.empty() && f.json.empty() && f.html.empty()) return;
+    const std::vector<ModelView> models = ReportedModels(data, population);
+    auto write = [&](const std::string& name, const char* what, auto writer) {
+        if (name.empty()) return;
+        std::ofstream out(name);
+        if (out) writer(out);
+        if (out) out.flush();
+        if (!out) std::cout << "Error: Cannot write the " << what << " file named " << name << std::endl;
+    };
+    write(f.meme, "MEME", [&](std::ostream& o) { WriteMeme(o, models, data->GetFreqInfo(), data->GetDoubleStrand()); });
+    write(f.jaspar, "JASPAR", [&](std::ostream& o) { WriteJaspar(o, models); });
+    write(f.bed, "BED", [&](std::ostream& o) { WriteBed(o, models); });
+    write(f.json, "JSON", [&](std::ostream& o) { WriteJson(o, s, seed, data, models); });
+    write(f.html, "HTML", [&](std::ostream& o) { WriteHtml(o, s, seed, data, models); });
+}
+
+// ---------------------------------------------------------------- progress
+
+ProgressLine::ProgressLine() : enabled_(isatty(STDERR_FILENO) == 1) {}
+
+void ProgressLine::Update(int generation, int budget, double best, int stall) {
+    if (!enabled_) return;
+    char text[160];
+    int n = std::snprintf(text, sizeof text, "generation %d/%d  best mismatch %g  stall %d", generation, budget, best,
+                          stall);
+    if (n < 0) return;
+    std::string line = "\r" + std::string(text);
+    if (static_cast<size_t>(n) < shown_) line += std::string(shown_ - static_cast<size_t>(n), ' ');
+    shown_ = static_cast<size_t>(n);
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void ProgressLine::Finish() {
+    if (!enabled_ || shown_ == 0) return;
+    std::string line = "\r" + std::string(shown_, ' ') + "\r";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    shown_ = 0;
+}

@@ -1,0 +1,60 @@
+// Reading genome coordinates out of sequence names (the BED output) and the
+// letter shares of a model view.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Outputs.h"
+
+namespace {
+
+struct RegionCase {
+    std::string name;
+    int length;
+    bool genomic;
+    std::string chrom;
+    long start;
+    bool minus;
+};
+
+TEST(UnitOutputs, RegionNamesInTheStylesOfGenomeTools) {
+    const RegionCase cases[] = {
+        {"chr1:100-200", 100, true, "chr1", 100, false},          // 0-based half-open
+        {"chr1:101-200", 100, true, "chr1", 100, false},          // 1-based inclusive
+        {"chr7:100-200(-)", 100, true, "chr7", 100, true},        // read backwards
+        {"chr7:100-200(+)", 100, true, "chr7", 100, false},
+        {"HLA:01:02:0-10", 10, true, "HLA:01:02", 0, false},      // the last colon counts
+        {"chr1:1-1", 1, true, "chr1", 0, false},
+        {"chr1:100-200", 50, false, "", 0, false},                // length fits neither reading
+        {"chr1:0-9", 10, false, "", 0, false},                    // 1-based starts at 1
+        {"chr1:200-100", 100, false, "", 0, false},
+        {"chr1:1e2-200", 100, false, "", 0, false},
+        {"chr1:100-", 100, false, "", 0, false},
+        {":100-200", 100, false, "", 0, false},
+        {"seq1", 100, false, "", 0, false},
+        {"chr1:100-200(-", 100, false, "", 0, false},
+    };
+    for (const RegionCase& c : cases) {
+        GenomicRegion r;
+        ASSERT_EQ(ParseRegionName(c.name, c.length, r), c.genomic) << c.name;
+        if (!c.genomic) continue;
+        EXPECT_EQ(r.chrom, c.chrom) << c.name;
+        EXPECT_EQ(r.start, c.start) << c.name;
+        EXPECT_EQ(r.minus, c.minus) << c.name;
+    }
+}
+
+TEST(UnitOutputs, SharesAreCountsOverTheColumnTotal) {
+    ModelView m;
+    m.width = 2;
+    m.counts = {{3, 0}, {1, 0}, {0, 0}, {4, 0}};
+    const auto p = m.Probabilities();
+    EXPECT_DOUBLE_EQ(p[0][0], 0.375);
+    EXPECT_DOUBLE_EQ(p[1][0], 0.125);
+    EXPECT_DOUBLE_EQ(p[2][0], 0.0);
+    EXPECT_DOUBLE_EQ(p[3][0], 0.5);
+    // A column without letters has no preference.
+    for (int b = 0; b < 4; ++b) EXPECT_DOUBLE_EQ(p[b][1], 0.25);
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs, through apt-get, the Debian packages that building and testing QIRO
+# need and that this machine lacks; installs nothing when all are present.
+#
+#   tools/install-deps.sh          everything: build, tests and benchmarks
+#   tools/install-deps.sh build    only what the build needs
+#
+# Build packages that cannot be installed end the script with status 1. Test
+# tools (Biopython, Chromium, Snakemake) that cannot be installed only give a
+# warning: the tests that need them report themselves skipped.
+set -uo pipefail
+
+build_pkgs=(cmake g++ make libgtest-dev zlib1g-dev nlohmann-json3-dev)
+test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core)
+bench_pkgs=(libbenchmark-dev)
+
+want=("${build_pkgs[@]}")
+if [ "${1:-all}" != build ]; then
+  want+=("${test_pkgs[@]}" "${bench_pkgs[@]}")
+fi
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
+}
+
+missing=()
+for p in "${want[@]}"; do
+  installed "$p" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    as_root=(sudo -n)
+  else
+    echo "install-deps: missing packages: ${missing[*]}" >&2
+    echo "install-deps: not root and no password-less sudo; install them with apt-get" >&2
+    as_root=(false)
+  fi
+fi
+
+if [ "${as_root[*]}" != false ] && command -v apt-get >/dev/null 2>&1; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${as_root[@]}" apt-get update -q >/dev/null || echo "install-deps: apt-get update failed" >&2
+  if ! "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null; then
+    # One package that cannot be had must not keep the others out.
+    for p in "${missing[@]}"; do
+      "${as_root[@]}" apt-get install -y -q --no-install-recommends "$p" >/dev/null ||
+        echo "install-deps: could not install $p" >&2
+    done
+  fi
+fi
+
+status=0
+for p in "${missing[@]}"; do
+  if ! installed "$p"; then
+    case " ${build_pkgs[*]} " in
+      *" $p "*) echo "install-deps: the build needs $p" >&2; status=1 ;;
+      *) echo "install-deps: warning: $p is not installed; the tests that need it will be skipped" >&2 ;;
+    esac
+  fi
+done
+exit $status
