@@ -1,0 +1,386 @@
+// The fast paths give exactly what their plain counterparts give: term tables
+// against the defining mismatch sums, packed and sliding windows against a
+// letter-by-letter scan, the one-pass crossover repair against sorting, and
+// threads, caches and shared tables against running without them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Constants.h"
+#include "GAFrame.h"
+#include "Individual.h"
+#include "Midlayer.h"
+#include "cli_util.h"
+#include "planted.h"
+
+namespace {
+
+using clitest::WorkDir;
+
+// A random column-stochastic matrix; some columns hold ties or a single base.
+void RandomMatrix(std::mt19937& rng, double (&m)[B][MAX_K], int k) {
+    for (int j = 0; j < k; ++j) {
+        int kind = static_cast<int>(rng() % 4);
+        double v[4];
+        if (kind == 0) {  // one base only
+            for (double& x : v) x = 0;
+            v[rng() % 4] = 1;
+        } else if (kind == 1) {  // counts of a small site set, so ties happen
+            int n = 1 + static_cast<int>(rng() % 6);
+            for (double& x : v) x = 0;
+            for (int i = 0; i < n; ++i) v[rng() % 4] += 1.0 / n;
+        } else {
+            double sum = 0;
+            for (double& x : v) sum += (x = (rng() % 1000) / 1000.0);
+            for (double& x : v) x = sum > 0 ? x / sum : 0.25;
+        }
+        for (int b = 0; b < B; ++b) m[b][j] = v[b];
+    }
+}
+
+// The defining form of the window mismatch, letter by letter.
+double PlainMismatch(const double (&m)[B][MAX_K], const double (&pos)[B][MAX_K], const char* word, int k) {
+    double num = 0, den = 0;
+    for (int p = 0; p < k; ++p) {
+        int c = Midlayer::LookupCode(word[p]);
+        for (int b = 0; b < B; ++b) {
+            double delta = b == c ? 1.0 : 0.0;
+            num += std::fabs(m[b][p] - delta) / 2;
+            den += std::fabs(pos[b][p] - delta) / 2;
+        }
+    }
+    return num / den;
+}
+
+TEST(FastMismatch, TermTablesMatchTheDefiningSumsBitForBit) {
+    std::mt19937 rng(5);
+    Midlayer data;
+    const char* letters = "ACGTacgtN";
+    for (int k : {1, 4, 8, 12, 21, 40}) {
+        for (int round = 0; round < 40; ++round) {
+            Individual model;
+            RandomMatrix(rng, model.MismatchMatrix, k);
+            RandomMatrix(rng, data.PosFreq, k);
+            const MismatchScorer scorer(model.MismatchMatrix, data.PosFreq, k);
+            std::string w[4];
+            uint8_t codes[4][MAX_K];
+            for (int i = 0; i < 4; ++i) {
+                for (int p = 0; p < k; ++p) w[i] += letters[rng() % 9];
+                for (int p = 0; p < k; ++p) codes[i][p] = kBaseCode[static_cast<unsigned char>(w[i][p])];
+            }
+            double four[4];
+            scorer.Exact4(codes[0], codes[1], codes[2], codes[3], four);
+            for (int i = 0; i < 4; ++i) {
+                const double plain = PlainMismatch(model.MismatchMatrix, data.PosFreq, w[i].c_str(), k);
+                const double exact = scorer.Exact(codes[i]);
+                // Bit for bit, NaN included (a window of N against single-base columns).
+                EXPECT_EQ(std::memcmp(&plain, &exact, sizeof plain), 0) << plain << " " << exact << " " << w[i];
+                EXPECT_EQ(std::memcmp(&exact, &four[i], sizeof exact), 0) << w[i];
+                const double viaCodes = model.MismatchCodes(&data, codes[i], k);
+                EXPECT_EQ(std::memcmp(&exact, &viaCodes, sizeof exact), 0) << w[i];
+                const double viaText = model.CalculateMismatch(&data, w[i].c_str());
+                EXPECT_EQ(std::memcmp(&viaText, &plain, sizeof plain), 0) << w[i];
+                const double approx = scorer.Approx(codes[i]);
+                if (std::isfinite(plain) && plain > 0) {
+                    EXPECT_LE(std::fabs(approx - plain) / plain, 1e-12) << w[i];
+                }
+            }
+        }
+    }
+}
+
+TEST(FastMismatch, ProfileTermsMatchTheProfileMismatch) {
+    std::mt19937 rng(8);
+    GAFrame e;
+    for (int k : {3, 10, 40}) {
+        for (int round = 0; round < 50; ++round) {
+            RandomMatrix(rng, e.PKProfile, k);
+            const ProfileScorer scorer(e.PKProfile, k);
+            std::string w;
+            for (int p = 0; p < k; ++p) w += "ACGTacgt"[rng() % 8];
+            uint8_t codes[MAX_K];
+            for (int p = 0; p < k; ++p) codes[p] = kBaseCode[static_cast<unsigned char>(w[p])];
+            // The defining form: halved distances to the one-hot column of each letter.
+            double plain = 0;
+            for (int p = 0; p < k; ++p)
+                for (int b = 0; b < B; ++b)
+                    plain += b == Midlayer::LookupCode(w[p]) ? std::fabs(e.PKProfile[b][p] - 1) / 2
+                                                              : std::fabs(e.PKProfile[b][p]) / 2;
+            EXPECT_EQ(scorer.Exact(codes), plain) << w;
+            EXPECT_EQ(e.CalMismatch(w.c_str()), plain) << w;
+            EXPECT_LE(std::fabs(scorer.Approx(codes) - plain), 1e-12 * std::max(1.0, plain)) << w;
+        }
+    }
+}
+
+// A data layer of random mixed-case strands with every window admissible.
+struct RandomStrands {
+    WorkDir dir;
+    Midlayer data;
+    RandomStrands(std::mt19937& rng, int count, int k) {
+        std::string fasta;
+        for (int i = 0; i < count; ++i) {
+            fasta += ">r" + std::to_string(i) + "\n";
+            const int len = k + static_cast<int>(rng() % 90);
+            for (int p = 0; p < len; ++p) fasta += "ACGTacgt"[rng() % 8];
+            fasta += "\n";
+        }
+        dir.write("in.fa", fasta);
+        dir.write("bg.freq", clitest::FlatBackground());
+        testing::internal::CaptureStdout();
+        data.OpenSeqFile(dir.file("in.fa"));
+        data.LoadSeqs();
+        data.OpenFreqFile(dir.file("bg.freq"));
+        data.LoadFreqInfo();
+        data.SetFilter(false);
+        data.SetK(k);
+        data.ComputePosFreq(true);
+        data.Filtering();
+        testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST(FastRealign, SlidingWindowsMatchALetterByLetterScan) {
+    std::mt19937 rng(12);
+    for (int k : {4, 9, 16, 31, 32}) {
+        RandomStrands s(rng, 6, k);
+        GAFrame e;
+        e.K = k;
+        for (int t = 0; t < 30; ++t) {
+            std::string text(k, 'A');
+            for (char& c : text) c = "ACGT"[rng() % 4];
+            if (t % 3 == 0) {  // a text that occurs, to meet the early stop at distance 0
+                const SeqRecord& r = s.data.Seqs[rng() % s.data.Seqs.size()];
+                const int p = static_cast<int>(rng() % (r.len - k + 1));
+                for (int j = 0; j < k; ++j) text[j] = static_cast<char>(std::toupper(r.seq[p + j]));
+            }
+            std::vector<int> got;
+            e.Realign(&s.data, text.c_str(), got);
+            for (size_t g = 0; g < s.data.Seqs.size(); ++g) {
+                const SeqRecord& r = s.data.Seqs[g];
+                int best = 2 * k, bestPos = -1;
+                for (int p = 0; p + k <= r.len; ++p) {
+                    int d = 0;
+                    for (int j = 0; j < k; ++j) d += std::toupper(r.seq[p + j]) != text[j];
+                    if (d < best) {
+                        best = d;
+                        bestPos = p;
+                    }
+                }
+                ASSERT_EQ(got[g], bestPos) << "k " << k << " strand " << g << " text " << text;
+            }
+        }
+    }
+}
+
+TEST(FastCrossover, OnePassRepairMatchesSortingByStrand) {
+    std::mt19937 rng(21);
+    RandomStrands s(rng, 9, 6);
+    const int n = static_cast<int>(s.data.Seqs.size());
+    GAFrame e;
+    e.K = 6;
+    for (int round = 0; round < 200; ++round) {
+        // Children as options 1 and 2 leave them: n records, some strands twice, some missing.
+        std::vector<std::vector<kmer>> offspring(2);
+        for (auto& child : offspring)
+            for (int i = 0; i < n; ++i)
+                child.push_back({static_cast<int>(rng() % 5), static_cast<int>(rng() % n), double(i), 0.0});
+        std::vector<std::vector<kmer>> expected = offspring;
+        SeedRandom(round);
+        for (auto& child : expected) {
+            std::stable_sort(child.begin(), child.end(), KComp());
+            std::vector<int> count(n, 0);
+            for (const kmer& r : child) ++count[r.Strand];
+            std::vector<kmer> kept;
+            for (size_t i = 0; i < child.size(); ++i)
+                if (i == 0 || child[i].Strand != child[i - 1].Strand) kept.push_back(child[i]);
+            for (int g = 0; g < n; ++g)
+                if (count[g] == 0) kept.push_back({s.data.Candidates[g][Random() % s.data.Candidates[g].size()], g, 0, 0});
+            std::stable_sort(kept.begin(), kept.end(), KComp());
+            child = kept;
+        }
+        SeedRandom(round);
+        e.PostCrossover(offspring, &s.data);
+        for (int c = 0; c < 2; ++c) {
+            ASSERT_EQ(offspring[c].size(), expected[c].size());
+            for (size_t i = 0; i < expected[c].size(); ++i) {
+                EXPECT_EQ(offspring[c][i].Strand, expected[c][i].Strand);
+                EXPECT_EQ(offspring[c][i].Pos, expected[c][i].Pos);
+                EXPECT_EQ(offspring[c][i].Score, expected[c][i].Score);
+            }
+        }
+    }
+}
+
+// A planted data set ready for the search.
+struct Planted {
+    WorkDir dir;
+    Midlayer data;
+    explicit Planted(int k) {
+        planted::Options o;
+        o.sequences = 12;
+        o.length = 80;
+        o.motif = std::string("ATGCAAGGTCACGT").substr(0, k);
+        o.seed = 4;
+        dir.write("in.fa", planted::Make(o).fasta);
+        dir.write("bg.freq", clitest::FlatBackground());
+        testing::internal::CaptureStdout();
+        data.OpenSeqFile(dir.file("in.fa"));
+        data.LoadSeqs();
+        data.OpenFreqFile(dir.file("bg.freq"));
+        data.LoadFreqInfo();
+        data.SetFilter(false);
+        data.SetK(k);
+        data.ComputePosFreq(true);
+        data.Filtering();
+        testing::internal::GetCapturedStdout();
+    }
+};
+
+GAFrame Engine(int threads) {
+    GAFrame e;
+    const int population = 30, generations = 10, k = 10;
+    const double replacement = 0.8, winner = 0.25, pk = 0.8;
+    e.setParameters(population, generations, replacement, winner, pk, k);
+    e.Threads = threads;
+    return e;
+}
+
+void ExpectSameModels(const std::vector<Individual>& a, const std::vector<Individual>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].Genes, b[i].Genes) << i;
+        EXPECT_EQ(a[i].GeneMismatch, b[i].GeneMismatch) << i;
+        ASSERT_EQ(a[i].Sites.size(), b[i].Sites.size()) << i;
+        for (size_t j = 0; j < a[i].Sites.size(); ++j) {
+            EXPECT_EQ(a[i].Sites[j].Pos, b[i].Sites[j].Pos);
+            EXPECT_EQ(a[i].Sites[j].Strand, b[i].Sites[j].Strand);
+        }
+        EXPECT_EQ(a[i].getMismatch(), b[i].getMismatch()) << i;
+        EXPECT_EQ(a[i].getIC(), b[i].getIC()) << i;
+        EXPECT_STREQ(a[i].getCons(), b[i].getCons()) << i;
+    }
+}
+
+TEST(FastSearch, ThreadsAndTheAlignmentCacheChangeNothing) {
+    Planted p(10);
+    std::vector<std::vector<Individual>> results;
+    std::vector<int> nextDraw;
+    for (int threads : {1, 2, 3}) {
+        for (bool keepCache : {true, false}) {
+            GAFrame e = Engine(threads);
+            SeedRandom(77);
+            std::vector<Individual> pop;
+            const bool usePK = false;
+            testing::internal::CaptureStdout();
+            e.Initialization(usePK, &p.data, &pop);
+            testing::internal::GetCapturedStdout();
+            for (int gen = 0; gen < 15; ++gen) {
+                if (!keepCache) e.AlignCache.clear();
+                e.GeneticOperation(&p.data, &pop);
+                std::stable_sort(pop.begin(), pop.end());
+            }
+            e.PostProcessing(&p.data, &pop, 2);
+            results.push_back(pop);
+            nextDraw.push_back(Random());  // the same number of draws was made
+        }
+    }
+    for (size_t i = 1; i < results.size(); ++i) {
+        ExpectSameModels(results[0], results[i]);
+        EXPECT_EQ(nextDraw[0], nextDraw[i]);
+    }
+}
+
+TEST(FastSearch, GenerationMatchesChildByChildReplacement) {
+    // One generation made through the batched path against the same generation
+    // made pair by pair with Replace, the plain form.
+    Planted p(10);
+    GAFrame e = Engine(2);
+    SeedRandom(5);
+    std::vector<Individual> pop;
+    const bool usePK = false;
+    testing::internal::CaptureStdout();
+    e.Initialization(usePK, &p.data, &pop);
+    testing::internal::GetCapturedStdout();
+    std::vector<Individual> plainPop = pop;
+    GAFrame plain = Engine(1);
+
+    SeedRandom(9);
+    e.GeneticOperation(&p.data, &pop);
+    const int after = Random();
+
+    SeedRandom(9);
+    Wheel wheel;
+    plain.PreWheelSelection(&plainPop, wheel);
+    std::vector<Individual> pool;
+    while (pool.size() <= plainPop.size()) {
+        std::vector<const Individual*> parents;
+        std::vector<std::vector<kmer>> offspring;
+        plain.SelectParents(parents, wheel);
+        plain.Crossover(parents, offspring, &p.data);
+        for (Individual& child : plain.Replace(offspring, &p.data))
+            if (child.getComplexity() > p.data.GetLowerComp()) pool.push_back(child);
+    }
+    plain.NewPopulation(&plainPop, pool);
+    EXPECT_EQ(Random(), after);
+    ExpectSameModels(pop, plainPop);
+}
+
+TEST(FastPost, SharedRefinementTablesChangeNothing) {
+    Planted p(10);
+    GAFrame e = Engine(1);
+    SeedRandom(31);
+    std::vector<Individual> pop;
+    const bool usePK = false;
+    testing::internal::CaptureStdout();
+    e.Initialization(usePK, &p.data, &pop);
+    testing::internal::GetCapturedStdout();
+    for (int gen = 0; gen < 10; ++gen) e.GeneticOperation(&p.data, &pop);
+    std::vector<Individual> merged = pop;
+    e.MergingStep(&p.data, &merged);
+    // Each model refined step by step without the shared tables ...
+    std::vector<Individual> plain = merged;
+    for (Individual& m : plain) {
+        double previous = m.getIC();
+        e.AddingStep(&m, &p.data);
+        e.RemovingStep(&m, &p.data, 2);
+        while (m.getIC() - previous > 0) {
+            previous = m.getIC();
+            e.AddingStep(&m, &p.data);
+            e.RemovingStep(&m, &p.data, 2);
+        }
+    }
+    std::stable_sort(plain.begin(), plain.end(), RankMAPS);
+    // ... and by the driver, which shares them between threads.
+    e.Threads = 2;
+    e.PostProcessing(&p.data, &pop, 2);
+    ExpectSameModels(pop, plain);
+}
+
+TEST(FastRun, ThreadCountLeavesTheResultFileUnchanged) {
+    WorkDir dir;
+    planted::Options o;
+    o.sequences = 15;
+    o.length = 100;
+    o.motif = "ATGCAAGGTC";
+    dir.write("in.fa", planted::Make(o).fasta);
+    dir.write("bg.freq", clitest::FlatBackground());
+    std::string first;
+    for (int threads : {1, 2, 4}) {
+        clitest::Result r =
+            dir.qiro("-i in.fa -freq bg.freq -k 10 -p 40 -g 30 -seed 3 -threads " + std::to_string(threads));
+        ASSERT_EQ(r.status, 0) << r.out;
+        const std::string result = dir.read("qiro.out");
+        ASSERT_NE(result.find("Motif Rank #1"), std::string::npos);
+        if (threads == 1) first = result;
+        EXPECT_EQ(result, first) << "threads " << threads;
+    }
+}
+
+}  // namespace
