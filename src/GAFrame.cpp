@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <string>
 #include <unordered_set>
@@ -556,18 +557,30 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
         const uint8_t* code = data->Seqs[g].code.data();
         for (int p : data->Candidates[g]) tables.den[g].push_back(denOnly.ApproxDen(code + p));
     }
+    tables.minDen = std::numeric_limits<double>::infinity();
+    for (const std::vector<double>& strand : tables.den) {
+        tables.offset.push_back(static_cast<int>(tables.flatDen.size()));
+        for (double d : strand) {
+            tables.flatDen.push_back(d);
+            // A window without a positive finite denominator has no ratio to bound.
+            if (!(d > 0) || !std::isfinite(d)) tables.minDen = 0;
+            tables.minDen = std::min(tables.minDen, d);
+        }
+    }
+    if (!std::isfinite(tables.minDen)) tables.minDen = 0;
     Refining = &tables;
 
     // Each model is refined on its own, so the models can go to different threads.
     ParallelFor(static_cast<int>(work.size()), Threads, [&](int i) {
         Individual& model = work[i];
+        AddingMemo memo;
         double previous = model.getIC();
-        AddingStep(&model, data);
+        AddingStep(&model, data, &memo);
         RemovingStep(&model, data, sitesPerStrand);
         double current = model.getIC();
         while (current - previous > 0) {
             previous = current;
-            AddingStep(&model, data);
+            AddingStep(&model, data, &memo);
             RemovingStep(&model, data, sitesPerStrand);
             current = model.getIC();
         }
@@ -598,13 +611,14 @@ uint64_t SiteKey(int strand, int pos) {
 // Every (strand, start) that a kept site rules out: itself, and its mirror
 // position on each other strand of the same name (measured with the length of
 // the lower-indexed strand of the two).
+template <typename Set>
 void AddBlocked(const Midlayer* data, const std::vector<std::vector<int>>& sameName, const kmer& site, int k,
-                std::unordered_set<uint64_t>& blocked) {
-    blocked.insert(SiteKey(site.Strand, site.Pos));
+                Set& blocked) {
+    blocked.insert(blocked.end(), SiteKey(site.Strand, site.Pos));
     for (int t : sameName[site.Strand]) {
         if (t == site.Strand) continue;
         const int length = data->Seqs[std::min(t, static_cast<int>(site.Strand))].len;
-        blocked.insert(SiteKey(t, length - site.Pos - k));
+        blocked.insert(blocked.end(), SiteKey(t, length - site.Pos - k));
     }
 }
 
@@ -688,7 +702,9 @@ void GAFrame::MergingStep(Midlayer* data, std::vector<Individual>* population) {
     *population = std::move(M);
 }
 
-void GAFrame::AddingStep(Individual* model, Midlayer* data) {
+void GAFrame::AddingStep(Individual* model, Midlayer* data) { AddingStep(model, data, nullptr); }
+
+void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
     const double entryIC = model->getIC();
     const std::vector<kmer> saved = model->Sites;
     const int S = data->GetNumStrands();
@@ -697,8 +713,11 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data) {
     std::vector<std::vector<int>> ownSameName;
     if (Refining == nullptr) ownSameName = SameNameStrands(data);
     const std::vector<std::vector<int>>& sameName = Refining ? Refining->sameName : ownSameName;
-    std::unordered_set<uint64_t> blocked;
+    // Positions the model's sites rule out, sorted for lookup.
+    std::vector<uint64_t> blocked;
+    blocked.reserve(2 * model->Sites.size());
     for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
+    std::sort(blocked.begin(), blocked.end());
     const MismatchScorer scorer(model->MismatchMatrix, data->PosFreq, k);
     const double quickLimit = limit * (1 + APPROX_MARGIN);
 
@@ -706,27 +725,96 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data) {
     // first met, and one whose score is undefined only when all are.
     bool found = false;
     kmer best{0, 0, 0.0, 0.0};
-    for (int g = 0; g < S; ++g) {
+    auto consider = [&](int g, int p, double estimate, double den) {
+        // Most windows are far from the model: the estimate rules them out.
+        if (estimate > quickLimit * den) return;
         const SeqRecord& r = data->Seqs[g];
-        const std::vector<int>& list = data->Candidates[g];
-        const double* dens = Refining ? Refining->den[g].data() : nullptr;
-        for (size_t i = 0; i < list.size(); ++i) {
-            const int p = list[i];
-            // Most windows are far from the model: the estimate rules them out.
-            const uint8_t* codes = r.code.data() + p;
-            const double den = dens ? dens[i] : scorer.ApproxDen(codes);
-            if (scorer.ApproxNum(codes) > quickLimit * den) continue;
-            const double mm = scorer.Exact(r.code.data() + p);
-            if (!(limit >= mm)) continue;
-            if (blocked.count(SiteKey(g, p))) continue;
-            const double P = data->BackgroundProb(r.seq.data() + p, k);
-            const kmer candidate{p, g, mm, std::log2(P) / mm};
-            if (!found || BComp()(candidate, best) || (std::isnan(best.BGScore) && !std::isnan(candidate.BGScore))) {
-                best = candidate;
-                found = true;
+        const double mm = scorer.Exact(r.code.data() + p);
+        if (!(limit >= mm)) return;
+        if (std::binary_search(blocked.begin(), blocked.end(), SiteKey(g, p))) return;
+        const double P = data->BackgroundProb(r.seq.data() + p, k);
+        const kmer candidate{p, g, mm, std::log2(P) / mm};
+        if (!found || BComp()(candidate, best) || (std::isnan(best.BGScore) && !std::isnan(candidate.BGScore))) {
+            best = candidate;
+            found = true;
+        }
+    };
+
+    // With a memo, the windows' estimates from an earlier full scan bound the
+    // present ones: an estimate moves by at most the summed change of the
+    // model's rows since then (the drift), so only windows whose earlier ratio
+    // lies within the drift of the limit need a fresh look.
+    bool scanned = false;
+    if (memo != nullptr && Refining != nullptr && Refining->minDen > 0) {
+        double change = 0.0;
+        for (int j = 0; j < k; ++j) {
+            double most = 0.0;
+            for (int c = 0; c < 5; ++c) most = std::max(most, std::fabs(scorer.NumRow(j)[c] - memo->rows[j][c]));
+            change += most;
+        }
+        memo->drift += change;
+        if (memo->valid && std::isfinite(memo->drift) && std::isfinite(quickLimit)) {
+            const double slack = (memo->drift * (1 + APPROX_MARGIN) + k * 1e-12) / Refining->minDen;
+            const double cutoff = quickLimit + slack;
+            const size_t count = std::upper_bound(memo->ratio.begin(), memo->ratio.end(), cutoff) - memo->ratio.begin();
+            if (count * 8 <= memo->ratio.size()) {
+                // Look at those windows in scan order, as a full scan meets them.
+                std::vector<uint64_t>& marks = memo->marks;
+                marks.assign((memo->ratio.size() + 63) / 64, 0);
+                for (size_t i = 0; i < count; ++i) marks[memo->order[i] >> 6] |= uint64_t(1) << (memo->order[i] & 63);
+                int g = 0;
+                for (size_t word = 0; word < marks.size(); ++word) {
+                    for (uint64_t bits = marks[word]; bits != 0; bits &= bits - 1) {
+                        const int w = static_cast<int>(word * 64 + __builtin_ctzll(bits));
+                        while (g + 1 < S && Refining->offset[g + 1] <= w) ++g;
+                        const int p = data->Candidates[g][w - Refining->offset[g]];
+                        consider(g, p, scorer.ApproxNum(data->Seqs[g].code.data() + p), Refining->flatDen[w]);
+                    }
+                }
+                scanned = true;
             }
         }
     }
+    if (!scanned) {
+        std::vector<double> estimate;
+        if (memo != nullptr) {
+            memo->ratio.clear();
+            memo->order.clear();
+        }
+        for (int g = 0; g < S; ++g) {
+            const SeqRecord& r = data->Seqs[g];
+            const std::vector<int>& list = data->Candidates[g];
+            const size_t n = list.size();
+            const double* dens = Refining ? Refining->den[g].data() : nullptr;
+            // Estimated numerators of all windows of the strand, one offset at a
+            // time: the windows' sums are independent, so they proceed side by side.
+            estimate.assign(n, 0.0);
+            for (int j = 0; j < k; ++j) {
+                const double* row = scorer.NumRow(j);
+                const uint8_t* code = r.code.data() + j;
+                for (size_t i = 0; i < n; ++i) estimate[i] += row[code[list[i]]];
+            }
+            for (size_t i = 0; i < n; ++i) {
+                const double den = dens ? dens[i] : scorer.ApproxDen(r.code.data() + list[i]);
+                consider(g, list[i], estimate[i], den);
+                if (memo != nullptr) memo->ratio.push_back(estimate[i] / den);
+            }
+        }
+        if (memo != nullptr && Refining != nullptr && Refining->minDen > 0) {
+            memo->order.resize(memo->ratio.size());
+            for (size_t w = 0; w < memo->order.size(); ++w) memo->order[w] = static_cast<int>(w);
+            std::sort(memo->order.begin(), memo->order.end(),
+                      [&](int a, int b) { return memo->ratio[a] < memo->ratio[b]; });
+            std::vector<double> sorted(memo->order.size());
+            for (size_t w = 0; w < sorted.size(); ++w) sorted[w] = memo->ratio[memo->order[w]];
+            memo->ratio = std::move(sorted);
+            memo->drift = 0.0;
+            memo->valid = true;
+        }
+    }
+    if (memo != nullptr)
+        for (int j = 0; j < k; ++j)
+            for (int c = 0; c < 5; ++c) memo->rows[j][c] = scorer.NumRow(j)[c];
     if (!found) return;
 
     model->Sites.push_back(best);

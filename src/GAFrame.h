@@ -80,6 +80,18 @@ public:
     struct RefineTables {
         std::vector<std::vector<int>> sameName;
         std::vector<std::vector<double>> den;  // per strand, per admissible start
+        std::vector<double> flatDen;           // the same, strand after strand
+        std::vector<int> offset;               // where each strand starts in flatDen
+        double minDen = 0;                     // the smallest, 0 when any is not positive
+    };
+    // What site adding remembers of one model between its calls.
+    struct AddingMemo {
+        bool valid = false;
+        double rows[MAX_K][5] = {};  // the model's estimate rows at the last call
+        double drift = 0.0;          // summed row changes since the last full scan
+        std::vector<double> ratio;   // estimate / denominator at that scan, ascending
+        std::vector<int> order;      // the windows (flat index) in that order
+        std::vector<uint64_t> marks; // scratch: windows to look at, one bit each
     };
     const RefineTables* Refining = nullptr;
 
@@ -148,6 +160,7 @@ public:
     void PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand);
     void MergingStep(Midlayer* data, std::vector<Individual>* population);
     void AddingStep(Individual* model, Midlayer* data);
+    void AddingStep(Individual* model, Midlayer* data, AddingMemo* memo);
     void RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand);
     // Drops from sites every later copy of a site and every later site at the
     // mirror position of a kept one on a strand of the same name.

@@ -166,13 +166,14 @@ void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg) {
     }
     std::vector<double> values(N);
     const MismatchScorer scorer(MismatchMatrix, data->PosFreq, k);
+    auto window = [&](int i) { return data->Seqs[Sites[i].Strand].code.data() + Sites[i].Pos; };
+    int i4 = 0;
+    for (; i4 + 4 <= N; i4 += 4) scorer.Exact4(window(i4), window(i4 + 1), window(i4 + 2), window(i4 + 3), &values[i4]);
+    for (; i4 < N; ++i4) values[i4] = scorer.Exact(window(i4));
     double M = 0.0;
     for (int i = 0; i < N; ++i) {
-        kmer& s = Sites[i];
-        double m = scorer.Exact(data->Seqs[s.Strand].code.data() + s.Pos);
-        M += m / n;
-        s.Score = m;
-        values[i] = m;
+        M += values[i] / n;
+        Sites[i].Score = values[i];
     }
     double C = LowerComplexity(k);
     Consensus(k);

@@ -168,6 +168,8 @@ public:
         for (int p = 0; p < k_; ++p) den += denRow_[p][codes[p]];
         return den;
     }
+    // The pre-summed numerator terms of offset p, by letter code.
+    const double* NumRow(int p) const { return numRow_[p]; }
     // True when the estimated numerator already exceeds bound part way through
     // the window (every term is non-negative, so it can only grow).
     bool NumExceeds(const uint8_t* codes, double bound) const {
