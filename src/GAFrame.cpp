@@ -1,5 +1,7 @@
 #include "GAFrame.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -384,6 +386,85 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
     NewPopulation(population, pool);
 }
 
+namespace {
+
+// GCC 12's 512-bit intrinsics start some results from a deliberately undefined
+// register and then warn about it; the values are always fully written.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// The first position in [from, to] of the window nearest to t, among packed
+// windows, when it is nearer than best; eight windows per step. Differing
+// letters are counted per 64-bit lane with a nibble table and byte sums.
+__attribute__((target("avx512f,avx512bw"))) void NearestWide512(const uint64_t* bits, int from, int to, uint64_t t,
+                                                                 int& best, int& bestPos) {
+    const __m512i target = _mm512_set1_epi64(static_cast<long long>(t));
+    const __m512i even = _mm512_set1_epi64(0x5555555555555555ll);
+    const __m512i nibble = _mm512_set1_epi8(0x0F);
+    const __m512i table = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4));
+    const __m512i zero = _mm512_setzero_si512();
+    int p = from;
+    for (; p + 8 <= to + 1; p += 8) {
+        const __m512i x = _mm512_xor_si512(_mm512_loadu_si512(bits + p), target);
+        const __m512i y = _mm512_and_si512(_mm512_or_si512(x, _mm512_srli_epi64(x, 1)), even);
+        const __m512i lo = _mm512_shuffle_epi8(table, _mm512_and_si512(y, nibble));
+        const __m512i hi = _mm512_shuffle_epi8(table, _mm512_and_si512(_mm512_srli_epi64(y, 4), nibble));
+        const __m512i d = _mm512_sad_epu8(_mm512_add_epi8(lo, hi), zero);
+        __mmask8 closer = _mm512_cmplt_epu64_mask(d, _mm512_set1_epi64(best));
+        if (closer == 0) continue;
+        alignas(64) uint64_t lanes[8];
+        _mm512_store_si512(lanes, d);
+        for (int i = 0; i < 8; ++i) {
+            // In position order, strictly nearer: the first of equally near windows stays.
+            if (static_cast<int>(lanes[i]) < best) {
+                best = static_cast<int>(lanes[i]);
+                bestPos = p + i;
+                if (best == 0) return;
+            }
+        }
+    }
+    for (; p <= to; ++p) {
+        const uint64_t x = bits[p] ^ t;
+        const int d = __builtin_popcountll((x | (x >> 1)) & 0x5555555555555555ull);
+        if (d < best) {
+            best = d;
+            bestPos = p;
+            if (d == 0) return;
+        }
+    }
+}
+
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+bool GAFrame::WideAvailable() {
+    static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return available;
+}
+
+void GAFrame::NearestWide(const uint64_t* bits, int from, int to, uint64_t t, int& best, int& bestPos) const {
+    NearestWide512(bits, from, to, t, best, bestPos);
+}
+
+void GAFrame::PackWindows(const Midlayer* data) {
+    WindowBits.clear();
+    WindowBitsData = nullptr;
+    if (K > 32 || !WideAvailable()) return;
+    size_t total = 0;
+    for (int g = 0; g < data->GetNumStrands(); ++g) total += data->Seqs[g].len;
+    // Eight bytes a window: only while that stays modest.
+    if (total > (size_t(1) << 26)) return;
+    WindowBits.resize(data->GetNumStrands());
+    for (int g = 0; g < data->GetNumStrands(); ++g) {
+        const SeqRecord& r = data->Seqs[g];
+        for (int p = 0; p + K <= r.len; ++p) WindowBits[g].push_back(r.Bits(p, K));
+    }
+    WindowBitsData = data;
+    WindowBitsK = K;
+}
+
 void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts) const {
     const int S = data->GetNumStrands();
     const int k = K;
@@ -394,7 +475,11 @@ void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts
         int best = 2 * k;
         int bestPos = 0;
         const std::vector<int>& list = data->Candidates[q];
-        if (k <= 32 && !list.empty() && list.back() - list.front() + 1 == static_cast<int>(list.size())) {
+        const bool consecutive = !list.empty() && list.back() - list.front() + 1 == static_cast<int>(list.size());
+        if (k <= 32 && consecutive && UseWide && WindowBitsData == data && WindowBitsK == k) {
+            // Consecutive starts with every window packed in advance: eight at a time.
+            NearestWide(WindowBits[q].data(), list.front(), list.back(), target.part[0], best, bestPos);
+        } else if (k <= 32 && consecutive) {
             // Consecutive starts: slide the window one letter at a time.
             const uint64_t t = target.part[0];
             const int top = 2 * (k - 1);
@@ -468,6 +553,7 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
     if (AlignCacheData != data) {
         AlignCache.clear();
         AlignCacheData = data;
+        if (UseWide) PackWindows(data);
     }
     // Texts met before take their answer from the cache; each new text is
     // aligned once, however many children share it.

@@ -69,6 +69,15 @@ public:
     std::unordered_map<std::string, std::vector<int>> AlignCache;
     const Midlayer* AlignCacheData = nullptr;
     size_t AlignCacheLimit = size_t(1) << 24;  // positions held, all entries together
+    // Every window packed in advance, for the wide nearest-window scan (used
+    // where the processor has 512-bit integer instructions and k <= 32).
+    std::vector<std::vector<uint64_t>> WindowBits;
+    const Midlayer* WindowBitsData = nullptr;
+    int WindowBitsK = 0;
+    bool UseWide = WideAvailable();
+    static bool WideAvailable();
+    void PackWindows(const Midlayer* data);
+    void NearestWide(const uint64_t* bits, int from, int to, uint64_t t, int& best, int& bestPos) const;
     size_t AlignCacheHits = 0;
     size_t AlignCacheMisses = 0;
 
