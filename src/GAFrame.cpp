@@ -629,12 +629,9 @@ std::vector<std::vector<int>> SameNameStrands(const Midlayer* data);
 }
 
 void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand) {
-    std::vector<Individual> work(*population);
-    MergingStep(data, &work);
-    std::stable_sort(work.begin(), work.end(), RankMAPS);
-
-    // What every refinement step looks up: strands of one name, and the
-    // estimated mismatch denominator of every admissible window.
+    // What merging and every refinement step look up: strands of one name, the
+    // estimated mismatch denominator of every admissible window, and log2 of
+    // every window's background probability.
     RefineTables tables;
     tables.sameName = SameNameStrands(data);
     const MismatchScorer denOnly(data->PosFreq, data->PosFreq, K);
@@ -654,7 +651,21 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
         }
     }
     if (!std::isfinite(tables.minDen)) tables.minDen = 0;
+    size_t letters = 0;
+    for (int g = 0; g < data->GetNumStrands(); ++g) letters += data->Seqs[g].len;
+    if (K == data->GetK() && letters <= (size_t(1) << 27)) {
+        for (int g = 0; g < data->GetNumStrands(); ++g) {
+            const SeqRecord& r = data->Seqs[g];
+            tables.logP.offset.push_back(tables.logP.value.size());
+            for (int p = 0; p + K <= r.len; ++p)
+                tables.logP.value.push_back(std::log2(data->BackgroundProb(r.seq.data() + p, K)));
+        }
+    }
     Refining = &tables;
+
+    std::vector<Individual> work(*population);
+    MergingStep(data, &work);
+    std::stable_sort(work.begin(), work.end(), RankMAPS);
 
     // Each model is refined on its own, so the models can go to different threads.
     ParallelFor(static_cast<int>(work.size()), Threads, [&](int i) {
@@ -734,7 +745,7 @@ void GAFrame::MergingStep(Midlayer* data, std::vector<Individual>* population) {
         model.setConLen(K);
         model.Sites = list;
         model.setGeneNo(static_cast<int>(list.size()));
-        model.CalculateIndiFitness_vector(data, freq);
+        model.CalculateIndiFitness_vector(data, freq, SharedLogP());
         out.push_back(std::move(model));
     };
     auto sitesOf = [](const Individual& m, std::vector<kmer>& list) {
@@ -799,11 +810,33 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
     std::vector<std::vector<int>> ownSameName;
     if (Refining == nullptr) ownSameName = SameNameStrands(data);
     const std::vector<std::vector<int>>& sameName = Refining ? Refining->sameName : ownSameName;
-    // Positions the model's sites rule out, sorted for lookup.
+    // Positions the model's sites rule out: bits over every window when the
+    // window tables are at hand, else a sorted list.
     std::vector<uint64_t> blocked;
-    blocked.reserve(2 * model->Sites.size());
-    for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
-    std::sort(blocked.begin(), blocked.end());
+    const WindowLogP* windows = SharedLogP();
+    const bool bitmap = memo != nullptr && windows != nullptr;
+    if (bitmap) {
+        memo->blockedBits.resize((windows->value.size() + 63) / 64, 0);
+        for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
+        for (uint64_t key : blocked) {
+            const int g = static_cast<int>(key >> 32);
+            const int p = static_cast<int>(static_cast<uint32_t>(key));
+            // A mirror position can fall outside a strand of another length: nothing to rule out there.
+            if (p < 0 || p + k > data->Seqs[g].len) continue;
+            const size_t at = windows->offset[g] + p;
+            memo->blockedBits[at >> 6] |= uint64_t(1) << (at & 63);
+            memo->blockedSet.push_back(at);
+        }
+    } else {
+        blocked.reserve(2 * model->Sites.size());
+        for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
+        std::sort(blocked.begin(), blocked.end());
+    }
+    auto isBlocked = [&](int g, int p) {
+        if (!bitmap) return std::binary_search(blocked.begin(), blocked.end(), SiteKey(g, p));
+        const size_t at = windows->offset[g] + p;
+        return ((memo->blockedBits[at >> 6] >> (at & 63)) & 1) != 0;
+    };
     const MismatchScorer scorer(model->MismatchMatrix, data->PosFreq, k);
     const double quickLimit = limit * (1 + APPROX_MARGIN);
 
@@ -817,9 +850,10 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
         const SeqRecord& r = data->Seqs[g];
         const double mm = scorer.Exact(r.code.data() + p);
         if (!(limit >= mm)) return;
-        if (std::binary_search(blocked.begin(), blocked.end(), SiteKey(g, p))) return;
-        const double P = data->BackgroundProb(r.seq.data() + p, k);
-        const kmer candidate{p, g, mm, std::log2(P) / mm};
+        if (isBlocked(g, p)) return;
+        const WindowLogP* logP = SharedLogP();
+        const double L = logP ? logP->value[logP->offset[g] + p] : std::log2(data->BackgroundProb(r.seq.data() + p, k));
+        const kmer candidate{p, g, mm, L / mm};
         if (!found || BComp()(candidate, best) || (std::isnan(best.BGScore) && !std::isnan(candidate.BGScore))) {
             best = candidate;
             found = true;
@@ -898,20 +932,23 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
             memo->valid = true;
         }
     }
-    if (memo != nullptr)
+    if (memo != nullptr) {
         for (int j = 0; j < k; ++j)
             for (int c = 0; c < 5; ++c) memo->rows[j][c] = scorer.NumRow(j)[c];
+        for (size_t at : memo->blockedSet) memo->blockedBits[at >> 6] = 0;
+        memo->blockedSet.clear();
+    }
     if (!found) return;
 
     model->Sites.push_back(best);
     model->setConLen(k);
     model->setGeneNo(static_cast<int>(model->Sites.size()));
-    model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+    model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
     if (model->getIC() < entryIC) {
         model->Sites = saved;
         model->setConLen(k);
         model->setGeneNo(static_cast<int>(saved.size()));
-        model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+        model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
     }
 }
 
@@ -950,12 +987,12 @@ void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPe
     model->Sites = kept;
     model->setConLen(K);
     model->setGeneNo(static_cast<int>(kept.size()));
-    model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+    model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
     if (model->getIC() < entryIC) {
         kept.push_back(removed);
         model->Sites = kept;
         model->setConLen(K);
         model->setGeneNo(static_cast<int>(kept.size()));
-        model->CalculateIndiFitness_vector(data, data->GetFreqInfo());
+        model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
     }
 }

@@ -92,6 +92,7 @@ public:
         std::vector<double> flatDen;           // the same, strand after strand
         std::vector<int> offset;               // where each strand starts in flatDen
         double minDen = 0;                     // the smallest, 0 when any is not positive
+        WindowLogP logP;                       // empty when the input is too large to hold it
     };
     // What site adding remembers of one model between its calls.
     struct AddingMemo {
@@ -101,8 +102,13 @@ public:
         std::vector<double> ratio;   // estimate / denominator at that scan, ascending
         std::vector<int> order;      // the windows (flat index) in that order
         std::vector<uint64_t> marks; // scratch: windows to look at, one bit each
+        std::vector<uint64_t> blockedBits;  // scratch: positions ruled out, one bit each
+        std::vector<size_t> blockedSet;     // the bits set in it, to clear them again
     };
     const RefineTables* Refining = nullptr;
+    const WindowLogP* SharedLogP() const {
+        return Refining != nullptr && !Refining->logP.value.empty() ? &Refining->logP : nullptr;
+    }
 
     // While a generation runs: each parent's sites ordered by fit, made once.
     std::unordered_map<const Individual*, std::vector<kmer>>* SortedSites = nullptr;

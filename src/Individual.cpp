@@ -140,7 +140,7 @@ void Individual::Consensus(int k) { Consensus_option(k, 1, Cons); }
 
 // ---------------------------------------------------------------- site-list form
 
-void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg) {
+void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg, const WindowLogP* logP) {
     const int k = ConLen;
     const int N = static_cast<int>(Sites.size());
     const double n = N;
@@ -181,7 +181,7 @@ void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg) {
     Mismatch = M;
     Complexity = C;
     STD = CalculateSTD(values.data(), N);
-    double Bsum = CalculateMarkvBK(data);
+    double Bsum = CalculateMarkvBK(data, logP);
     MAPS = (H - Bsum / n) * scale;
 }
 
@@ -194,13 +194,14 @@ double Individual::CalculateSTD(const double* values, const int& n) const {
     return std::sqrt(sq / n);
 }
 
-double Individual::CalculateMarkvBK(Midlayer* data) {
+double Individual::CalculateMarkvBK(Midlayer* data, const WindowLogP* logP) {
     const int k = data->GetK();
     double Bsum = 0.0;
     for (kmer& s : Sites) {
-        double P = data->BackgroundProb(data->Seqs[s.Strand].seq.data() + s.Pos, k);
-        s.BGScore = -std::log2(P) / s.Score;
-        Bsum += std::log2(P);
+        const double L = logP ? logP->value[logP->offset[s.Strand] + s.Pos]
+                              : std::log2(data->BackgroundProb(data->Seqs[s.Strand].seq.data() + s.Pos, k));
+        s.BGScore = -L / s.Score;
+        Bsum += L;
     }
     return Bsum;
 }

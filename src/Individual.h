@@ -29,6 +29,12 @@ struct KComp {
     bool operator()(kmer const& a, kmer const& b) const { return a.Strand < b.Strand; }
 };
 
+// log2 of the background probability of every window of every strand.
+struct WindowLogP {
+    std::vector<size_t> offset;  // strand g's window p is value[offset[g] + p]
+    std::vector<double> value;
+};
+
 class Individual {
 public:
     std::vector<int> Genes;             // genetic form: start of the site on strand g
@@ -92,9 +98,12 @@ public:
     static int LookupCode(char c);
 
     // Scoring of the site-list form against the background model.
-    void CalculateIndiFitness_vector(Midlayer* data, const double* bg);
+    // logP, when given, holds log2 of the background probability of every
+    // window, strand after strand (strand g starting at logP->offset[g]), so
+    // that repeated scoring need not recompute them.
+    void CalculateIndiFitness_vector(Midlayer* data, const double* bg, const struct WindowLogP* logP = nullptr);
     double CalculateSTD(const double* values, const int& n) const;
-    double CalculateMarkvBK(Midlayer* data);
+    double CalculateMarkvBK(Midlayer* data, const struct WindowLogP* logP = nullptr);
 
     // Mutated consensus for re-alignment.
     void ReplaceConsensus(Midlayer* data, char* out, const std::vector<int>& starts);
