@@ -8,6 +8,20 @@
 
 namespace {
 const char kLetters[] = "ACGT";
+
+// Letter counts of n windows by offset (window(i) gives the codes of window i).
+// Integer counters hold the same whole numbers the double table receives, and
+// letters without a code land in a fifth counter that is not used.
+template <typename Window>
+void CountWindows(int n, int k, Window window, double (&count)[B][MAX_K]) {
+    int tally[MAX_K][5] = {};
+    for (int i = 0; i < n; ++i) {
+        const uint8_t* c = window(i);
+        for (int j = 0; j < k; ++j) ++tally[j][c[j]];
+    }
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) count[b][j] = tally[j][b];
+}
 }
 
 Individual::Individual()
@@ -70,12 +84,8 @@ void Individual::CalculateIndiFitness(Midlayer* data, const double* bg, const st
     Genes.assign(starts.begin(), starts.end());
     double count[B][MAX_K];
     for (int b = 0; b < B; ++b)
-        for (int j = 0; j < k; ++j) count[b][j] = MismatchMatrix[b][j] = 0.0;
-    for (int g = 0; g < N; ++g) {
-        const uint8_t* c = data->Seqs[g].code.data() + Genes[g];
-        for (int j = 0; j < k; ++j)
-            if (c[j] != BASE_NONE) count[c[j]][j] += 1.0;
-    }
+        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = 0.0;
+    CountWindows(N, k, [&](int g) { return data->Seqs[g].code.data() + Genes[g]; }, count);
     const double root = std::sqrt(n);
     double ic = 0.0;
     for (int b = 0; b < B; ++b) {
@@ -146,13 +156,9 @@ void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg, c
     const double n = N;
     double count[B][MAX_K];
     for (int b = 0; b < B; ++b)
-        for (int j = 0; j < k; ++j) count[b][j] = MismatchMatrix[b][j] = 0.0;
+        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = 0.0;
     const double scale = std::log2(n) / k;
-    for (const kmer& s : Sites) {
-        const uint8_t* c = data->Seqs[s.Strand].code.data() + s.Pos;
-        for (int j = 0; j < k; ++j)
-            if (c[j] != BASE_NONE) count[c[j]][j] += 1.0;
-    }
+    CountWindows(N, k, [&](int i) { return data->Seqs[Sites[i].Strand].code.data() + Sites[i].Pos; }, count);
     const double root = std::sqrt(n);
     double ic = 0.0;
     double H = 0.0;
@@ -214,12 +220,8 @@ void Individual::ReplaceConsensus(Midlayer* data, char* out, const std::vector<i
     const double n = N;
     double count[B][MAX_K];
     for (int b = 0; b < B; ++b)
-        for (int j = 0; j < k; ++j) count[b][j] = MismatchMatrix[b][j] = 0.0;
-    for (int g = 0; g < N; ++g) {
-        const uint8_t* c = data->Seqs[g].code.data() + starts[g];
-        for (int j = 0; j < k; ++j)
-            if (c[j] != BASE_NONE) count[c[j]][j] += 1.0;
-    }
+        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = 0.0;
+    CountWindows(N, k, [&](int g) { return data->Seqs[g].code.data() + starts[g]; }, count);
     for (int b = 0; b < B; ++b)
         for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = count[b][j] / n;
     Consensus_option(k, 1, out);
