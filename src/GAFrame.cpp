@@ -257,27 +257,25 @@ void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
         for (int i = 0; i < n; ++i) list[i] = {parent->Genes[i], i, parent->GeneMismatch[i], 0.0};
     };
     // A parent's sites ordered by fit, made once per parent within a generation.
-    auto sortedList = [&](const Individual* parent, std::vector<kmer>& list) {
+    std::vector<kmer> ownA, ownB;
+    auto sortedList = [&](const Individual* parent, std::vector<kmer>& own) -> const std::vector<kmer>& {
         if (SortedSites != nullptr) {
             auto hit = SortedSites->find(parent);
-            if (hit != SortedSites->end()) {
-                list = hit->second;
-                return;
-            }
+            if (hit != SortedSites->end()) return hit->second;
         }
-        siteList(parent, list);
+        siteList(parent, own);
         const int mode = 1;
-        SortedParent(&list, mode);
-        if (SortedSites != nullptr) SortedSites->emplace(parent, list);
+        SortedParent(&own, mode);
+        if (SortedSites == nullptr) return own;
+        return SortedSites->emplace(parent, std::move(own)).first->second;
     };
-    std::vector<kmer> A, Bl;
-    if (option == 1 || option == 2) {
-        sortedList(parents[0], A);
-        sortedList(parents[1], Bl);
-    } else {
-        siteList(parents[0], A);
-        siteList(parents[1], Bl);
+    const bool sorted = option == 1 || option == 2;
+    if (!sorted) {
+        siteList(parents[0], ownA);
+        siteList(parents[1], ownB);
     }
+    const std::vector<kmer>& A = sorted ? sortedList(parents[0], ownA) : ownA;
+    const std::vector<kmer>& Bl = sorted ? sortedList(parents[1], ownB) : ownB;
     std::vector<kmer> child1, child2;
     child1.reserve(n);
     child2.reserve(n);
