@@ -35,6 +35,16 @@ A data set qiro refuses (for example sequences holding N) is listed as failed wi
 qiro's message; it counts in the sums as a data set without predictions (its known
 sites are false negatives).
 
+The report also holds diagnostics that use the answer key to compare (never to choose):
+what each width would have scored on its own, and what the reported model of the chosen
+run that hits the most known sites would have scored.
+
+With --pk-share S the search gets prior knowledge instead of trying the widths: ceil(S*n)
+of a data set's n known sites (spread over the answer key, first one included), each cut
+or widened around its centre to one width (the lower median of their widths, kept within
+8..30), go to qiro with -pk.  They are scored against all known sites, and the report adds
+how many of the sites that were not given are found.
+
 Standard library only.  Run `accuracy.py -h` for the options.
 """
 
@@ -327,9 +337,13 @@ def write_pk(dataset, share, workdir):
 
 
 def failure_reason(output, returncode):
-    for line in reversed(output.splitlines()):
+    """qiro's own message: its last "Error" line, else its last three lines of text."""
+    lines = [line.strip() for line in output.splitlines() if line.strip()]
+    for line in reversed(lines):
         if "Error" in line:
-            return line[line.index("Error"):].strip()
+            return line[line.index("Error"):]
+    if lines:
+        return " ".join(lines[-3:]) + " (status %d)" % returncode
     return "qiro exited with status %d" % returncode
 
 
@@ -428,6 +442,8 @@ def evaluate(dataset, runs):
         row["note"] = "; ".join(notes)
     row["predicted"] = len(set(predicted))
     row["counts"] = score(lengths, known, predicted)
+    with_sites = set(name for name, _, _ in known)
+    row["predicted_off"] = len(set(p for p in predicted if p[0] not in with_sites))
     if dataset.get("pk_given") is not None:
         # Known sites that were not handed to qiro: how many of them the top model finds.
         given = dataset["pk_given"]
@@ -438,11 +454,17 @@ def evaluate(dataset, runs):
             len(given), len(known), dataset["pk_width"]) if given
             else "no prior knowledge (no usable known site)")
         row["note"] = "; ".join(x for x in (pk_note, row["note"]) if x)
-    # Every width scored as well, for the analysis in the docs only (not used to choose).
+    # Hindsight, for the diagnostics only (never used to choose): the top model of every
+    # width, and the reported model of the chosen run that hits the most known sites.
     for run in runs:
-        if run["motifs"]:
-            sites = [(n, s, e) for n, s, e, _ in run["motifs"][0]["sites"]]
-            run["counts"] = score(lengths, known, sites)
+        sites = [(n, s, e) for n, s, e, _ in run["motifs"][0]["sites"]] if run["motifs"] else []
+        run["counts"] = score(lengths, known, sites)
+    row["best_rank_counts"] = row["counts"]
+    if best is not None:
+        for motif in best["motifs"][1:]:
+            counts = score(lengths, known, [(n, s, e) for n, s, e, _ in motif["sites"]])
+            if counts["sTP"] > row["best_rank_counts"]["sTP"]:
+                row["best_rank_counts"] = counts
     return row
 
 
@@ -457,14 +479,15 @@ def fmt(value, digits=3):
 
 
 def per_dataset_table(rows):
-    lines = ["| data set | organism | type | width | MAP | known | predicted | "
+    lines = ["| data set | organism | type | width | consensus | MAP | known | predicted | "
              "nSn | nPPV | nPC | nCC | sSn | sPPV | note |",
-             "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"]
+             "|---|---|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"]
     for row in rows:
         m = measures(row["counts"])
-        lines.append("| %s | %s | %s | %s | %s | %d | %d | %s | %s | %s | %s | %s | %s | %s |" % (
+        lines.append("| %s | %s | %s | %s | %s | %s | %d | %d | %s | %s | %s | %s | %s | %s | %s |" % (
             row["name"], row["organism"], row["type"],
-            row["width"] if row["width"] else "-", fmt(row["map"], 2),
+            row["width"] if row["width"] else "-", row.get("consensus") or "-",
+            fmt(row["map"], 2),
             row["known"], row["predicted"],
             fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
             fmt(m["sSn"]), fmt(m["sPPV"]),
@@ -547,11 +570,76 @@ def runs_tsv(rows):
     return lines
 
 
+def measure_cells(counts):
+    m = measures(counts)
+    return " | ".join(fmt(m[k]) for k in ("nSn", "nPPV", "nPC", "nCC", "sSn", "sPPV"))
+
+
+def sets(n):
+    return "%d set%s" % (n, "" if n == 1 else "s")
+
+
+def diagnostics(rows):
+    """Per collection: how the widths were chosen, what each width would have scored on
+    its own, and what the best of the reported models would have scored.  These rows use
+    the answer key to compare; the choice itself never does."""
+    lines = []
+    collections = OrderedDict()
+    for row in rows:
+        collections.setdefault(row["collection"], []).append(row)
+    for collection, members in collections.items():
+        widths = sorted(set(r["width"] for m in members for r in m["runs"]))
+        chosen = [m["width"] for m in members]
+        with_pk = any("held_out" in m for m in members)
+        scored = "the scored run" if with_pk else "the run chosen by MAP score"
+        lines += ["", "### %s" % collection, "",
+                  ("Width of the scored run: " if with_pk else "Chosen width: ") + ", ".join(
+                      "%d in %s" % (w, sets(chosen.count(w))) for w in widths) +
+                  ("; none (failed): %s" % sets(chosen.count(None)) if None in chosen else ""),
+                  "",
+                  "| top model of | nSn | nPPV | nPC | nCC | sSn | sPPV |",
+                  "|---|---:|---:|---:|---:|---:|---:|"]
+        total = dict.fromkeys(COUNT_KEYS, 0)
+        for m in members:
+            add_counts(total, m["counts"])
+        lines.append("| %s | %s |" % (scored, measure_cells(total)))
+        if len(widths) > 1 and all(len(m["runs"]) == len(widths) for m in members):
+            for w in widths:
+                total = dict.fromkeys(COUNT_KEYS, 0)
+                for m in members:
+                    for r in m["runs"]:
+                        if r["width"] == w:
+                            add_counts(total, r["counts"])
+                lines.append("| width %d in every set | %s |" % (w, measure_cells(total)))
+        total = dict.fromkeys(COUNT_KEYS, 0)
+        for m in members:
+            add_counts(total, m["best_rank_counts"])
+        lines.append("| %s, reported model hitting the most known sites (hindsight) | %s |"
+                     % (scored, measure_cells(total)))
+        keyed = [m for m in members if m["known"]]
+        lines += ["",
+                  "- data sets with known sites where the top model hits at least one: "
+                  "%d of %d" % (sum(1 for m in keyed if m["counts"]["sTP"]), len(keyed)),
+                  "- ... where a lower-ranked model of the same run hits more known sites "
+                  "than the top model: %d of %d" % (
+                      sum(1 for m in keyed if m["best_rank_counts"]["sTP"] > m["counts"]["sTP"]),
+                      len(keyed)),
+                  "- predicted sites on sequences without any known site: %d of %d" % (
+                      sum(m["predicted_off"] for m in members),
+                      sum(m["predicted"] for m in members)),
+                  "- predicted sites in the data sets without known sites: %d in %s" % (
+                      sum(m["predicted"] for m in members if not m["known"]),
+                      sets(len(members) - len(keyed)))]
+    return lines
+
+
 def report(rows, settings):
     lines = ["# qiro accuracy on data sets with known sites", "",
              "Settings: " + settings, "",
              "## Totals (counts summed over the data sets, then the measures)", ""]
     lines += totals_table(rows)
+    lines += ["", "## Diagnostics (answer key used to compare, not to choose)"]
+    lines += diagnostics(rows)
     lines += ["", "## Per data set", ""]
     lines += per_dataset_table(rows)
     return "\n".join(lines) + "\n"
@@ -577,7 +665,8 @@ def parse_args(argv):
     p.add_argument("--work", default=os.path.join(repo, "build", "accuracy"),
                    help="folder for background files, results and logs")
     p.add_argument("--out", default=None,
-                   help="table file (default: WORK/accuracy.md)")
+                   help="table file (default: WORK/accuracy.md, with --pk-share "
+                        "WORK/accuracy-pk.md)")
     p.add_argument("--widths", default=",".join(str(w) for w in DEFAULT_WIDTHS),
                    help="candidate motif widths, comma-separated (default: 8,10,12,14)")
     p.add_argument("--seed", type=int, default=1, help="qiro -seed (default: 1)")
@@ -587,14 +676,16 @@ def parse_args(argv):
     p.add_argument("--pk-share", type=float, default=0.0,
                    help="give this share of every data set's known sites to qiro as prior "
                         "knowledge (-pk) instead of trying the widths (default: 0, none)")
-    p.add_argument("--qiro-args", default="-p 200 -g 300",
-                   help="further qiro options for every run (default: '-p 200 -g 300')")
+    p.add_argument("--qiro-args", default="-threads 1",
+                   help="further qiro options for every run (default: '-threads 1': the "
+                        "runs are spread over --jobs processes instead)")
     args = p.parse_args(argv)
     args.qiro = os.path.join(args.bin, "qiro")
     args.qiro_freq = os.path.join(args.bin, "qiro-freq")
     args.widths = [int(w) for w in args.widths.split(",") if w.strip()]
     args.qiro_args = args.qiro_args.split()
-    args.out = args.out or os.path.join(args.work, "accuracy.md")
+    args.suffix = "-pk" if args.pk_share > 0 else ""
+    args.out = args.out or os.path.join(args.work, "accuracy%s.md" % args.suffix)
     return args
 
 
@@ -652,7 +743,7 @@ def main(argv=None):
     text = report(rows, settings)
     with open(args.out, "w") as handle:
         handle.write(text)
-    with open(os.path.join(args.work, "runs.tsv"), "w") as handle:
+    with open(os.path.join(args.work, "runs%s.tsv" % args.suffix), "w") as handle:
         handle.write("\n".join(runs_tsv(rows)) + "\n")
     sys.stdout.write(text)
     sys.stderr.write("accuracy: %d data sets, %d qiro runs in %.0f s; table in %s\n" % (

@@ -263,6 +263,30 @@ class Inputs(unittest.TestCase):
                                  ("crp0", "ecoli_crp", "ecoli", "real")])
 
 
+class FailureMessages(unittest.TestCase):
+    def test_error_line_is_the_reason(self):
+        out = "Start the Filtering...\nGTCAATGGTN\tError: The sequence contains invalid letters.\n"
+        self.assertEqual(accuracy.failure_reason(out, 1),
+                         "Error: The sequence contains invalid letters.")
+
+    def test_last_lines_without_an_error_line(self):
+        out = ("Initialization.\nThe lower complexity value need to be lower than: 0.01 .\n"
+               " Please rerun. \n System aborted. \n\n")
+        self.assertEqual(accuracy.failure_reason(out, 1),
+                         "The lower complexity value need to be lower than: 0.01 . "
+                         "Please rerun. System aborted. (status 1)")
+
+    def test_no_output(self):
+        self.assertEqual(accuracy.failure_reason("", -11), "qiro exited with status -11")
+
+    def test_sequences_left_out_are_counted(self):
+        out = ('Warning: sequence "b" has 3 letters, fewer than the motif width 10; '
+               'it is left out of the search.\nWarning: sequence "c" has 9 letters, fewer '
+               'than the motif width 10; it is left out of the search.\n'
+               'Warning: something else\n')
+        self.assertEqual(accuracy.left_out_count(out), 2)
+
+
 class PriorKnowledge(unittest.TestCase):
     def test_share_of_the_sites_spread_from_the_first(self):
         self.assertEqual(accuracy.pk_pick(7, 0.5), [0, 2, 4, 6])
@@ -326,6 +350,25 @@ FAKE_FREQ = textwrap.dedent("""\
     """)
 
 
+MEASURES = ("nSn", "nPPV", "nPC", "nCC", "sSn", "sPPV")
+
+
+def table_rows(text):
+    """Rows of the markdown tables in a report, by their first cell, each as a dict from
+    the column heading of its table to the cell."""
+    rows, header = {}, None
+    for line in text.splitlines():
+        if not line.startswith("|"):
+            header = None
+            continue
+        cells = [c.strip() for c in line.split("|")[1:-1]]
+        if header is None:
+            header = cells
+        elif not cells[0].startswith("-"):
+            rows[cells[0]] = dict(zip(header, cells))
+    return rows
+
+
 class Driver(unittest.TestCase):
     """The whole script against a stand-in qiro, on two small data sets."""
 
@@ -360,21 +403,23 @@ class Driver(unittest.TestCase):
             accuracy.main(["--data", os.path.join(self.dir, "data"), "--bin", self.bin,
                            "--work", os.path.join(self.dir, "work"), "--qiro-args", ""])
         text = out.getvalue()
-        rows = {line.split("|")[1].strip(): [f.strip() for f in line.split("|")[1:-1]]
-                for line in text.splitlines() if line.startswith("| ")}
+        rows = table_rows(text)
         # Width 10 has the best MAP score and matches the known site exactly.
         hm = rows["hm01r"]
-        self.assertEqual(hm[3], "10")
-        self.assertEqual(hm[7:13], ["1.000"] * 6)
+        self.assertEqual((hm["width"], hm["consensus"]), ("10", "AAAAAAAAAA"))
+        self.assertEqual([hm[k] for k in MEASURES], ["1.000"] * 6)
         # The refused set is listed as failed with the message, nothing predicted.
         mus = rows["mus10r"]
-        self.assertEqual(mus[3], "-")
-        self.assertIn("FAILED: Error: The sequence contains invalid letters.", mus[13])
-        self.assertEqual(mus[7], "0.000")
+        self.assertEqual(mus["width"], "-")
+        self.assertIn("FAILED: Error: The sequence contains invalid letters.", mus["note"])
+        self.assertEqual((mus["nSn"], mus["predicted"]), ("0.000", "0"))
         # Totals: TP 10 (hm01r), FN 8 (mus10r), TN 20 + 12, one failed set.
         total = rows["tompa2005: all"]
-        self.assertEqual(total[1:7], ["2", "1", "10", "0", "8", "32"])
-        self.assertEqual(total[11:14], ["1", "1", "0"])
+        self.assertEqual([total[k] for k in ("sets", "failed", "nTP", "nFP", "nFN", "nTN",
+                                             "sTP", "sFN", "sFP")],
+                         ["2", "1", "10", "0", "8", "32", "1", "1", "0"])
+        self.assertIn("- data sets with known sites where the top model hits at least one: "
+                      "1 of 2", text)
         self.assertTrue(os.path.exists(os.path.join(self.dir, "work", "accuracy.md")))
 
     def test_prior_knowledge_run(self):
@@ -388,13 +433,13 @@ class Driver(unittest.TestCase):
             self.assertEqual(handle.read(), "ACGTACGTAC\n")
         # mus10r's site holds an N, so nothing is given and the widths are tried.
         self.assertFalse(os.path.exists(os.path.join(work, "mus10r.pk")))
-        rows = {line.split("|")[1].strip(): [f.strip() for f in line.split("|")[1:-1]]
-                for line in out.getvalue().splitlines() if line.startswith("| ")}
-        self.assertIn("prior knowledge: 1 of 1 sites, width 10", rows["hm01r"][13])
-        self.assertEqual(rows["hm01r"][7:13], ["1.000"] * 6)
-        self.assertIn("no prior knowledge", rows["mus10r"][13])
+        rows = table_rows(out.getvalue())
+        self.assertIn("prior knowledge: 1 of 1 sites, width 10", rows["hm01r"]["note"])
+        self.assertEqual([rows["hm01r"][k] for k in MEASURES], ["1.000"] * 6)
+        self.assertIn("no prior knowledge", rows["mus10r"]["note"])
         # Sites not given: none of hm01r's, and mus10r's one, which is not found.
-        self.assertEqual(rows["tompa2005: all"][16:18], ["0/1", "0.000"])
+        total = rows["tompa2005: all"]
+        self.assertEqual((total["held-out sTP/known"], total["held-out sSn"]), ("0/1", "0.000"))
 
 
 if __name__ == "__main__":
