@@ -5,7 +5,8 @@
 #   make demo       build, then run qiro on the bundled E. coli CRP example
 #   make test       build and run every test (unit and command-line)
 #   make test-asan  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
-#   make bench      build and run the benchmarks
+#   make bench      build and run the kernel benchmarks, then the whole-run comparison
+#                   with an older commit (bench/compare.sh; RUNS, OLD_RUNS, CASES)
 #   make accuracy   build, then score qiro on the data sets with known sites
 #                   (ACCURACY_DATA, default ../shared/data; table in build/accuracy/)
 #   make clean      remove the build folders
@@ -40,7 +41,8 @@ test-asan: deps
 		ctest --output-on-failure -j $(JOBS)
 
 bench: all
-	$(BUILD)/bench/qiro_bench
+	$(BUILD)/bench/qiro_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+	bash bench/compare.sh
 
 accuracy: all
 	python3 -B bench/accuracy/accuracy.py --data $(ACCURACY_DATA) --bin $(BUILD) \
