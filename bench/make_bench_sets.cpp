@@ -30,31 +30,31 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 2026;
 
-    struct SetSpec {
+    struct SetPlan {
         const char* name;
         int sequences;
         int length;
         const char* motif;
     };
-    const SetSpec specs[] = {
+    const SetPlan plans[] = {
         {"B1", 200, 300, "ATGCAAGGTCAC"},
         {"B2", 1000, 200, "ATGCAAGGTC"},
         {"B3", 5000, 200, "ATGCAAGGTC"},
     };
-    for (const SetSpec& spec : specs) {
+    for (const SetPlan& plan : plans) {
         planted::Options o;
-        o.sequences = spec.sequences;
-        o.length = spec.length;
-        o.motif = spec.motif;
+        o.sequences = plan.sequences;
+        o.length = plan.length;
+        o.motif = plan.motif;
         o.share = 0.6;
         o.maxMutations = 2;
         o.seed = seed;
         const planted::Set set = planted::Make(o);
-        if (!Write(dir + "/" + spec.name + ".fa", set.fasta)) {
+        if (!Write(dir + "/" + plan.name + ".fa", set.fasta)) {
             std::cerr << "make_bench_sets: cannot write into " << dir << "\n";
             return 1;
         }
-        if (std::string(spec.name) == "B2") {
+        if (std::string(plan.name) == "B2") {
             // Known sites as a user would have them: planted copies, read in the motif's orientation.
             std::string pk;
             for (size_t i = 0; i < set.sites.size() && i < 20; ++i) {
@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
             }
             if (!Write(dir + "/B2.pk", pk)) return 1;
         }
-        std::cout << spec.name << ": " << spec.sequences << " x " << spec.length << " bp, " << set.sites.size()
-                  << " planted copies of " << spec.motif << "\n";
+        std::cout << plan.name << ": " << plan.sequences << " x " << plan.length << " bp, " << set.sites.size()
+                  << " planted copies of " << plan.motif << "\n";
     }
     return 0;
 }
