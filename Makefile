@@ -5,6 +5,9 @@
 #   make demo       build, then run qiro on the bundled E. coli CRP example
 #   make test       build and run every test (unit and command-line)
 #   make test-asan  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make fuzz       build the fuzz targets with clang and run each for FUZZ_SECONDS
+#                   (FUZZ_JOBS at a time); see docs/robustness.md
+#   make memcheck   valgrind memcheck of a small complete run
 #   make bench      build and run the kernel benchmarks, then the whole-run comparison
 #                   with an older commit (bench/compare.sh; RUNS, OLD_RUNS, CASES)
 #   make accuracy   build, then score qiro on the data sets with known sites
@@ -16,8 +19,12 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 ACCURACY_DATA ?= ../shared/data
 ACCURACY_ARGS ?=
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_JOBS ?= 1
+FUZZ_TARGETS ?= fasta freq pk options
 
-.PHONY: all deps demo test test-asan bench accuracy clean
+.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -40,6 +47,30 @@ test-asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+fuzz:
+	bash tools/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DQIRO_FUZZ=ON -DQIRO_TESTS=OFF -DQIRO_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	FUZZ_JOBS=$(FUZZ_JOBS) bash tools/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# Two complete small runs of the bundled example under valgrind (a short
+# search with post-processing and every extra output; then with the known
+# sites as prior knowledge); any memory error or leak fails.
+VALGRIND = valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
+	--show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible
+memcheck:
+	bash tools/install-deps.sh memcheck
+	$(MAKE) --no-print-directory all
+	mkdir -p $(BUILD)/memcheck
+	cd examples && $(VALGRIND) ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -k 22 -seed 1 -g 10 -p 20 -threads 2 \
+		-o ../$(BUILD)/memcheck/run.out -meme ../$(BUILD)/memcheck/run.meme -jaspar ../$(BUILD)/memcheck/run.jaspar \
+		-bed ../$(BUILD)/memcheck/run.bed -json ../$(BUILD)/memcheck/run.json -html ../$(BUILD)/memcheck/run.html \
+		> ../$(BUILD)/memcheck/run.log
+	cd examples && $(VALGRIND) ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -pk crp_regulondb_sites.txt -perpk 0.2 \
+		-seed 1 -g 10 -p 20 -threads 2 -o ../$(BUILD)/memcheck/pk.out > ../$(BUILD)/memcheck/pk.log
+	@echo "memcheck: clean"
+
 bench: all
 	$(BUILD)/bench/qiro_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 	bash bench/compare.sh
@@ -49,4 +80,4 @@ accuracy: all
 		--work $(BUILD)/accuracy --jobs $(JOBS) $(ACCURACY_ARGS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

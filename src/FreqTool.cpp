@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "Midlayer.h"
+#include "Robust.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ bool ConvertMemeBackground(const std::string& text, std::vector<double>& table, 
                 error = "line " + std::to_string(lineNo) + ": \"" + word + "\" is not a word over A, C, G, T";
                 return false;
             }
-            code = (code << 2) | b;
+            if (word.size() <= 4) code = (code << 2) | b;  // longer words are not used (and would overflow)
         }
         if (word.size() > 4) continue;  // beyond the 3rd order that qiro uses
         const int slot = kOffset[word.size()] + code;
@@ -312,9 +313,13 @@ int FreqToolMain(int argc, char** argv) {
         write(std::cout);
         return std::cout ? 0 : 1;
     }
-    std::ofstream out(outName);
-    if (out) write(out);
-    if (!out) {
+    // Written beside its name and renamed into place when complete, so that a
+    // cut-short background file is never left under the name.
+    WholeFile out;
+    bool ok = out.Open(outName);
+    if (ok) write(out.stream());
+    if (ok) ok = out.Commit();
+    if (!ok) {
         std::cerr << "qiro-freq: cannot write " << outName << "\n";
         return 1;
     }

@@ -11,6 +11,9 @@
 #include <cstring>
 #include <iostream>
 
+#include "FreqTool.h"
+#include "Robust.h"
+
 using std::cout;
 using std::endl;
 
@@ -92,7 +95,7 @@ void Midlayer::OpenFile(const std::string& name, FILE*& handle, std::string& fie
     if (handle == nullptr) {
         std::printf("Error: Cannot open %s file named %s\n", what, name.c_str());
         std::printf("System aborted. \n");
-        std::exit(1);
+        FatalExit(1);
     }
 }
 
@@ -112,14 +115,13 @@ void Midlayer::CloseFiles() {
 void Midlayer::ResetFile(FILE* file) {
     if (std::fseek(file, 0, SEEK_SET) != 0) {
         std::perror("Error in fseek\n");
-        std::exit(1);
+        FatalExit(1);
     }
     CurPos = 0;
     CurSeq = 0;
 }
 
-bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
-    text.clear();
+bool ReadFileChunks(FILE* file, const std::function<void(const char*, size_t)>& sink, std::string& error) {
     // zlib reads through its own descriptor (sharing the file's position), so
     // that closing it leaves the caller's FILE open; plain data pass through.
     int fd = dup(fileno(file));
@@ -136,7 +138,7 @@ bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
     gzbuffer(gz, 1 << 17);
     char buf[1 << 16];
     int got;
-    while ((got = gzread(gz, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(got));
+    while ((got = gzread(gz, buf, sizeof buf)) > 0) sink(buf, static_cast<size_t>(got));
     int code = Z_OK;
     const char* message = gzerror(gz, &code);
     bool ok = true;
@@ -154,12 +156,17 @@ bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
     return ok;
 }
 
+bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
+    text.clear();
+    return ReadFileChunks(file, [&text](const char* piece, size_t n) { text.append(piece, n); }, error);
+}
+
 std::string Midlayer::ReadAll(FILE* file, const char* what, const std::string& name) {
     std::string text, error;
     if (!ReadWholeFile(file, text, error)) {
         std::printf("Error: Cannot read %s file named %s: %s\n", what, name.c_str(), error.c_str());
         std::printf("System aborted. \n");
-        std::exit(1);
+        FatalExit(1);
     }
     return text;
 }
@@ -195,53 +202,147 @@ std::string Midlayer::RevComp(const std::string& in) {
     return out;
 }
 
+namespace {
+
+// What a byte of a record's letter lines is: kept as a letter, stored as N,
+// skipped as white space, or the '>' that starts the next record.
+enum LetterClass : uint8_t { kKeep, kOther, kBlank, kHeader };
+
+struct LetterTable {
+    uint8_t cls[256];
+    LetterTable() {
+        for (int c = 0; c < 256; ++c) cls[c] = std::isspace(c) ? kBlank : kOther;
+        for (char c : std::string("ACGTacgt")) cls[static_cast<unsigned char>(c)] = kKeep;
+        cls[static_cast<unsigned char>('>')] = kHeader;
+    }
+};
+const LetterTable kLetterTable;
+
+// Splits FASTA text, fed in pieces of any size, into records. A record starts
+// at every '>' met outside a header line: its name is the header's first word,
+// the rest of the header line is passed over, and its letters are every
+// non-blank character up to the next '>' or the end, whatever the line breaks.
+// Text before the first '>' belongs to no record.
+class FastaSplitter {
+public:
+    explicit FastaSplitter(std::vector<SeqRecord>& out) : out_(out) {}
+
+    void Feed(const char* p, size_t n) {
+        const char* end = p + n;
+        while (p < end) {
+            switch (state_) {
+                case kBefore: {
+                    const void* gt = std::memchr(p, '>', static_cast<size_t>(end - p));
+                    if (gt == nullptr) return;
+                    p = static_cast<const char*>(gt) + 1;
+                    Start();
+                    break;
+                }
+                case kName: {
+                    char c = *p++;
+                    if (c == '\n') {
+                        state_ = kLetters;
+                    } else if (std::isspace(static_cast<unsigned char>(c))) {
+                        state_ = kHeaderRest;
+                    } else {
+                        name_.push_back(c);
+                    }
+                    break;
+                }
+                case kHeaderRest: {
+                    const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+                    if (nl == nullptr) return;
+                    p = static_cast<const char*>(nl) + 1;
+                    state_ = kLetters;
+                    break;
+                }
+                case kLetters: {
+                    while (p < end) {
+                        const unsigned char c = static_cast<unsigned char>(*p);
+                        const uint8_t cls = kLetterTable.cls[c];
+                        if (cls == kKeep) {
+                            letters_.push_back(static_cast<char>(c));
+                        } else if (cls == kOther) {
+                            letters_.push_back('N');
+                        } else if (cls == kHeader) {
+                            break;
+                        }
+                        ++p;
+                    }
+                    if (p < end) {  // a '>': the next record
+                        ++p;
+                        Close();
+                        Start();
+                    }
+                    break;
+                }
+            }
+        }
+    }
+
+    // Closes the last record, if any.
+    void Finish() {
+        if (state_ != kBefore) Close();
+        state_ = kBefore;
+        std::string().swap(letters_);
+    }
+
+private:
+    enum State { kBefore, kName, kHeaderRest, kLetters };
+
+    void Start() {
+        name_.clear();
+        letters_.clear();
+        state_ = kName;
+    }
+    void Close() {
+        SeqRecord r;
+        r.name = name_;
+        r.seq.assign(letters_.data(), letters_.size());  // exactly as long as needed
+        r.len = static_cast<int>(r.seq.size());
+        r.forward = true;
+        out_.push_back(std::move(r));
+    }
+
+    std::vector<SeqRecord>& out_;
+    State state_ = kBefore;
+    std::string name_;
+    std::string letters_;  // the record being read; reused, so it grows only to the longest
+};
+
+}  // namespace
+
 void Midlayer::LoadSeqs() {
     const bool both = DoubleStrand;
     ResetFile(SeqFile);
-    const std::string text = ReadAll(SeqFile, "Sequence", SeqFileName);
+    // The file is read in pieces and split as it comes, so its text is never
+    // held whole next to the records made from it.
+    std::vector<SeqRecord> records;
+    FastaSplitter splitter(records);
+    std::string error;
+    if (!ReadFileChunks(SeqFile, [&splitter](const char* piece, size_t n) { splitter.Feed(piece, n); }, error)) {
+        std::printf("Error: Cannot read %s file named %s: %s\n", "Sequence", SeqFileName.c_str(), error.c_str());
+        std::printf("System aborted. \n");
+        FatalExit(1);
+    }
+    splitter.Finish();
     std::fclose(SeqFile);
     SeqFile = nullptr;
-
-    // A record starts at every '>' met outside a header line: its header is the
-    // rest of that line, its letters every non-blank character up to the next
-    // '>' or the end of the file, whatever the line breaks.
-    std::vector<SeqRecord> records;
-    const size_t n = text.size();
-    size_t i = text.find('>');
-    while (i != std::string::npos && i < n) {
-        ++i;
-        size_t eol = text.find('\n', i);
-        if (eol == std::string::npos) eol = n;
-        SeqRecord r;
-        size_t nameEnd = i;
-        while (nameEnd < eol && !std::isspace(static_cast<unsigned char>(text[nameEnd]))) ++nameEnd;
-        r.name = text.substr(i, nameEnd - i);
-        i = eol;
-        while (i < n && text[i] != '>') {
-            char c = text[i++];
-            if (std::isspace(static_cast<unsigned char>(c))) continue;
-            ValidCheck(c);
-            r.seq.push_back(c);
-        }
-        r.len = static_cast<int>(r.seq.size());
-        r.forward = true;
-        records.push_back(std::move(r));
-        if (i >= n) break;
-    }
 
     NumSeq = static_cast<int>(records.size());
     cout << "Number of input Sequences: " << NumSeq << endl;
 
     BigK = 0;
+    Seqs.clear();
+    Seqs.reserve(both ? 2 * records.size() : records.size());
     for (SeqRecord& r : records) {
         Encode(r);
         BigK += r.len;
+        Seqs.push_back(std::move(r));
     }
-    FwdSeqs = records;
-    Seqs = std::move(records);
+    std::vector<SeqRecord>().swap(records);
     CurSeq = 0;
     if (both) {
-        Seqs.reserve(2 * static_cast<size_t>(NumSeq));
         for (int s = 0; s < NumSeq; ++s) {
             SeqRecord r;
             r.seq = RevComp(Seqs[s].seq);
@@ -266,22 +367,26 @@ void Midlayer::ExcludeShortSeqs() {
                  << " letters, fewer than the motif width " << K << "; it is left out of the search." << endl;
         }
     }
+    if (NumSeq == 0) {
+        cout << "Error: the sequence file " << SeqFileName
+             << " holds no FASTA record (a record starts with a '>' header line). System aborted. " << endl;
+        FatalExit(1);
+    }
     if (keep.empty()) {
         cout << "Error: no sequence in " << SeqFileName << " has at least " << K
              << " letters (the motif width). System aborted. " << endl;
-        std::exit(1);
+        FatalExit(1);
     }
     if (static_cast<int>(keep.size()) == NumSeq) return;
 
-    std::vector<SeqRecord> fwd, all;
-    for (int s : keep) fwd.push_back(Seqs[s]);
-    all = fwd;
+    std::vector<SeqRecord> all;
+    all.reserve(hasReverse ? 2 * keep.size() : keep.size());
+    for (int s : keep) all.push_back(std::move(Seqs[s]));
     if (hasReverse)
-        for (int s : keep) all.push_back(Seqs[NumSeq + s]);
+        for (int s : keep) all.push_back(std::move(Seqs[NumSeq + s]));
     NumSeq = static_cast<int>(keep.size());
     BigK = 0;
-    for (const SeqRecord& r : fwd) BigK += r.len;
-    FwdSeqs = std::move(fwd);
+    for (int s = 0; s < NumSeq; ++s) BigK += all[s].len;
     Seqs = std::move(all);
 }
 
@@ -342,9 +447,23 @@ void Midlayer::LoadFreqInfo() {
             cout << "Error: the frequency file " << FreqFileName << ", line " << fields[r].line
                  << ": a record must read as index (an integer), word and value (a number). System aborted. "
                  << endl;
-            std::exit(1);
+            // A background model in MEME's format has lines of word and value only.
+            std::vector<double> table;
+            std::string why;
+            if (ConvertMemeBackground(text, table, why))
+                cout << "(It reads as a MEME background file; qiro-freq -m " << FreqFileName
+                     << " -o <file> converts it.)" << endl;
+            FatalExit(1);
         }
         const std::string& word = fields[r + 1].text;
+        // Values are probabilities: anything else (not a number, infinite,
+        // negative, a count) would turn every score that uses the word into nonsense.
+        if (!(value >= 0.0 && value <= 1.0)) {
+            cout << "Error: the frequency file " << FreqFileName << ", line " << fields[r + 2].line
+                 << ": the value of " << word << " is " << fields[r + 2].text
+                 << "; a value must be a probability (a number from 0 to 1). System aborted. " << endl;
+            FatalExit(1);
+        }
         if (word.size() == 1 && LookupCode(word[0]) >= 0 && std::isupper(static_cast<unsigned char>(word[0]))) {
             // A single letter goes to its own base's slot, whatever the index says.
             int b = LookupCode(word[0]);
@@ -360,12 +479,12 @@ void Midlayer::LoadFreqInfo() {
         if (!seen[b]) {
             cout << "Error: the frequency file " << FreqFileName << " has no record for the base " << letters[b]
                  << ". System aborted. " << endl;
-            std::exit(1);
+            FatalExit(1);
         }
         if (!(local[b] > 0.0)) {
             cout << "Error: the frequency file " << FreqFileName << " gives the base " << letters[b] << " the value "
                  << local[b] << "; a base frequency must be above 0. System aborted. " << endl;
-            std::exit(1);
+            FatalExit(1);
         }
     }
     SetFreqInfo(local, 4);
@@ -469,7 +588,7 @@ void Midlayer::LoadPKInfo() {
     if (n == 0) {
         cout << "Error: the pre-knowledge file " << PKFileName
              << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;
-        std::exit(1);
+        FatalExit(1);
     }
     int used = static_cast<int>(n * PerPK);
     if (used < 1) used = 1;
@@ -484,12 +603,12 @@ void Midlayer::LoadPKInfo() {
         } else if (L <= 2) {
             cout << "The PK Information is lack of content.\n" << "Please provide a valid Pri-knowledege file.\n"
                  << "System aborted. \n\n";
-            std::exit(1);
+            FatalExit(1);
         } else if (line.size() != L) {
             cout << "Sequences in Pri-knowledege file have different lengths\n"
                  << "Pri-knowledege must have the same length\n" << "Please check the sequences.\n"
                  << "System aborted. \n\n";
-            std::exit(1);
+            FatalExit(1);
         }
         if (!widthSet) {
             K = static_cast<int>(L);
@@ -497,7 +616,7 @@ void Midlayer::LoadPKInfo() {
         } else if (K != static_cast<int>(L)) {
             cout << "Length of sequence in pri-knowledege needs to be the same as predefined K-mer length.\n"
                  << "System aborted.\n\n";
-            std::exit(1);
+            FatalExit(1);
         }
         PK site;
         site.Seq = line;
@@ -507,7 +626,7 @@ void Midlayer::LoadPKInfo() {
     if (K == 0) {
         cout << "Error: the pre-knowledge file " << PKFileName
              << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;
-        std::exit(1);
+        FatalExit(1);
     }
 
     // The width is known now: sequences too short for one site take no part.
@@ -526,10 +645,10 @@ void Midlayer::LoadPKInfo() {
         }
     }
     for (int i = 0; i < noise; ++i) {
-        int s = Random() % NumSeq;
-        int p = Random() % (FwdSeqs[s].len - K + 1);
+        int s = Random() % NumSeq;  // a forward sequence: records 0 .. NumSeq - 1
+        int p = Random() % (Seqs[s].len - K + 1);
         PK site;
-        site.Seq = FwdSeqs[s].seq.substr(p, K);
+        site.Seq = Seqs[s].seq.substr(p, K);
         for (char& c : site.Seq) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         UsedPK.push_back(site);
     }
@@ -558,7 +677,7 @@ void Midlayer::ComputePosFreq(bool skipInvalid) {
                 if (skipInvalid) continue;
                 cout << "Fatal Error: The input sequence contains invalid letters. Please check the input.\n"
                         " System Aborted\n\n";
-                std::exit(1);
+                FatalExit(1);
             }
             for (int j = 0; j < K; ++j) PosFreq[c[j]][j] += 1.0;
             W += 1.0;
@@ -596,7 +715,7 @@ void Midlayer::CalculatePKFitness() {
             if (b < 0) {
                 cout << "Fatal Error: The PK sequence contains invalid letters. Please check the input.\n"
                         " System Aborted\n\n";
-                std::exit(1);
+                FatalExit(1);
             }
             count[b][j] += 1.0;
         }
@@ -659,7 +778,7 @@ double Midlayer::CalculateMismatch(const char* word, int len, PKFitness& fit) {
         int c = LookupCode(word[p]);
         if (c < 0) {
             cout << word << "\t" << "Error: The sequence contains invalid letters. Please check the input sequences.\n";
-            std::exit(1);
+            FatalExit(1);
         }
         for (int b = 0; b < B; ++b) {
             double delta = b == c ? 1.0 : 0.0;
@@ -743,7 +862,7 @@ void Midlayer::Filtering() {
             kmer& e = KmerScores[at];
             if (e.Strand != g || e.Pos != l) {
                 cout << "Fatal error in Novel Filtering.\n";
-                std::exit(1);
+                FatalExit(1);
             }
             e.Score = (e.Score - lo) / (hi - lo);
             if (Omega * PKFit.Threshold >= e.Score) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -66,6 +67,9 @@ struct PackedWord {
 // anything else exactly as stored. False, with the reason in error, when the
 // file cannot be read or its compressed data are damaged or cut short.
 bool ReadWholeFile(FILE* file, std::string& text, std::string& error);
+// The same, handing the data to sink piece by piece as they are read, so that
+// a large file need not be held whole.
+bool ReadFileChunks(FILE* file, const std::function<void(const char*, size_t)>& sink, std::string& error);
 
 // One known binding site.
 struct PK {
@@ -93,9 +97,9 @@ struct PKFitness {
 class Midlayer {
 public:
     // Strand store: forward sequences 0..NumSeq-1, then (both strands) their
-    // reverse complements, record NumSeq + i mirroring record i.
+    // reverse complements, record NumSeq + i mirroring record i. The forward
+    // sequences are records 0 .. NumSeq - 1; they are not kept a second time.
     std::vector<SeqRecord> Seqs;
-    std::vector<SeqRecord> FwdSeqs;
     std::vector<PK> UsedPK;
     std::vector<PK> FilePK;
     PKFitness PKFit;

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "Robust.h"
 #include "main.h"
 
 namespace {
@@ -490,12 +491,14 @@ void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std
     const OutputFiles& f = s.outputs;
     if (f.meme.empty() && f.jaspar.empty() && f.bed.empty() && f.json.empty() && f.html.empty()) return;
     const std::vector<ModelView> models = ReportedModels(data, population);
+    // Each file is written beside its name and renamed into place when complete.
     auto write = [&](const std::string& name, const char* what, auto writer) {
         if (name.empty()) return;
-        std::ofstream out(name);
-        if (out) writer(out);
-        if (out) out.flush();
-        if (!out) std::cout << "Error: Cannot write the " << what << " file named " << name << std::endl;
+        WholeFile file;
+        bool ok = file.Open(name);
+        if (ok) writer(file.stream());
+        if (ok) ok = file.Commit();
+        if (!ok) std::cout << "Error: Cannot write the " << what << " file named " << name << std::endl;
     };
     write(f.meme, "MEME", [&](std::ostream& o) { WriteMeme(o, models, data->GetFreqInfo(), data->GetDoubleStrand()); });
     write(f.jaspar, "JASPAR", [&](std::ostream& o) { WriteJaspar(o, models); });

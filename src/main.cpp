@@ -1,14 +1,21 @@
 #include "main.h"
 
+#include <sys/sysinfo.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iostream>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <thread>
+
+#include "Robust.h"
 
 using std::cout;
 using std::endl;
@@ -71,6 +78,32 @@ void Unhealthy(const char* prefix, Value value, Default dflt) {
 int DefaultThreads() {
     unsigned n = std::thread::hardware_concurrency();
     return n == 0 ? 1 : static_cast<int>(n < 64 ? n : 64);
+}
+
+// A population that cannot fit in the machine's memory (its members alone, one
+// start and one score per strand each) ends the run before it is attempted.
+void CheckPopulationFits(int population, int strands) {
+    struct sysinfo si;
+    if (population <= 0 || sysinfo(&si) != 0) return;
+    const double unit = static_cast<double>(si.mem_unit);
+    const double machine = (static_cast<double>(si.totalram) + static_cast<double>(si.totalswap)) * unit;
+    const double member =
+        static_cast<double>(sizeof(Individual)) + strands * static_cast<double>(sizeof(int) + sizeof(double));
+    const double need = static_cast<double>(population) * member;
+    if (need <= machine) return;
+    const double gb = 1024.0 * 1024.0 * 1024.0;
+    cout << "Error: a population of " << population << " models needs at least "
+         << static_cast<long long>(std::ceil(need / gb)) << " GB of memory, more than this machine has ("
+         << static_cast<long long>(machine / gb) << " GB). Please choose a smaller population (-p). System aborted. "
+         << endl;
+    FatalExit(1);
+}
+
+[[noreturn]] void OutOfMemory() {
+    cout << "Error: out of memory; the input or the population size (-p) is too large for this machine. "
+            "System aborted. "
+         << endl;
+    FatalExit(1);
 }
 
 bool ParseSeed(const std::string& word, uint32_t& seed) {
@@ -149,7 +182,7 @@ void ParseOptions(RunSettings& s) {
             s.inputFlag = true;
             if (!Usable(value)) {
                 cout << " \n\t Error: Please provide the input file (Fasta format). System aborted. \n";
-                std::exit(1);
+                FatalExit(1);
             }
             s.inputFile = value;
         } else if (word == "-pk") {
@@ -222,7 +255,7 @@ void PrintSettings(const RunSettings& s) {
     cout << "The input file: " << s.inputFile << endl;
     if (!s.freqFlag) {
         cout << "Error: No Frequency file Provided! System aborted.\n";
-        std::exit(1);
+        FatalExit(1);
     }
     cout << "The background frequency file: " << s.freqFile << endl;
     if (s.pkFlag) cout << "The pre knowldege file: " << s.pkFile << endl;
@@ -247,18 +280,19 @@ void MotifDiscovery() {
     // 1. Defaults.
     RunSettings s;
     // 2. The data layer, the engine and the empty population live for the whole run.
-    Midlayer* data = new Midlayer();
-    GAFrame* engine = new GAFrame();
-    std::vector<Individual>* population = new std::vector<Individual>();
+    // (Owned here so that a run given up for want of memory still releases them.)
+    std::unique_ptr<Midlayer> dataOwner(new Midlayer());
+    std::unique_ptr<GAFrame> engineOwner(new GAFrame());
+    std::unique_ptr<std::vector<Individual>> populationOwner(new std::vector<Individual>());
+    Midlayer* data = dataOwner.get();
+    GAFrame* engine = engineOwner.get();
+    std::vector<Individual>* population = populationOwner.get();
 
     // 3-4. Options; without an input file there is nothing to do.
     ParseOptions(s);
     if (!s.inputFlag) {
         cout << "Please provide input file\n";
         HelpMsg();
-        delete data;
-        delete engine;
-        delete population;
         return;
     }
     // 5. Settings echo (ends the run when no frequency file was named).
@@ -316,6 +350,7 @@ void MotifDiscovery() {
     engine->setParameters(s.population, s.generations, replacement, winner, pkPer, k);
     engine->Threads = s.threads > 0 ? s.threads : DefaultThreads();
     const int budget = engine->getIteration();
+    CheckPopulationFits(engine->getPopulation(), data->GetNumStrands());
 
     // 12. First population.
     cout << "Start GA:\n\n" << "Initialization.\n";
@@ -367,23 +402,25 @@ void MotifDiscovery() {
     WriteOutputs(s, seed, data, *population);
 
     // 18.
-    delete data;
-    delete engine;
-    delete population;
+    dataOwner.reset();
+    engineOwner.reset();
+    populationOwner.reset();
 }
 
 void RevComp(const char* in, char* out) { Midlayer::RevComp(in, out); }
 
 void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName) {
-    std::ofstream out(fileName);
-    if (!out) {
+    // The report goes to a temporary file beside the result file and takes its
+    // name only when complete: an interrupted run leaves the previous file.
+    WholeFile file;
+    if (!file.Open(fileName)) {
         std::printf("ERROR: Cannot open file named %s\n", fileName.c_str());
         fileName = DFLT_OUT;
-        out.clear();
-        out.open(fileName);
+        bool opened = file.Open(fileName);
         std::printf("Using Default output file \"qiro.out\" instead\n");
-        if (!out) return;
+        if (!opened) return;
     }
+    std::ostream& out = file.stream();
     const int K = data->GetK();
     out << kBanner;
     out << "\nThe Final Results:\n\n";
@@ -427,6 +464,7 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
         }
         out << "###############################################################################\n\n";
     }
+    if (!file.Commit()) std::printf("ERROR: Cannot write file named %s\n", fileName.c_str());
 }
 
 int QiroMain(int argc, char** argv) {
@@ -448,6 +486,14 @@ int QiroMain(int argc, char** argv) {
         cout << arg_V[i] << " ";
     }
     cout << endl;
-    MotifDiscovery();
+    CatchInterruptions();
+    try {
+        MotifDiscovery();
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();  // an allocation beyond what the machine can give: a message, not a crash
+    } catch (const std::length_error&) {
+        OutOfMemory();
+    }
+    StopCatchingInterruptions();
     return 0;
 }

@@ -2,8 +2,10 @@
 # Installs, through apt-get, the Debian packages that building and testing QIRO
 # need and that this machine lacks; installs nothing when all are present.
 #
-#   tools/install-deps.sh          everything: build, tests and benchmarks
-#   tools/install-deps.sh build    only what the build needs
+#   tools/install-deps.sh           everything: build, tests and benchmarks
+#   tools/install-deps.sh build     only what the build needs
+#   tools/install-deps.sh fuzz      the build and the fuzz targets (clang, libFuzzer)
+#   tools/install-deps.sh memcheck  the build and valgrind
 #
 # Build packages that cannot be installed end the script with status 1. Test
 # tools (Biopython, Chromium, Snakemake) that cannot be installed only give a
@@ -13,11 +15,18 @@ set -uo pipefail
 build_pkgs=(cmake g++ make libgtest-dev zlib1g-dev nlohmann-json3-dev)
 test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core)
 bench_pkgs=(libbenchmark-dev)
+fuzz_pkgs=(clang libclang-rt-dev)
+memcheck_pkgs=(valgrind)
 
+# Packages whose absence is an error; the others only warn.
+required=("${build_pkgs[@]}")
 want=("${build_pkgs[@]}")
-if [ "${1:-all}" != build ]; then
-  want+=("${test_pkgs[@]}" "${bench_pkgs[@]}")
-fi
+case "${1:-all}" in
+  build) ;;
+  fuzz) want+=("${fuzz_pkgs[@]}"); required+=("${fuzz_pkgs[@]}") ;;
+  memcheck) want+=("${memcheck_pkgs[@]}"); required+=("${memcheck_pkgs[@]}") ;;
+  *) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
+esac
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q '^install ok installed$'
@@ -56,8 +65,8 @@ fi
 status=0
 for p in "${missing[@]}"; do
   if ! installed "$p"; then
-    case " ${build_pkgs[*]} " in
-      *" $p "*) echo "install-deps: the build needs $p" >&2; status=1 ;;
+    case " ${required[*]} " in
+      *" $p "*) echo "install-deps: this step needs $p" >&2; status=1 ;;
       *) echo "install-deps: warning: $p is not installed; the tests that need it will be skipped" >&2 ;;
     esac
   fi

@@ -1,0 +1,240 @@
+#include "harness.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Midlayer.h"
+#include "main.h"
+
+namespace fuzzharness {
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+void WriteFile(const std::string& path, const void* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    Check(f != nullptr);
+    if (size > 0) Check(std::fwrite(data, 1, size, f) == size);
+    Check(std::fclose(f) == 0);
+}
+
+void WriteFile(const std::string& path, const std::string& text) { WriteFile(path, text.data(), text.size()); }
+
+// A complete background: every word of one to four letters, single letters
+// 0.25 and every conditional probability 0.25.
+std::string FlatBackground() {
+    std::string text;
+    const char* L = "ACGT";
+    int index = 0;
+    for (int len = 1; len <= 4; ++len) {
+        for (int code = 0; code < (1 << (2 * len)); ++code) {
+            std::string w(len, 'A');
+            for (int p = 0; p < len; ++p) w[p] = L[(code >> (2 * (len - 1 - p))) & 3];
+            text += std::to_string(len == 1 ? code : index) + " " + w + " 0.25\n";
+            ++index;
+        }
+    }
+    return text;
+}
+
+// Sequences for the prior-knowledge input: mixed case, lengths 7 to 70, so
+// that sites of any width up to 38 find windows and short sequences drop out.
+const char kSequences[] =
+    ">a first\nACGTTGCAACGTAGCTAGCTAGGATCGATCGTAGCTAGCTAGCATCGATCGATGCATGCTAGCTAGCATCG\n"
+    ">b\nttgacaGATCGATCGTAGCTAGGCTAGCTAGCATCGATGCATCGAT\n"
+    ">c\nACGTACGTAC\n"
+    ">d short\nGGCCAAT\n";
+
+// A scratch folder for the files of one process, removed at its end.
+struct Scratch {
+    std::string dir;
+    Scratch() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qiro-fuzz-XXXXXX").string();
+        Check(mkdtemp(pattern.data()) != nullptr);
+        dir = pattern;
+        WriteFile(path("flat.freq"), FlatBackground());
+        WriteFile(path("seqs.fa"), std::string(kSequences));
+    }
+    ~Scratch() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    std::string path(const char* name) const { return dir + "/" + name; }
+};
+
+const Scratch& TheScratch() {
+    static Scratch scratch;
+    return scratch;
+}
+
+// Admissible positions: one ascending, non-empty list per strand, every start
+// leaving room for a whole window.
+void CheckCandidates(const Midlayer& m) {
+    const int strands = m.GetNumStrands();
+    Check(static_cast<int>(m.Candidates.size()) == strands);
+    for (int g = 0; g < strands; ++g) {
+        const std::vector<int>& list = m.Candidates[g];
+        Check(!list.empty());
+        for (size_t i = 0; i < list.size(); ++i) {
+            Check(list[i] >= 0 && list[i] + m.GetK() <= m.Seqs[g].len);
+            if (i > 0) Check(list[i - 1] < list[i]);
+        }
+    }
+}
+
+// The strand store as loading leaves it.
+void CheckStrands(const Midlayer& m, bool both) {
+    const int n = m.GetNumSeq();
+    Check(n >= 0);
+    Check(m.Seqs.size() == static_cast<size_t>(both ? 2 * n : n));
+    long letters = 0;
+    for (int s = 0; s < n; ++s) {
+        const SeqRecord& r = m.Seqs[s];
+        Check(r.forward);
+        Check(r.len == static_cast<int>(r.seq.size()));
+        Check(r.code.size() == r.seq.size());
+        Check(r.packed.size() == r.seq.size() / 32 + 2);
+        for (size_t i = 0; i < r.seq.size(); ++i) {
+            const char c = r.seq[i];
+            Check(std::string("ACGTacgtN").find(c) != std::string::npos);
+            Check((r.code[i] == BASE_NONE) == (c == 'N'));
+        }
+        for (char c : r.name) Check(c != '\n' && c != ' ' && c != '\t' && c != '\r');
+        letters += r.len;
+        if (both) {
+            const SeqRecord& rc = m.Seqs[n + s];
+            Check(!rc.forward);
+            Check(rc.name == r.name);
+            Check(rc.len == r.len);
+            Check(rc.seq == Midlayer::RevComp(r.seq));
+        }
+    }
+    Check(letters == m.GetBigK());
+}
+
+}  // namespace
+
+void FastaInput(const uint8_t* data, size_t size) {
+    const Scratch& scratch = TheScratch();
+    const std::string file = scratch.path("input.fa");
+    WriteFile(file, data, size);
+    const bool both = (size / 37) % 2 == 0;
+    const int k = MIN_K + static_cast<int>(size % (MAX_K - MIN_K + 1));
+
+    Midlayer m;
+    m.SetDoubleStrand(both);
+    m.OpenSeqFile(file);
+    m.LoadSeqs();
+    CheckStrands(m, both);
+
+    m.SetK(k);
+    m.ExcludeShortSeqs();
+    Check(m.GetNumSeq() > 0);
+    for (const SeqRecord& r : m.Seqs) Check(r.len >= k);
+    CheckStrands(m, both);
+    m.ComputePosFreq(true);
+
+    m.OpenFreqFile(scratch.path("flat.freq"));
+    m.LoadFreqInfo();
+    m.setPKPre(false);
+    m.SetFilter(false);
+    m.Filtering();
+    CheckCandidates(m);
+}
+
+void FreqInput(const uint8_t* data, size_t size) {
+    const Scratch& scratch = TheScratch();
+    const std::string file = scratch.path("input.freq");
+    WriteFile(file, data, size);
+
+    Midlayer m;
+    m.OpenFreqFile(file);
+    m.LoadFreqInfo();
+    for (int b = 0; b < B; ++b) Check(m.GetFreqInfo()[b] > 0.0 && m.GetFreqInfo()[b] <= 1.0);
+    Check(m.GetFreqInfo()[B] == 0.0);
+    const char* words[] = {"A", "AC", "ACG", "acgt", "ACGTACGTAC", "TTNGA", "GATTACAGATTACA"};
+    for (const char* w : words) {
+        const int len = static_cast<int>(std::string(w).size());
+        const double p = m.BackgroundProb(w, len);
+        Check(p >= 0.0 && p <= 1.0);
+    }
+}
+
+void PKInput(const uint8_t* data, size_t size) {
+    const Scratch& scratch = TheScratch();
+    const std::string file = scratch.path("input.pk");
+    WriteFile(file, data, size);
+    const double shares[3] = {1.0, 0.5, 0.1};
+    const double noise[3] = {0.0, 0.5, 1.0};
+
+    SeedRandom(1);
+    Midlayer m;
+    m.SetDoubleStrand(true);
+    m.OpenSeqFile(scratch.path("seqs.fa"));
+    m.LoadSeqs();
+    m.OpenFreqFile(scratch.path("flat.freq"));
+    m.LoadFreqInfo();
+    m.OpenPKFile(file);
+    m.setPerPK(shares[size % 3]);
+    m.setPKQ(noise[(size / 3) % 3]);
+    m.LoadPKInfo();
+
+    const int k = m.GetK();
+    Check(k > 0 && k <= 39);  // a line is read in pieces of at most 39 characters
+    Check(m.NumFilePK == static_cast<int>(m.FilePK.size()) && m.NumFilePK > 0);
+    for (const PK& site : m.FilePK) Check(static_cast<int>(site.Seq.size()) == k);
+    Check(m.getNumUsedPK() == static_cast<int>(m.UsedPK.size()) && m.getNumUsedPK() > 0);
+    for (const PK& site : m.UsedPK) Check(static_cast<int>(site.Seq.size()) == k);
+    CheckStrands(m, true);
+    for (const SeqRecord& r : m.Seqs) Check(r.len >= k);
+
+    m.ProducePKFitness();
+    m.setPKPre(true);
+    m.SetFilter(true);
+    m.Filtering();
+    CheckCandidates(m);
+}
+
+void OptionsInput(const uint8_t* data, size_t size) {
+    std::vector<std::string> words;
+    std::string word;
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            words.push_back(word);
+            word.clear();
+        } else {
+            word.push_back(static_cast<char>(data[i]));
+        }
+    }
+    if (size > 0) words.push_back(word);
+    if (words.size() > 37) words.resize(37);
+
+    arg_C = static_cast<int>(words.size()) + 1;
+    arg_V.assign(static_cast<size_t>(arg_C) + 1, std::string());
+    arg_V[0] = "qiro";
+    for (size_t i = 0; i < words.size(); ++i) arg_V[i + 1] = words[i];
+
+    RunSettings s;
+    ParseOptions(s);
+    Check(s.k >= MIN_K && s.k <= MAX_K);
+    Check(s.numSites != 0 && s.generations != 0 && s.population != 0);
+    Check(s.threads >= 0);
+    for (float rate : {s.replacement, s.winner, s.pkPer, s.pkq, s.perPK}) Check(!(rate > 1.0f || rate < 0.0f));
+    Check(!(s.lowerComp > 10.0f || s.lowerComp < 0.0f));
+    Check(!(s.delta >= 10.0f || s.delta <= 0.0f));
+    if (s.inputFlag) {
+        Check(!s.inputFile.empty() && s.inputFile[0] != '-');
+        PrintSettings(s);
+        Check(s.freqFlag && !s.freqFile.empty() && s.freqFile[0] != '-');
+    }
+}
+
+}  // namespace fuzzharness
