@@ -40,24 +40,6 @@ std::string Plain(double v) {
     return o.str();
 }
 
-std::string ComplementText(const std::string& s) {
-    std::string r(s.rbegin(), s.rend());
-    for (char& c : r) {
-        switch (c) {
-            case 'A': c = 'T'; break;
-            case 'T': c = 'A'; break;
-            case 'C': c = 'G'; break;
-            case 'G': c = 'C'; break;
-            case 'a': c = 't'; break;
-            case 't': c = 'a'; break;
-            case 'c': c = 'g'; break;
-            case 'g': c = 'c'; break;
-            default: c = 'N';
-        }
-    }
-    return r;
-}
-
 std::string HtmlEscape(const std::string& s) {
     std::string r;
     for (char c : s) {
@@ -266,7 +248,7 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
                 v.forwardLetters = v.letters;
             } else {
                 v.start = rec.len - p - K;
-                v.forwardLetters = ComplementText(v.letters);
+                v.forwardLetters = Midlayer::RevComp(v.letters);
             }
             m.sites.push_back(v);
         }
