@@ -178,10 +178,13 @@ void BM_ScanLetters(benchmark::State& state) {
     GenerationSet& s = Set();
     const int k = kWidth;
     const int S = s.data.GetNumStrands();
+    // The store keeps coded letters only; the baseline reads them as text.
+    std::vector<std::string> text;
+    for (int q = 0; q < S; ++q) text.push_back(s.data.Seqs[q].Text());
     for (auto _ : state) {
         long total = 0;
         for (int q = 0; q < S; ++q) {
-            const char* letters = s.data.Seqs[q].seq.data();
+            const char* letters = text[static_cast<size_t>(q)].data();
             int best = 2 * k, bestPos = 0;
             for (int p : s.data.Candidates[q]) {
                 int d = 0;

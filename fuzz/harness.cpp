@@ -99,22 +99,22 @@ void CheckStrands(const Midlayer& m, bool both) {
     for (int s = 0; s < n; ++s) {
         const SeqRecord& r = m.Seqs[s];
         Check(r.forward);
-        Check(r.len == static_cast<int>(r.seq.size()));
-        Check(r.code.size() == r.seq.size());
-        Check(r.packed.size() == r.seq.size() / 32 + 2);
-        for (size_t i = 0; i < r.seq.size(); ++i) {
-            const char c = r.seq[i];
+        Check(r.len == static_cast<int>(r.code.size()));
+        Check(r.shared->packed.size() == r.code.size() / 32 + 2);
+        Check(r.shared->lower.empty() || r.shared->lower.size() == r.code.size() / 64 + 1);
+        for (int i = 0; i < r.len; ++i) {
+            const char c = r.Letter(i);
             Check(std::string("ACGTacgtN").find(c) != std::string::npos);
-            Check((r.code[i] == BASE_NONE) == (c == 'N'));
+            Check((r.code[static_cast<size_t>(i)] == BASE_NONE) == (c == 'N'));
         }
-        for (char c : r.name) Check(c != '\n' && c != ' ' && c != '\t' && c != '\r');
+        for (char c : r.Name()) Check(c != '\n' && c != ' ' && c != '\t' && c != '\r');
         letters += r.len;
         if (both) {
             const SeqRecord& rc = m.Seqs[n + s];
             Check(!rc.forward);
-            Check(rc.name == r.name);
+            Check(rc.Name() == r.Name());
             Check(rc.len == r.len);
-            Check(rc.seq == Midlayer::RevComp(r.seq));
+            Check(rc.Text() == Midlayer::RevComp(r.Text()));
         }
     }
     Check(letters == m.GetBigK());

@@ -493,6 +493,19 @@ void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts
                     if (d == 0) break;
                 }
             }
+        } else if (k <= 32 && !r.forward) {
+            // Compared on the forward strand's words with the text turned
+            // around: the same differences, without turning every window.
+            const uint64_t t = SeqRecord::ReverseComplementBits(target.part[0], k);
+            for (int p : data->Candidates[q]) {
+                const uint64_t x = r.MirrorBits(p, k) ^ t;
+                const int d = __builtin_popcountll((x | (x >> 1)) & 0x5555555555555555ull);
+                if (d < best) {  // strict: the first of equally near windows stays
+                    best = d;
+                    bestPos = p;
+                    if (d == 0) break;
+                }
+            }
         } else if (k <= 32) {
             const uint64_t t = target.part[0];
             for (int p : data->Candidates[q]) {
@@ -656,7 +669,7 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
             const SeqRecord& r = data->Seqs[g];
             tables.logP.offset.push_back(tables.logP.value.size());
             for (int p = 0; p + K <= r.len; ++p)
-                tables.logP.value.push_back(std::log2(data->BackgroundProb(r.seq.data() + p, K)));
+                tables.logP.value.push_back(std::log2(data->BackgroundProb(r.code.data() + p, K)));
         }
     }
     Refining = &tables;
@@ -692,7 +705,7 @@ namespace {
 std::vector<std::vector<int>> SameNameStrands(const Midlayer* data) {
     const int S = data->GetNumStrands();
     std::map<std::string, std::vector<int>> byName;
-    for (int g = 0; g < S; ++g) byName[data->Seqs[g].name].push_back(g);
+    for (int g = 0; g < S; ++g) byName[data->Seqs[g].Name()].push_back(g);
     std::vector<std::vector<int>> result(S);
     for (const auto& entry : byName)
         for (int g : entry.second) result[g] = entry.second;
@@ -850,7 +863,7 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
         if (!(limit >= mm)) return;
         if (isBlocked(g, p)) return;
         const WindowLogP* logP = SharedLogP();
-        const double L = logP ? logP->value[logP->offset[g] + p] : std::log2(data->BackgroundProb(r.seq.data() + p, k));
+        const double L = logP ? logP->value[logP->offset[g] + p] : std::log2(data->BackgroundProb(r.code.data() + p, k));
         const kmer candidate{p, g, mm, L / mm};
         if (!found || BComp()(candidate, best) || (std::isnan(best.BGScore) && !std::isnan(candidate.BGScore))) {
             best = candidate;

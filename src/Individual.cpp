@@ -205,7 +205,7 @@ double Individual::CalculateMarkvBK(Midlayer* data, const WindowLogP* logP) {
     double Bsum = 0.0;
     for (kmer& s : Sites) {
         const double L = logP ? logP->value[logP->offset[s.Strand] + s.Pos]
-                              : std::log2(data->BackgroundProb(data->Seqs[s.Strand].seq.data() + s.Pos, k));
+                              : std::log2(data->BackgroundProb(data->Seqs[s.Strand].code.data() + s.Pos, k));
         s.BGScore = -L / s.Score;
         Bsum += L;
     }

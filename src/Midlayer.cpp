@@ -36,16 +36,6 @@ char Complement(char c) {
     }
 }
 
-void Encode(SeqRecord& r) {
-    r.code.resize(r.seq.size());
-    r.packed.assign(r.seq.size() / 32 + 2, 0);
-    for (size_t i = 0; i < r.seq.size(); ++i) {
-        uint8_t b = kBaseCode[static_cast<unsigned char>(r.seq[i])];
-        r.code[i] = b;
-        if (b != BASE_NONE) r.packed[i >> 5] |= uint64_t(b) << ((i & 31) * 2);
-    }
-}
-
 }  // namespace
 
 const uint8_t kBaseCode[256] = {
@@ -183,6 +173,43 @@ void Midlayer::ValidCheck(char& c) {
     }
 }
 
+void SeqRecord::Assign(const std::string& name, const char* letters, size_t n) {
+    auto info = std::make_shared<SeqShared>();
+    info->name = name;
+    len = static_cast<int>(n);
+    forward = true;
+    code.assign(n, BASE_NONE);
+    info->packed.assign(n / 32 + 2, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(letters[i]);
+        const uint8_t b = kBaseCode[c];
+        code[i] = b;
+        if (b == BASE_NONE) {
+            if (info->unknown.empty()) info->unknown.assign(n / 64 + 2, 0);
+            info->unknown[i >> 6] |= uint64_t(1) << (i & 63);
+            continue;
+        }
+        info->packed[i >> 5] |= uint64_t(b) << ((i & 31) * 2);
+        if (c >= 'a') {
+            if (info->lower.empty()) info->lower.assign(n / 64 + 1, 0);
+            info->lower[i >> 6] |= uint64_t(1) << (i & 63);
+        }
+    }
+    shared = std::move(info);
+}
+
+void SeqRecord::AssignReverseOf(const SeqRecord& r) {
+    const size_t n = static_cast<size_t>(r.len);
+    len = r.len;
+    forward = false;
+    shared = r.shared;
+    code.assign(n, BASE_NONE);
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t b = r.code[n - 1 - i];
+        if (b != BASE_NONE) code[i] = static_cast<uint8_t>(3 - b);  // A<->T, C<->G
+    }
+}
+
 bool Midlayer::noNewLine(char* line) {
     char* nl = std::strchr(line, '\n');
     if (nl == nullptr) return false;
@@ -297,10 +324,7 @@ private:
     }
     void Close() {
         SeqRecord r;
-        r.name = name_;
-        r.seq.assign(letters_.data(), letters_.size());  // exactly as long as needed
-        r.len = static_cast<int>(r.seq.size());
-        r.forward = true;
+        r.Assign(name_, letters_.data(), letters_.size());  // exactly as long as needed
         out_.push_back(std::move(r));
     }
 
@@ -336,7 +360,6 @@ void Midlayer::LoadSeqs() {
     Seqs.clear();
     Seqs.reserve(both ? 2 * records.size() : records.size());
     for (SeqRecord& r : records) {
-        Encode(r);
         BigK += r.len;
         Seqs.push_back(std::move(r));
     }
@@ -345,11 +368,7 @@ void Midlayer::LoadSeqs() {
     if (both) {
         for (int s = 0; s < NumSeq; ++s) {
             SeqRecord r;
-            r.seq = RevComp(Seqs[s].seq);
-            r.len = Seqs[s].len;
-            r.name = Seqs[s].name;
-            r.forward = false;
-            Encode(r);
+            r.AssignReverseOf(Seqs[s]);
             Seqs.push_back(std::move(r));
         }
     }
@@ -363,7 +382,7 @@ void Midlayer::ExcludeShortSeqs() {
         if (Seqs[s].len >= K) {
             keep.push_back(s);
         } else {
-            cout << "Warning: sequence \"" << Seqs[s].name << "\" has " << Seqs[s].len
+            cout << "Warning: sequence \"" << Seqs[s].Name() << "\" has " << Seqs[s].len
                  << " letters, fewer than the motif width " << K << "; it is left out of the search." << endl;
         }
     }
@@ -539,6 +558,28 @@ double Midlayer::BackWord(const char* w, int len) {
     return BackDense[kDenseOffset[len] + idx];
 }
 
+double Midlayer::BackgroundProb(const uint8_t* codes, int k) {
+    // Words holding N can only come from the file itself; they are looked up
+    // by their letters, everything else through the dense table.
+    bool plain = true;
+    for (int j = 0; j < k; ++j) plain = plain && codes[j] != BASE_NONE;
+    if (!plain) {
+        char word[MAX_K + 1];
+        for (int j = 0; j < k; ++j) word[j] = "ACGTN"[codes[j]];
+        return BackgroundProb(word, k);
+    }
+    auto dense = [&](const uint8_t* w, int len) {
+        int idx = 0;
+        for (int p = 0; p < len; ++p) idx = idx * 4 + w[p];
+        return BackDense[kDenseOffset[len] + idx];
+    };
+    double p = 1.0;
+    const int head = k < 4 ? k : 4;
+    for (int len = 1; len <= head; ++len) p = (len == 1) ? dense(codes, 1) : p * dense(codes, len);
+    for (int i = 4; i < k; ++i) p *= dense(codes + i - 3, 4);
+    return p;
+}
+
 double Midlayer::BackgroundProb(const char* w, int k) {
     double p = 1.0;
     const int head = k < 4 ? k : 4;
@@ -648,7 +689,7 @@ void Midlayer::LoadPKInfo() {
         int s = Random() % NumSeq;  // a forward sequence: records 0 .. NumSeq - 1
         int p = Random() % (Seqs[s].len - K + 1);
         PK site;
-        site.Seq = Seqs[s].seq.substr(p, K);
+        site.Seq = Seqs[s].Letters(p, K);
         for (char& c : site.Seq) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         UsedPK.push_back(site);
     }
@@ -828,7 +869,7 @@ void Midlayer::Filtering() {
     for (int g = 0; g < S; ++g) {
         const SeqRecord& r = Seqs[g];
         for (int q = 0; q + k <= r.len; ++q) {
-            for (int j = 0; j < k; ++j) word[j] = static_cast<char>(std::toupper(static_cast<unsigned char>(r.seq[q + j])));
+            for (int j = 0; j < k; ++j) word[j] = "ACGTN"[r.code[static_cast<size_t>(q + j)]];
             word[k] = '\0';
             double P = BackgroundProb(word, k);
             double mm = CalculateMismatch(word, k, PKFit);

@@ -238,11 +238,11 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
             const int p = listForm ? ind.Sites[i].Pos : ind.Genes[i];
             const SeqRecord& rec = data->Seqs[strand];
             SiteView v;
-            v.sequence = rec.name;
+            v.sequence = rec.Name();
             v.length = rec.len;
             v.forward = rec.forward;
             v.score = listForm ? ind.Sites[i].Score : ind.GeneMismatch[i];
-            v.letters = rec.seq.substr(p, K);
+            v.letters = rec.Letters(p, K);
             if (rec.forward) {
                 v.start = p;
                 v.forwardLetters = v.letters;

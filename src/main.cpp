@@ -449,7 +449,7 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
             int p = listForm ? model.Sites[i].Pos : model.Genes[i];
             double score = listForm ? model.Sites[i].Score : model.GeneMismatch[i];
             const SeqRecord& rec = data->Seqs[strand];
-            letters = rec.seq.substr(p, K);
+            letters = rec.Letters(p, K);
             int begin;
             if (rec.forward) {
                 begin = p + 1;
@@ -459,7 +459,7 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
                 letters = Midlayer::RevComp(letters);
             }
             int end = begin + K - 1;
-            out << ">" << rec.name << "\t" << letters << "\t" << (rec.forward ? 1 : 0) << "\t" << begin << "\t" << end
+            out << ">" << rec.Name() << "\t" << letters << "\t" << (rec.forward ? 1 : 0) << "\t" << begin << "\t" << end
                 << "\t" << score << endl;
         }
         out << "###############################################################################\n\n";

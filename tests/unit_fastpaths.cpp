@@ -146,10 +146,22 @@ struct RandomStrands {
     }
 };
 
-TEST(FastRealign, SlidingWindowsMatchALetterByLetterScan) {
+TEST(FastRealign, EveryScanPathMatchesALetterByLetterScan) {
     std::mt19937 rng(12);
-    for (int k : {4, 9, 16, 31, 32}) {
+    // Whole lists take the sliding path; thinned ones (as the known-site
+    // filter leaves them) read window by window, reverse strands off the
+    // forward words; widths over 32 use two words.
+    for (int k : {4, 9, 16, 31, 32, 33, 38}) for (bool thin : {false, true}) {
         RandomStrands s(rng, 6, k);
+        if (thin) {
+            for (std::vector<int>& list : s.data.Candidates) {
+                std::vector<int> kept;
+                for (int p : list)
+                    if (rng() % 3 != 0) kept.push_back(p);
+                if (kept.empty()) kept.push_back(list.back());
+                list = kept;
+            }
+        }
         GAFrame e;
         e.K = k;
         for (int t = 0; t < 30; ++t) {
@@ -158,22 +170,59 @@ TEST(FastRealign, SlidingWindowsMatchALetterByLetterScan) {
             if (t % 3 == 0) {  // a text that occurs, to meet the early stop at distance 0
                 const SeqRecord& r = s.data.Seqs[rng() % s.data.Seqs.size()];
                 const int p = static_cast<int>(rng() % (r.len - k + 1));
-                for (int j = 0; j < k; ++j) text[j] = static_cast<char>(std::toupper(r.seq[p + j]));
+                for (int j = 0; j < k; ++j) text[j] = static_cast<char>(std::toupper(r.Letter(p + j)));
             }
             std::vector<int> got;
             e.Realign(&s.data, text.c_str(), got);
             for (size_t g = 0; g < s.data.Seqs.size(); ++g) {
                 const SeqRecord& r = s.data.Seqs[g];
                 int best = 2 * k, bestPos = -1;
-                for (int p = 0; p + k <= r.len; ++p) {
+                for (int p : s.data.Candidates[g]) {
                     int d = 0;
-                    for (int j = 0; j < k; ++j) d += std::toupper(r.seq[p + j]) != text[j];
+                    for (int j = 0; j < k; ++j) d += std::toupper(r.Letter(p + j)) != text[j];
                     if (d < best) {
                         best = d;
                         bestPos = p;
                     }
                 }
                 ASSERT_EQ(got[g], bestPos) << "k " << k << " strand " << g << " text " << text;
+            }
+        }
+    }
+}
+
+TEST(FastRealign, ReverseWindowsReadOffTheForwardLettersMatchTheirOwnCodes) {
+    // A reverse strand keeps no packed copy of its own: its windows are read
+    // off the forward words, complemented and reversed, with letters that
+    // have no code put back to A as on the forward strand.
+    WorkDir dir;
+    std::mt19937 rng(31);
+    std::string fasta;
+    for (int s = 0; s < 12; ++s) {
+        const int len = 1 + static_cast<int>(rng() % 150);
+        fasta += ">s" + std::to_string(s) + "\n";
+        for (int i = 0; i < len; ++i) {
+            const int kind = static_cast<int>(rng() % (s % 3 == 0 ? 8 : 10));  // some strands without N
+            fasta += kind < 8 ? "ACGTacgt"[kind] : 'N';
+        }
+        fasta += "\n";
+    }
+    dir.write("in.fa", fasta);
+    Midlayer m;
+    testing::internal::CaptureStdout();
+    m.OpenSeqFile(dir.file("in.fa"));
+    m.LoadSeqs();
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(m.Seqs.size(), 24u);
+    for (const SeqRecord& r : m.Seqs) {
+        for (int n = 1; n <= 32 && n <= r.len; ++n) {
+            for (int p = 0; p + n <= r.len; ++p) {
+                uint64_t want = 0;
+                for (int j = 0; j < n; ++j) {
+                    const uint8_t b = r.code[p + j];
+                    want |= uint64_t(b == BASE_NONE ? 0 : b) << (2 * j);
+                }
+                ASSERT_EQ(r.Bits(p, n), want) << r.Name() << (r.forward ? " +" : " -") << " p " << p << " n " << n;
             }
         }
     }
@@ -196,7 +245,7 @@ TEST(FastRealign, WideScanMatchesTheSlidingScan) {
             if (t % 2 == 0) {
                 const SeqRecord& r = s.data.Seqs[rng() % s.data.Seqs.size()];
                 const int p = static_cast<int>(rng() % (r.len - k + 1));
-                for (int j = 0; j < k; ++j) text[j] = static_cast<char>(std::toupper(r.seq[p + j]));
+                for (int j = 0; j < k; ++j) text[j] = static_cast<char>(std::toupper(r.Letter(p + j)));
                 if (t % 4 == 0) text[rng() % k] = "ACGT"[rng() % 4];
             }
             std::vector<int> a, b;

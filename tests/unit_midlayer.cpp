@@ -65,8 +65,8 @@ TEST(LoadSeqs, FiveLineFileWithBothStrands) {
     const char* letters[4] = {"ACGTacgN", "TTNA", "NcgtACGT", "TNAA"};
     const char* names[4] = {"s1", "s2", "s1", "s2"};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(l.data.Seqs[i].seq, letters[i]) << i;
-        EXPECT_EQ(l.data.Seqs[i].name, names[i]) << i;
+        EXPECT_EQ(l.data.Seqs[i].Text(), letters[i]) << i;
+        EXPECT_EQ(l.data.Seqs[i].Name(), names[i]) << i;
         EXPECT_EQ(l.data.Seqs[i].len, static_cast<int>(std::string(letters[i]).size())) << i;
         EXPECT_EQ(l.data.Seqs[i].forward, i < 2) << i;
     }
@@ -79,13 +79,13 @@ TEST(LoadSeqs, BlanksHeadersAndStrayText) {
     l.seqs("ignored text\n>first one\r\nAC G\tT\n\n  GG\n>\nTT\n>empty\n>last\nA", false);
     ASSERT_EQ(l.data.GetNumSeq(), 4);
     ASSERT_EQ(l.data.Seqs.size(), 4u);  // one strand: no reverse complements
-    EXPECT_EQ(l.data.Seqs[0].name, "first");
-    EXPECT_EQ(l.data.Seqs[0].seq, "ACGTGG");
-    EXPECT_EQ(l.data.Seqs[1].name, "");
-    EXPECT_EQ(l.data.Seqs[1].seq, "TT");
-    EXPECT_EQ(l.data.Seqs[2].name, "empty");
+    EXPECT_EQ(l.data.Seqs[0].Name(), "first");
+    EXPECT_EQ(l.data.Seqs[0].Text(), "ACGTGG");
+    EXPECT_EQ(l.data.Seqs[1].Name(), "");
+    EXPECT_EQ(l.data.Seqs[1].Text(), "TT");
+    EXPECT_EQ(l.data.Seqs[2].Name(), "empty");
     EXPECT_EQ(l.data.Seqs[2].len, 0);
-    EXPECT_EQ(l.data.Seqs[3].seq, "A");
+    EXPECT_EQ(l.data.Seqs[3].Text(), "A");
     for (const SeqRecord& r : l.data.Seqs) EXPECT_TRUE(r.forward);
 }
 
@@ -94,11 +94,11 @@ TEST(LoadSeqs, CarriageReturnEndsTheNameAndGreaterSignInHeaderIsKept) {
     l.seqs(">a\r\nACGT\r\n>b x>y\r\nGGCC\r\n");
     ASSERT_EQ(l.data.GetNumSeq(), 2);
     EXPECT_EQ(l.out, "Number of input Sequences: 2\n");
-    EXPECT_EQ(l.data.Seqs[0].name, "a");
-    EXPECT_EQ(l.data.Seqs[0].seq, "ACGT");
-    EXPECT_EQ(l.data.Seqs[1].name, "b");
-    EXPECT_EQ(l.data.Seqs[1].seq, "GGCC");
-    EXPECT_EQ(l.data.Seqs[3].seq, "GGCC");
+    EXPECT_EQ(l.data.Seqs[0].Name(), "a");
+    EXPECT_EQ(l.data.Seqs[0].Text(), "ACGT");
+    EXPECT_EQ(l.data.Seqs[1].Name(), "b");
+    EXPECT_EQ(l.data.Seqs[1].Text(), "GGCC");
+    EXPECT_EQ(l.data.Seqs[3].Text(), "GGCC");
 }
 
 TEST(LoadSeqs, LongSequencesAndNamesAreKeptWhole) {
@@ -108,9 +108,9 @@ TEST(LoadSeqs, LongSequencesAndNamesAreKeptWhole) {
     for (int i = 0; i < 20000; ++i) letters += "ACGT"[i % 4];
     l.seqs(">" + name + "\n" + letters + "\n");
     ASSERT_EQ(l.data.GetNumSeq(), 1);
-    EXPECT_EQ(l.data.Seqs[0].name, name);
+    EXPECT_EQ(l.data.Seqs[0].Name(), name);
     EXPECT_EQ(l.data.Seqs[0].len, 20000);
-    EXPECT_EQ(l.data.Seqs[1].seq, Midlayer::RevComp(letters));
+    EXPECT_EQ(l.data.Seqs[1].Text(), Midlayer::RevComp(letters));
 }
 
 TEST(LoadSeqs, NoHeaderGivesNoSequence) {
@@ -153,9 +153,9 @@ TEST(ExcludeShortSeqs, DropsShortSequencesWithTheirReverseComplements) {
     EXPECT_NE(warn.find("motif width 5"), std::string::npos) << warn;
     ASSERT_EQ(l.data.GetNumSeq(), 2);
     ASSERT_EQ(l.data.Seqs.size(), 4u);
-    EXPECT_EQ(l.data.Seqs[1].name, "c");
-    EXPECT_EQ(l.data.Seqs[2].seq, Midlayer::RevComp(std::string("ACGTACGT")));
-    EXPECT_EQ(l.data.Seqs[3].seq, "CCCCAAAA");
+    EXPECT_EQ(l.data.Seqs[1].Name(), "c");
+    EXPECT_EQ(l.data.Seqs[2].Text(), Midlayer::RevComp(std::string("ACGTACGT")));
+    EXPECT_EQ(l.data.Seqs[3].Text(), "CCCCAAAA");
     EXPECT_FALSE(l.data.Seqs[3].forward);
     EXPECT_EQ(l.data.GetBigK(), 16);
 }
@@ -448,7 +448,7 @@ TEST(Filtering, ActiveFilterAdmitsWhatScoresLikeTheKnownSites) {
         int n = 0;
         for (int q = 0; q + 6 <= l.data.Seqs[g].len; ++q, ++idx) {
             char word[7];
-            for (int j = 0; j < 6; ++j) word[j] = static_cast<char>(std::toupper(l.data.Seqs[g].seq[q + j]));
+            for (int j = 0; j < 6; ++j) word[j] = static_cast<char>(std::toupper(l.data.Seqs[g].Letter(q + j)));
             word[6] = 0;
             PKFitness fit = l.data.getPKFit();
             double raw = Midlayer::log2(l.data.BackgroundProb(word, 6)) / l.data.CalculateMismatch(word, 6, fit);

@@ -84,7 +84,7 @@ struct Layer {
             for (int j = 0; j < MAX_K; ++j) data.PosFreq[b][j] = 0.25;
     }
 
-    std::string Window(int strand, int pos) const { return data.Seqs[strand].seq.substr(pos, k); }
+    std::string Window(int strand, int pos) const { return data.Seqs[strand].Letters(pos, k); }
 };
 
 kmer Site(int strand, int pos) { return kmer{pos, strand, 0.0, 0.0}; }
@@ -479,7 +479,7 @@ void PairwiseDuplicates(const Midlayer& d, int k, std::vector<kmer>& L) {
                 drop = true;
             } else if (L[j].Strand == L[i].Strand) {
                 drop = false;
-            } else if (d.Seqs[L[i].Strand].name == d.Seqs[L[j].Strand].name) {
+            } else if (d.Seqs[L[i].Strand].Name() == d.Seqs[L[j].Strand].Name()) {
                 const int lower = std::min(L[i].Strand, L[j].Strand);
                 drop = L[j].Pos == d.Seqs[lower].len - L[i].Pos - k;
             }
@@ -513,7 +513,7 @@ TEST(PostDuplicates, MatchesThePairwiseProcedure) {
         std::vector<std::vector<int>> sameName(S);
         for (int g = 0; g < S; ++g)
             for (int t = 0; t < S; ++t)
-                if (t != g && s.data.Seqs[t].name == s.data.Seqs[g].name) sameName[g].push_back(t);
+                if (t != g && s.data.Seqs[t].Name() == s.data.Seqs[g].Name()) sameName[g].push_back(t);
         uint32_t state = 20240611u;
         auto next = [&state](uint32_t n) {
             state = state * 1664525u + 1013904223u;

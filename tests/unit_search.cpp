@@ -583,7 +583,7 @@ TEST(Realign, AgreesWithALetterByLetterScan) {
             if (t % 2 == 0) {
                 const SeqRecord& r = s.data.Seqs[rng() % S];
                 const int p = static_cast<int>(rng() % (r.len - k + 1));
-                for (int j = 0; j < k; ++j) text[j] = static_cast<char>(std::toupper(r.seq[p + j]));
+                for (int j = 0; j < k; ++j) text[j] = static_cast<char>(std::toupper(r.Letter(p + j)));
                 for (int c = static_cast<int>(rng() % 3); c > 0; --c) text[rng() % k] = "ACGT"[rng() % 4];
             } else {
                 for (char& c : text) c = "ACGT"[rng() % 4];
@@ -596,7 +596,7 @@ TEST(Realign, AgreesWithALetterByLetterScan) {
                 int best = 2 * k, bestPos = -1;
                 for (int p : s.data.Candidates[g]) {
                     int diff = 0;
-                    for (int j = 0; j < k; ++j) diff += std::toupper(r.seq[p + j]) != text[j];
+                    for (int j = 0; j < k; ++j) diff += std::toupper(r.Letter(p + j)) != text[j];
                     if (diff < best) {
                         best = diff;
                         bestPos = p;
