@@ -1,9 +1,13 @@
 #include "GAFrame.h"
+#include "Robust.h"
 
 #include <immintrin.h>
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <mutex>
+#include <system_error>
 #include <thread>
 #include <cmath>
 #include <cstdlib>
@@ -58,24 +62,6 @@ double GAFrame::rand_gen() {
 }
 
 int GAFrame::rand_gen(int n) { return Random() % n + 1; }
-
-// Runs body(0) .. body(n - 1) on up to `threads` threads; each index once.
-template <typename Body>
-void ParallelFor(int n, int threads, Body body) {
-    if (threads > n) threads = n;
-    if (threads <= 1) {
-        for (int i = 0; i < n; ++i) body(i);
-        return;
-    }
-    std::atomic<int> next(0);
-    auto work = [&]() {
-        for (int i = next++; i < n; i = next++) body(i);
-    };
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
-}
 
 // ---------------------------------------------------------------- initialization
 
@@ -145,7 +131,7 @@ void GAFrame::Initialization(const bool& usePK, Midlayer* data, std::vector<Indi
         } else if (++rejections == 100) {
             cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
             cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
-            std::exit(1);
+            FatalExit(1);
         }
     }
 }
@@ -376,7 +362,7 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
             } else if (++rejections == MAX_CHILD_REJECTIONS) {
                 cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
                 cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
-                std::exit(1);
+                FatalExit(1);
             }
         }
     }

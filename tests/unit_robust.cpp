@@ -7,11 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "GAFrame.h"
 #include "Midlayer.h"
 #include "Robust.h"
 #include "cli_util.h"
@@ -207,6 +210,33 @@ LoadCost Load(const WorkDir& dir, const std::string& name, bool both, int repeat
         cost.sequences = m.GetNumSeq();
     }
     return cost;
+}
+
+TEST(WorkerThreads, AFailingAllocationReachesTheCallerAfterEveryThreadStops) {
+    // An exception escaping a worker thread would end the process on the
+    // spot; it must come back to the calling thread, where the run turns it
+    // into the out-of-memory message, with no index run twice.
+    for (int threads : {1, 2, 4}) {
+        std::vector<std::atomic<int>> runs(200);
+        for (auto& r : runs) r = 0;
+        bool caught = false;
+        try {
+            ParallelFor(200, threads, [&](int i) {
+                ++runs[static_cast<size_t>(i)];
+                if (i == 37) throw std::bad_alloc();
+            });
+        } catch (const std::bad_alloc&) {
+            caught = true;
+        }
+        EXPECT_TRUE(caught) << threads << " threads";
+        EXPECT_EQ(runs[37], 1) << threads << " threads";
+        for (auto& r : runs) EXPECT_LE(r.load(), 1);
+    }
+    // Without a failure every index runs exactly once.
+    std::vector<std::atomic<int>> runs(500);
+    for (auto& r : runs) r = 0;
+    ParallelFor(500, 3, [&](int i) { ++runs[static_cast<size_t>(i)]; });
+    for (auto& r : runs) EXPECT_EQ(r.load(), 1);
 }
 
 TEST(LargeInput, LoadingTimeGrowsInProportionToTheFile) {
