@@ -172,8 +172,22 @@ double GAFrame::CalMismatchCodes(const uint8_t* codes, int L) const {
 
 // ---------------------------------------------------------------- selection
 
+void StableSortModels(std::vector<Individual>& models) {
+    const size_t n = models.size();
+    std::vector<int> order(n);
+    for (size_t i = 0; i < n; ++i) order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return models[a] < models[b]; });
+    size_t first = 0;
+    while (first < n && order[first] == static_cast<int>(first)) ++first;
+    if (first == n) return;
+    std::vector<Individual> sorted;
+    sorted.reserve(n);
+    for (size_t i = 0; i < n; ++i) sorted.push_back(std::move(models[order[i]]));
+    models = std::move(sorted);
+}
+
 void GAFrame::PreWheelSelection(std::vector<Individual>* population, Wheel& wheel) {
-    std::stable_sort(population->begin(), population->end());
+    StableSortModels(*population);
     wheel.member.clear();
     wheel.RLFT.clear();
     wheel.CLFT.clear();
@@ -236,6 +250,22 @@ void GAFrame::SortedParent(std::vector<kmer>* list, const int& mode) {
     if (mode == 1) std::stable_sort(list->begin(), list->end());
 }
 
+namespace {
+
+// True when order lists 0 .. n-1 by ascending score, ties by index: the
+// order a stable sort by score gives. Never true when a score is NaN.
+bool OrderHolds(const std::vector<int>& order, const std::vector<double>& score, size_t n) {
+    if (order.size() != n || score.size() != n) return false;
+    for (size_t i = 1; i < n; ++i) {
+        const int a = order[i - 1];
+        const int b = order[i];
+        if (!(score[a] < score[b] || (score[a] == score[b] && a < b))) return false;
+    }
+    return n != 1 || !std::isnan(score[0]);
+}
+
+}  // namespace
+
 void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
                                std::vector<std::vector<kmer>>& offspring, const int& option, const int& n) {
     auto siteList = [&](const Individual* parent, std::vector<kmer>& list) {
@@ -249,9 +279,12 @@ void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
             auto hit = SortedSites->find(parent);
             if (hit != SortedSites->end()) return hit->second;
         }
-        siteList(parent, own);
-        const int mode = 1;
-        SortedParent(&own, mode);
+        const std::vector<int> order = SiteOrderOf(parent);
+        own.resize(n);
+        for (int i = 0; i < n; ++i) {
+            const int g = order[i];
+            own[i] = {parent->Genes[g], g, parent->GeneMismatch[g], 0.0};
+        }
         if (SortedSites == nullptr) return own;
         return SortedSites->emplace(parent, std::move(own)).first->second;
     };
@@ -300,6 +333,114 @@ void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
     offspring.push_back(std::move(child2));
 }
 
+std::vector<int> GAFrame::SiteOrderOf(const Individual* parent) {
+    const int n = parent->getGeneNo();
+    const std::vector<double>& score = parent->GeneMismatch;
+    const std::shared_ptr<const std::vector<int>>& hint = parent->SiteOrder;
+    // The order worked out in an earlier generation, while it still holds.
+    if (hint && OrderHolds(*hint, score, static_cast<size_t>(n))) return *hint;
+    // Sorting the strand numbers by score makes the same comparisons as
+    // sorting the site records themselves (SortedParent), so it gives the
+    // same order, NaN scores included, while moving a sixth of the bytes.
+    std::vector<int> order(n);
+    for (int i = 0; i < n; ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&score](int a, int b) { return score[a] < score[b]; });
+    if (OrderHolds(order, score, static_cast<size_t>(n))) parent->SiteOrder = std::make_shared<const std::vector<int>>(order);
+    return order;
+}
+
+const std::vector<int>& GAFrame::SiteRanks(const Individual* parent) {
+    if (SiteRankCache != nullptr) {
+        auto hit = SiteRankCache->find(parent);
+        if (hit != SiteRankCache->end()) return hit->second;
+    }
+    const std::vector<int> order = SiteOrderOf(parent);
+    std::vector<int> rank(order.size());
+    for (size_t i = 0; i < order.size(); ++i) rank[order[i]] = static_cast<int>(i);
+    if (SiteRankCache == nullptr) {
+        LooseRanks = std::move(rank);
+        return LooseRanks;
+    }
+    return SiteRankCache->emplace(parent, std::move(rank)).first->second;
+}
+
+void GAFrame::CrossoverStarts(const std::vector<const Individual*>& parents, Midlayer* data, std::vector<int>& first,
+                              std::vector<int>& second) {
+    // The children's site lists are never built: each strand's start is read
+    // off where its earliest record would stand in the list, and a strand
+    // without one draws, in the order the repair would draw.
+    const Individual& a = *parents[0];
+    const Individual& b = *parents[1];
+    const int n = a.getGeneNo();
+    const int option = rand_gen(3);
+    first.resize(n);
+    second.resize(n);
+    const int* ga = a.Genes.data();
+    const int* gb = b.Genes.data();
+    if (option == 3) {  // cut the lists as they stand; no repair is needed
+        int c = n;  // one strand: each child copies one parent
+        if (n >= 2) {
+            c = Random() % n;
+            while (c == 0) c = Random() % n;
+        }
+        for (int g = 0; g < n; ++g) {
+            first[g] = g < c ? ga[g] : gb[g];
+            second[g] = g < c ? gb[g] : ga[g];
+        }
+        return;
+    }
+    // Ranks in the lists ordered by fit; held in the generation's cache (or
+    // by the engine alone), so copy the first before asking for the second.
+    const std::vector<int> rankA = SiteRanks(&a);
+    const std::vector<int>& rankB = SiteRanks(&b);
+    const int kDraw = -1;
+    if (option == 1) {
+        int c = n;
+        if (n >= 2) {
+            c = Random() % n;
+            while (c == 0) c = Random() % n;
+        }
+        for (int g = 0; g < n; ++g) {
+            const int ra = rankA[g];
+            const int rb = rankB[g];
+            first[g] = ra < c ? ga[g] : rb >= c ? gb[g] : kDraw;
+            second[g] = rb < c ? gb[g] : ra >= c ? ga[g] : kDraw;
+        }
+    } else {  // option 2: the lists interleaved, first halves to the first child
+        const int h = n / 2;
+        const bool odd = n % 2 != 0;
+        const int none = 1 << 30;
+        for (int g = 0; g < n; ++g) {
+            const int ra = rankA[g];
+            const int rb = rankB[g];
+            // Places in the first child: A[i] at 2i (i < h, and i == h when n
+            // is odd), B[i] at 2i + 1 (i < h).
+            const int a1 = (ra < h || (odd && ra == h)) ? 2 * ra : none;
+            const int b1 = rb < h ? 2 * rb + 1 : none;
+            first[g] = a1 == none && b1 == none ? kDraw : a1 < b1 ? ga[g] : gb[g];
+            // Second child, n even: A[i] at 2(i - h), B[i] at 2(i - h) + 1 (i >= h).
+            // n odd: B[h] at 0, then A[i] at 2(i - h) - 1, B[i] at 2(i - h) (i > h).
+            int a2 = none;
+            int b2 = none;
+            if (!odd) {
+                if (ra >= h) a2 = 2 * (ra - h);
+                if (rb >= h) b2 = 2 * (rb - h) + 1;
+            } else {
+                if (ra > h) a2 = 2 * (ra - h) - 1;
+                if (rb >= h) b2 = 2 * (rb - h);
+            }
+            second[g] = a2 == none && b2 == none ? kDraw : a2 < b2 ? ga[g] : gb[g];
+        }
+    }
+    for (std::vector<int>* child : {&first, &second}) {
+        for (int g = 0; g < n; ++g) {
+            if ((*child)[g] != kDraw) continue;
+            const std::vector<int>& list = data->Candidates[g];
+            (*child)[g] = list[Random() % list.size()];
+        }
+    }
+}
+
 void GAFrame::PostCrossover(std::vector<std::vector<kmer>>& offspring, Midlayer* data) {
     std::vector<int> firstAt;
     for (std::vector<kmer>& child : offspring) {
@@ -337,8 +478,8 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
     std::vector<std::vector<kmer>> offspring;
     std::vector<ChildPlan> plans;
     // The wheel's members stay in place for the whole generation.
-    std::unordered_map<const Individual*, std::vector<kmer>> sorted;
-    SortedSites = &sorted;
+    std::unordered_map<const Individual*, std::vector<int>> ranks;
+    SiteRankCache = &ranks;
     int rejections = 0;
     while (pool.size() <= P) {
         // Pairs are made in batches: first every draw, in the order one pair
@@ -351,8 +492,8 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
             parents.clear();
             offspring.clear();
             SelectParents(parents, wheel);
-            Crossover(parents, offspring, data);
-            PlanChildren(offspring, data, &plans[2 * i]);
+            CrossoverStarts(parents, data, plans[2 * i].starts, plans[2 * i + 1].starts);
+            PlanDraws(data, &plans[2 * i]);
         }
         EvaluateChildren(data, plans);
         for (ChildPlan& plan : plans) {
@@ -366,8 +507,8 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
             }
         }
     }
-    SortedSites = nullptr;
-    NewPopulation(population, pool);
+    SiteRankCache = nullptr;
+    NewPopulation(population, std::move(pool));
 }
 
 namespace {
@@ -529,20 +670,25 @@ std::vector<Individual> GAFrame::Replace(const std::vector<std::vector<kmer>>& o
 
 void GAFrame::PlanChildren(const std::vector<std::vector<kmer>>& offspring, Midlayer* data, ChildPlan* plans) {
     const int S = data->GetNumStrands();
-    char text[MAX_K + 1];
+    for (int c = 0; c < 2; ++c) {
+        plans[c].starts.resize(S);
+        for (int g = 0; g < S; ++g) plans[c].starts[g] = offspring[c][g].Pos;
+    }
+    PlanDraws(data, plans);
+}
+
+void GAFrame::PlanDraws(Midlayer* data, ChildPlan* plans) {
+    const int S = data->GetNumStrands();
     for (int c = 0; c < 2; ++c) {
         ChildPlan& plan = plans[c];
-        plan.starts.resize(S);
-        for (int g = 0; g < S; ++g) plan.starts[g] = offspring[c][g].Pos;
         plan.model = Individual();
         plan.model.setConLen(K);
         plan.model.setGeneNo(S);
         const double f = Random() / 32767.0;
         plan.realign = Replacement > f;
-        if (plan.realign) {
-            plan.model.ReplaceConsensus(data, text, plan.starts);
-            plan.text.assign(text, K);
-        }
+        // Only the draws of the mutated consensus are made here; the text
+        // itself is worked out with the scoring.
+        if (plan.realign) plan.replaced = plan.model.DrawReplacedOffsets(K, plan.slots);
     }
 }
 
@@ -552,44 +698,72 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
         AlignCacheData = data;
         if (UseWide) PackWindows(data);
     }
-    // Texts met before take their answer from the cache; each new text is
-    // aligned once, however many children share it.
+    const int n = static_cast<int>(plans.size());
+    ParallelFor(n, Threads, [&](int i) {
+        ChildPlan& plan = plans[i];
+        if (!plan.realign) return;
+        char text[MAX_K + 1];
+        plan.model.ApplyReplacedOffsets(data, text, plan.starts, plan.slots, plan.replaced);
+        plan.text.assign(text, K);
+    });
+    // Texts met before take their scored model from the cache; each new text
+    // is aligned and scored once, however many children share it.
     std::unordered_map<std::string, size_t> fresh;
     std::vector<const std::string*> todo;
-    for (ChildPlan& plan : plans) {
-        if (!plan.realign) continue;
+    std::vector<int> plain;
+    for (int i = 0; i < n; ++i) {
+        ChildPlan& plan = plans[i];
+        if (!plan.realign) {
+            plain.push_back(i);
+            continue;
+        }
         auto hit = AlignCache.find(plan.text);
         if (hit != AlignCache.end()) {
             ++AlignCacheHits;
-            plan.starts = hit->second;
+            plan.model = hit->second;
         } else if (fresh.emplace(plan.text, todo.size()).second) {
             ++AlignCacheMisses;
             todo.push_back(&plan.text);
         }
     }
-    std::vector<std::vector<int>> aligned(todo.size());
-    ParallelFor(static_cast<int>(todo.size()), Threads,
-                [&](int i) { Realign(data, todo[i]->c_str(), aligned[i]); });
+    const double* freq = data->GetFreqInfo();
+    const int S = data->GetNumStrands();
+    std::vector<Individual> scored(todo.size());
+    const int jobs = static_cast<int>(todo.size() + plain.size());
+    ParallelFor(jobs, Threads, [&](int j) {
+        std::vector<int> starts;
+        if (j < static_cast<int>(todo.size())) {
+            Individual& model = scored[j];
+            model.setConLen(K);
+            model.setGeneNo(S);
+            Realign(data, todo[j]->c_str(), starts);
+            model.CalculateIndiFitness(data, freq, starts);
+        } else {
+            ChildPlan& plan = plans[plain[j - todo.size()]];
+            plan.model.CalculateIndiFitness(data, freq, plan.starts);
+        }
+    });
     for (ChildPlan& plan : plans) {
         if (!plan.realign) continue;
         auto it = fresh.find(plan.text);
-        if (it != fresh.end()) plan.starts = aligned[it->second];
+        if (it != fresh.end()) plan.model = scored[it->second];
     }
+    // About twelve bytes a strand per entry (a start and a score).
+    const size_t entryBytes = sizeof(Individual) + static_cast<size_t>(S) * (sizeof(int) + sizeof(double)) + K;
     for (size_t i = 0; i < todo.size(); ++i) {
-        if ((AlignCache.size() + 1) * aligned[i].size() > AlignCacheLimit) AlignCache.clear();
-        AlignCache.emplace(*todo[i], std::move(aligned[i]));
+        if ((AlignCache.size() + 1) * entryBytes > AlignCacheLimit) AlignCache.clear();
+        AlignCache.emplace(*todo[i], std::move(scored[i]));
     }
-    const double* freq = data->GetFreqInfo();
-    ParallelFor(static_cast<int>(plans.size()), Threads,
-                [&](int i) { plans[i].model.CalculateIndiFitness(data, freq, plans[i].starts); });
 }
 
-void GAFrame::NewPopulation(std::vector<Individual>* population, const std::vector<Individual>& pool) {
-    population->insert(population->end(), pool.begin(), pool.end());
+void GAFrame::NewPopulation(std::vector<Individual>* population, std::vector<Individual>&& pool) {
+    population->reserve(population->size() + pool.size());
+    for (Individual& child : pool) population->push_back(std::move(child));
+    pool.clear();
     const int N = static_cast<int>(population->size());
     const double x = Random() / 32767.0;
     if (Winner > x) {
-        std::stable_sort(population->begin(), population->end());
+        StableSortModels(*population);
         population->resize(Population);
         return;
     }
@@ -615,7 +789,7 @@ void GAFrame::NewPopulation(std::vector<Individual>* population, const std::vect
     }
     std::vector<Individual> next;
     next.reserve(taken.size());
-    for (int idx : taken) next.push_back((*population)[idx]);
+    for (int idx : taken) next.push_back(std::move((*population)[idx]));  // each index is taken once
     *population = std::move(next);
 }
 

@@ -55,6 +55,11 @@ void ParallelFor(int n, int threads, Body body) {
     if (first) std::rethrow_exception(first);
 }
 
+// Orders models as std::stable_sort would by ascending mismatch (operator<),
+// with the same comparisons, but moves each model at most once: the models
+// are large, their indices are not.
+void StableSortModels(std::vector<Individual>& models);
+
 // The roulette wheel of one generation: every member but the best, each with
 // a slice proportional to its mismatch score. Members are borrowed from the
 // population, which stays unchanged while the wheel is in use.
@@ -107,12 +112,13 @@ public:
     double PKProfile[B][MAX_K] = {};
     int K = DFLT_K;
 
-    // Re-alignment depends only on the text once the data are loaded, and
-    // children often share their mutated consensus: earlier answers are kept
-    // (for one data layer, up to a bounded number of positions).
-    std::unordered_map<std::string, std::vector<int>> AlignCache;
+    // Re-alignment, and so the whole scoring of a re-aligned child, depends
+    // only on the text once the data are loaded, and children often share
+    // their mutated consensus: the scored model of each text is kept (for one
+    // data layer, up to a bounded number of bytes, all entries together).
+    std::unordered_map<std::string, Individual> AlignCache;
     const Midlayer* AlignCacheData = nullptr;
-    size_t AlignCacheLimit = size_t(1) << 24;  // positions held, all entries together
+    size_t AlignCacheLimit = size_t(1) << 28;
     // Every window packed in advance, for the wide nearest-window scan (used
     // where the processor has 512-bit integer instructions and k <= 32).
     std::vector<std::vector<uint64_t>> WindowBits;
@@ -156,6 +162,8 @@ public:
 
     // While a generation runs: each parent's sites ordered by fit, made once.
     std::unordered_map<const Individual*, std::vector<kmer>>* SortedSites = nullptr;
+    std::unordered_map<const Individual*, std::vector<int>>* SiteRankCache = nullptr;
+    std::vector<int> LooseRanks;  // SiteRanks' answer outside a generation
 
     GAFrame() {}
     ~GAFrame() {}
@@ -195,6 +203,14 @@ public:
                           const int& option, const int& n);
     void SortedParent(std::vector<kmer>* list, const int& mode);
     void PostCrossover(std::vector<std::vector<kmer>>& offspring, Midlayer* data);
+    // Crossover and its repair as one step giving the children's starts only:
+    // the same draws and the same starts as Crossover, without site lists.
+    void CrossoverStarts(const std::vector<const Individual*>& parents, Midlayer* data, std::vector<int>& first,
+                         std::vector<int>& second);
+    // Strands of a parent in the order of its sites sorted by fit, and each
+    // strand's place in that order.
+    std::vector<int> SiteOrderOf(const Individual* parent);
+    const std::vector<int>& SiteRanks(const Individual* parent);
 
     // One generation.
     void GeneticOperation(Midlayer* data, std::vector<Individual>* population);
@@ -207,13 +223,20 @@ public:
         std::vector<int> starts;
         bool realign = false;
         std::string text;
+        int replaced = 0;        // offsets of the consensus that take their second choice
+        int slots[MAX_K] = {};   // which ones
     };
     void PlanChildren(const std::vector<std::vector<kmer>>& offspring, Midlayer* data, ChildPlan* plans);
+    // The same for two children whose starts are already in plans[0..1].
+    void PlanDraws(Midlayer* data, ChildPlan* plans);
     void EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans);
     // Starts of the admissible windows nearest to text, one per strand (the
     // first of equally near windows).
     void Realign(Midlayer* data, const char* text, std::vector<int>& starts) const;
-    void NewPopulation(std::vector<Individual>* population, const std::vector<Individual>& pool);
+    void NewPopulation(std::vector<Individual>* population, std::vector<Individual>&& pool);
+    void NewPopulation(std::vector<Individual>* population, const std::vector<Individual>& pool) {
+        NewPopulation(population, std::vector<Individual>(pool));
+    }
 
     // Post-processing.
     void PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand);

@@ -1,5 +1,7 @@
 #include "Individual.h"
 
+#include <immintrin.h>
+
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -13,16 +15,63 @@ const char kLetters[] = "ACGT";
 // Integer counters hold the same whole numbers the double table receives, and
 // letters without a code land in a fifth counter that is not used.
 template <typename Window>
-void CountWindows(int n, int k, Window window, double (&count)[B][MAX_K]) {
-    int tally[MAX_K][5] = {};
+void TallyPlain(int n, int k, Window window, int (&tally)[MAX_K][5]) {
     for (int i = 0; i < n; ++i) {
         const uint8_t* c = window(i);
         for (int j = 0; j < k; ++j) ++tally[j][c[j]];
+    }
+}
+
+// The same with every offset of a window at once: the window's codes in one
+// 512-bit register (a masked load, which reads nothing past the window),
+// compared with each base and added into byte counters, which are emptied
+// into the tally before they can overflow. Letters without a code match no
+// base, as the plain tally's fifth counter is never read.
+template <typename Window>
+__attribute__((target("avx512f,avx512bw"))) void TallyWide(int n, int k, Window window, int (&tally)[MAX_K][5]) {
+    const __mmask64 lanes = (uint64_t(1) << k) - 1;  // k is at most MAX_K < 64
+    const __m512i one = _mm512_set1_epi8(1);
+    const __m512i base0 = _mm512_set1_epi8(0);
+    const __m512i base1 = _mm512_set1_epi8(1);
+    const __m512i base2 = _mm512_set1_epi8(2);
+    const __m512i base3 = _mm512_set1_epi8(3);
+    for (int i = 0; i < n;) {
+        const int stop = n - i > 255 ? i + 255 : n;
+        __m512i a0 = _mm512_setzero_si512();
+        __m512i a1 = _mm512_setzero_si512();
+        __m512i a2 = _mm512_setzero_si512();
+        __m512i a3 = _mm512_setzero_si512();
+        for (; i < stop; ++i) {
+            const __m512i v = _mm512_maskz_loadu_epi8(lanes, window(i));
+            a0 = _mm512_mask_add_epi8(a0, _mm512_cmpeq_epi8_mask(v, base0), a0, one);
+            a1 = _mm512_mask_add_epi8(a1, _mm512_cmpeq_epi8_mask(v, base1), a1, one);
+            a2 = _mm512_mask_add_epi8(a2, _mm512_cmpeq_epi8_mask(v, base2), a2, one);
+            a3 = _mm512_mask_add_epi8(a3, _mm512_cmpeq_epi8_mask(v, base3), a3, one);
+        }
+        alignas(64) uint8_t bytes[4][64];
+        _mm512_store_si512(bytes[0], a0);
+        _mm512_store_si512(bytes[1], a1);
+        _mm512_store_si512(bytes[2], a2);
+        _mm512_store_si512(bytes[3], a3);
+        for (int b = 0; b < B; ++b)
+            for (int j = 0; j < k; ++j) tally[j][b] += bytes[b][j];
+    }
+}
+
+template <typename Window>
+void CountWindows(int n, int k, Window window, double (&count)[B][MAX_K]) {
+    int tally[MAX_K][5] = {};
+    if (UseWideCounting && k > 0) {
+        TallyWide(n, k, window, tally);
+    } else {
+        TallyPlain(n, k, window, tally);
     }
     for (int b = 0; b < B; ++b)
         for (int j = 0; j < k; ++j) count[b][j] = tally[j][b];
 }
 }
+
+bool UseWideCounting = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 
 Individual::Individual()
     : MismatchMatrix(), ID(0), GeneNo(0), ConLen(0), IC(0.0), Mismatch(0.0), Complexity(0.0), Cons(),
@@ -215,21 +264,14 @@ double Individual::CalculateMarkvBK(Midlayer* data, const WindowLogP* logP) {
 // ---------------------------------------------------------------- consensus replacement
 
 void Individual::ReplaceConsensus(Midlayer* data, char* out, const std::vector<int>& starts) {
-    const int k = ConLen;
-    const int N = GeneNo;
-    const double n = N;
-    double count[B][MAX_K];
-    for (int b = 0; b < B; ++b)
-        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = 0.0;
-    CountWindows(N, k, [&](int g) { return data->Seqs[g].code.data() + starts[g]; }, count);
-    for (int b = 0; b < B; ++b)
-        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = count[b][j] / n;
-    Consensus_option(k, 1, out);
-    char second[MAX_K + 1];
-    Consensus_option(k, 2, second);
+    int slots[MAX_K];
+    const int m = DrawReplacedOffsets(ConLen, slots);
+    ApplyReplacedOffsets(data, out, starts, slots, m);
+}
+
+int Individual::DrawReplacedOffsets(int k, int* slots) const {
     const int m = NumReplace(k);
     // Slots fill from the last down; a position already chosen is drawn again.
-    int slots[MAX_K];
     int filled = 0;
     while (filled < m) {
         int p = Random() % k;
@@ -244,6 +286,23 @@ void Individual::ReplaceConsensus(Midlayer* data, char* out, const std::vector<i
         ++filled;
         slots[m - filled] = p;
     }
+    return m;
+}
+
+void Individual::ApplyReplacedOffsets(Midlayer* data, char* out, const std::vector<int>& starts, const int* slots,
+                                      int m) {
+    const int k = ConLen;
+    const int N = GeneNo;
+    const double n = N;
+    double count[B][MAX_K];
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = 0.0;
+    CountWindows(N, k, [&](int g) { return data->Seqs[g].code.data() + starts[g]; }, count);
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = count[b][j] / n;
+    Consensus_option(k, 1, out);
+    char second[MAX_K + 1];
+    Consensus_option(k, 2, second);
     for (int i = 0; i < m; ++i) out[slots[i]] = second[slots[i]];
 }
 

@@ -3,6 +3,7 @@
 #define QIRO_INDIVIDUAL_H
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -40,6 +41,10 @@ public:
     std::vector<int> Genes;             // genetic form: start of the site on strand g
     std::vector<double> GeneMismatch;   // genetic form: mismatch of the site on strand g
     std::vector<kmer> Sites;            // site-list form
+    // Strands by ascending site mismatch, ties by strand, as last worked out
+    // for crossover. Models live on for many generations and are copied
+    // around; the order is shared by the copies and checked before each use.
+    mutable std::shared_ptr<const std::vector<int>> SiteOrder;
     double MismatchMatrix[B][MAX_K];    // share of sites with base b at offset j
     int32_t ID;
     int32_t GeneNo;
@@ -105,11 +110,20 @@ public:
     double CalculateSTD(const double* values, const int& n) const;
     double CalculateMarkvBK(Midlayer* data, const struct WindowLogP* logP = nullptr);
 
-    // Mutated consensus for re-alignment.
+    // Mutated consensus for re-alignment: the consensus of the windows at
+    // starts with a drawn number of drawn offsets taking their second choice.
     void ReplaceConsensus(Midlayer* data, char* out, const std::vector<int>& starts);
+    // Its two halves: the draws alone (the offsets, last slot first; returns
+    // how many), and the rest, which draws nothing and so may run anywhere.
+    int DrawReplacedOffsets(int k, int* slots) const;
+    void ApplyReplacedOffsets(Midlayer* data, char* out, const std::vector<int>& starts, const int* slots, int m);
     void Consensus_option(int k, int type, char* out) const;
     int NumReplace(const int& k) const;
 };
+
+// Letter tallies of the windows of a model use 512-bit instructions where the
+// processor has them (set at start-up); the counts are the same either way.
+extern bool UseWideCounting;
 
 // Descending MAP score: the ranking of the final models.
 // Mismatch of windows against one model's matrix, with the terms of every

@@ -367,7 +367,7 @@ void MotifDiscovery() {
     ProgressLine progress;  // on standard error, only when it is a terminal
     while (remaining != 0) {
         engine->GeneticOperation(data, population);
-        std::stable_sort(population->begin(), population->end());
+        StableSortModels(*population);
         const double m = population->at(0).getMismatch();
         if (m == best) {
             ++stall;
