@@ -295,6 +295,164 @@ TEST(FastCrossover, OnePassRepairMatchesSortingByStrand) {
     }
 }
 
+// Two parents over n strands of s with random starts and scores: ties,
+// zeros of both signs and, when asked, NaN among them.
+std::vector<Individual> RandomParents(std::mt19937& rng, const Midlayer& data, int n, bool withNaN) {
+    std::vector<Individual> parents(2);
+    for (Individual& p : parents) {
+        p.setGeneNo(n);
+        p.Genes.resize(n);
+        p.GeneMismatch.resize(n);
+        for (int g = 0; g < n; ++g) {
+            const std::vector<int>& list = data.Candidates[g];
+            p.Genes[g] = list[rng() % list.size()];
+            const int kind = static_cast<int>(rng() % 10);
+            p.GeneMismatch[g] = kind < 4 ? (rng() % 4) / 8.0 : kind == 4 ? -0.0 : kind == 5 && withNaN ? NAN : (rng() % 1000) / 997.0;
+        }
+    }
+    return parents;
+}
+
+TEST(FastCrossover, StartsStraightFromTheParentsMatchCrossoverAndRepair) {
+    std::mt19937 rng(5);
+    RandomStrands s(rng, 8, 6);
+    // Models over the first n strands: odd and even counts, one and two.
+    for (int n : {1, 2, 3, 5, 8, 15, 16}) {
+        for (int round = 0; round < 150; ++round) {
+            std::vector<Individual> two = RandomParents(rng, s.data, n, round % 5 == 0);
+            const std::vector<const Individual*> parents = {&two[0], &two[1]};
+            GAFrame plain, fast;
+            for (int pass = 0; pass < 2; ++pass) {  // the second pass meets the orders kept by the first
+                if (pass == 1 && round % 3 == 0) two[1].GeneMismatch[rng() % n] += 0.25;  // a kept order gone stale
+                // The reference works on copies without any kept order.
+                std::vector<Individual> fresh = two;
+                for (Individual& m : fresh) m.SiteOrder.reset();
+                const std::vector<const Individual*> freshParents = {&fresh[0], &fresh[1]};
+                SeedRandom(1000 + round);
+                std::vector<std::vector<kmer>> offspring;
+                plain.Crossover(freshParents, offspring, &s.data);
+                const int next = Random();
+                SeedRandom(1000 + round);
+                std::vector<int> first, second;
+                fast.CrossoverStarts(parents, &s.data, first, second);
+                ASSERT_EQ(Random(), next) << "n " << n << " round " << round;  // the same draws
+                ASSERT_EQ(offspring.size(), 2u);
+                for (int g = 0; g < n; ++g) {
+                    // After the repair each strand has one record, in strand order
+                    // (option 3 children are in strand order from the start).
+                    ASSERT_EQ(offspring[0][g].Strand, g);
+                    EXPECT_EQ(first[g], offspring[0][g].Pos) << "n " << n << " round " << round << " strand " << g;
+                    EXPECT_EQ(second[g], offspring[1][g].Pos) << "n " << n << " round " << round << " strand " << g;
+                }
+            }
+        }
+    }
+}
+
+TEST(FastCrossover, SiteOrdersMatchSortingTheSiteRecords) {
+    std::mt19937 rng(6);
+    RandomStrands s(rng, 20, 6);
+    const int n = static_cast<int>(s.data.Seqs.size());
+    GAFrame e;
+    for (int round = 0; round < 100; ++round) {
+        std::vector<Individual> two = RandomParents(rng, s.data, n, round % 2 == 0);
+        for (int pass = 0; pass < 2; ++pass) {  // worked out, then kept (or found stale and worked out again)
+            if (pass == 1 && round % 3 == 0) two[0].GeneMismatch[rng() % n] = (rng() % 4) / 8.0;
+            std::vector<kmer> list(n);
+            for (int g = 0; g < n; ++g) list[g] = {two[0].Genes[g], g, two[0].GeneMismatch[g], 0.0};
+            e.SortedParent(&list, 1);
+            const std::vector<int> order = e.SiteOrderOf(&two[0]);
+            ASSERT_EQ(static_cast<int>(order.size()), n);
+            for (int i = 0; i < n; ++i) ASSERT_EQ(order[i], list[i].Strand) << "round " << round << " pass " << pass;
+        }
+    }
+}
+
+TEST(FastSearch, ModelsSortedByIndexMatchTheLibrarySort) {
+    std::mt19937 rng(8);
+    for (int round = 0; round < 100; ++round) {
+        std::vector<Individual> models(1 + rng() % 60);
+        for (size_t i = 0; i < models.size(); ++i) {
+            const int kind = static_cast<int>(rng() % 8);
+            const double m = kind < 5 ? (rng() % 6) / 4.0 : kind == 5 ? -0.0 : kind == 6 && round % 4 == 0 ? NAN : 0.0;
+            models[i].setFitness(0.0, m, 0.0, "", 0);
+            models[i].setID(static_cast<int>(i));
+            models[i].Genes.assign(3, static_cast<int>(i));
+        }
+        std::vector<Individual> expected = models;
+        std::stable_sort(expected.begin(), expected.end());
+        StableSortModels(models);
+        ASSERT_EQ(models.size(), expected.size());
+        for (size_t i = 0; i < models.size(); ++i) {
+            EXPECT_EQ(models[i].getID(), expected[i].getID()) << "round " << round << " place " << i;
+            EXPECT_EQ(models[i].Genes, expected[i].Genes);
+        }
+    }
+}
+
+TEST(FastScoring, WideLetterTalliesMatchThePlainOnes) {
+    if (!UseWideCounting) GTEST_SKIP() << "no 512-bit integer instructions here";
+    std::mt19937 rng(17);
+    for (int k : {1, 7, 10, 32, 40}) {
+        // Over 255 strands with one base at an offset, so that the byte
+        // counters must be emptied in time; some letters are lower case (the
+        // same codes) and some N (counted nowhere).
+        WorkDir dir;
+        std::string fasta;
+        for (int i = 0; i < 700; ++i) {
+            fasta += ">r" + std::to_string(i) + "\n";
+            const int len = k + static_cast<int>(rng() % 10);
+            // Mostly A, so that some offsets count over 255 of one base.
+            for (int p = 0; p < len; ++p) fasta += "ACGTacgtN"[rng() % 3 == 0 ? rng() % 9 : 0];
+            fasta += "\n";
+        }
+        dir.write("in.fa", fasta);
+        Midlayer data;
+        testing::internal::CaptureStdout();
+        data.OpenSeqFile(dir.file("in.fa"));
+        data.LoadSeqs();
+        testing::internal::GetCapturedStdout();
+        data.SetK(k);
+        data.ComputePosFreq(true);
+        const int S = data.GetNumStrands();
+        const double bg[4] = {0.3, 0.2, 0.2, 0.3};
+        for (int round = 0; round < 5; ++round) {
+            std::vector<int> starts(S);
+            for (int g = 0; g < S; ++g) starts[g] = static_cast<int>(rng() % (data.Seqs[g].len - k + 1));
+            Individual wide, plain;
+            for (Individual* m : {&wide, &plain}) {
+                m->setConLen(k);
+                m->setGeneNo(S);
+            }
+            wide.CalculateIndiFitness(&data, bg, starts);
+            char wideText[MAX_K + 1], plainText[MAX_K + 1];
+            const int slots[2] = {0, k - 1};
+            wide.ApplyReplacedOffsets(&data, wideText, starts, slots, k > 1 ? 2 : 1);
+            UseWideCounting = false;
+            plain.CalculateIndiFitness(&data, bg, starts);
+            plain.ApplyReplacedOffsets(&data, plainText, starts, slots, k > 1 ? 2 : 1);
+            UseWideCounting = true;
+            EXPECT_EQ(std::string(wideText, k), std::string(plainText, k)) << "k " << k;
+            for (int b = 0; b < B; ++b)
+                for (int j = 0; j < k; ++j) ASSERT_EQ(wide.MismatchMatrix[b][j], plain.MismatchMatrix[b][j]) << "k " << k;
+            Individual scoredWide, scoredPlain;
+            for (Individual* m : {&scoredWide, &scoredPlain}) {
+                m->setConLen(k);
+                m->setGeneNo(S);
+            }
+            scoredWide.CalculateIndiFitness(&data, bg, starts);
+            UseWideCounting = false;
+            scoredPlain.CalculateIndiFitness(&data, bg, starts);
+            UseWideCounting = true;
+            EXPECT_EQ(scoredWide.getIC(), scoredPlain.getIC()) << "k " << k;
+            EXPECT_EQ(scoredWide.getMismatch(), scoredPlain.getMismatch()) << "k " << k;
+            EXPECT_EQ(scoredWide.getComplexity(), scoredPlain.getComplexity()) << "k " << k;
+            EXPECT_STREQ(scoredWide.getCons(), scoredPlain.getCons()) << "k " << k;
+            EXPECT_EQ(scoredWide.GeneMismatch, scoredPlain.GeneMismatch) << "k " << k;
+        }
+    }
+}
+
 // A planted data set ready for the search.
 struct Planted {
     WorkDir dir;
