@@ -335,17 +335,22 @@ void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
 
 std::vector<int> GAFrame::SiteOrderOf(const Individual* parent) {
     const int n = parent->getGeneNo();
-    const std::vector<double>& score = parent->GeneMismatch;
     const std::shared_ptr<const std::vector<int>>& hint = parent->SiteOrder;
-    // The order worked out in an earlier generation, while it still holds.
-    if (hint && OrderHolds(*hint, score, static_cast<size_t>(n))) return *hint;
+    // The order worked out earlier, while it still holds.
+    if (hint && OrderHolds(*hint, parent->GeneMismatch, static_cast<size_t>(n))) return *hint;
+    return KeepSiteOrder(*parent);
+}
+
+std::vector<int> GAFrame::KeepSiteOrder(const Individual& model) {
+    const int n = model.getGeneNo();
+    const std::vector<double>& score = model.GeneMismatch;
     // Sorting the strand numbers by score makes the same comparisons as
     // sorting the site records themselves (SortedParent), so it gives the
     // same order, NaN scores included, while moving a sixth of the bytes.
     std::vector<int> order(n);
     for (int i = 0; i < n; ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&score](int a, int b) { return score[a] < score[b]; });
-    if (OrderHolds(order, score, static_cast<size_t>(n))) parent->SiteOrder = std::make_shared<const std::vector<int>>(order);
+    if (OrderHolds(order, score, static_cast<size_t>(n))) model.SiteOrder = std::make_shared<const std::vector<int>>(order);
     return order;
 }
 
@@ -389,9 +394,16 @@ void GAFrame::CrossoverStarts(const std::vector<const Individual*>& parents, Mid
         }
         return;
     }
-    // Ranks in the lists ordered by fit; held in the generation's cache (or
-    // by the engine alone), so copy the first before asking for the second.
-    const std::vector<int> rankA = SiteRanks(&a);
+    // Ranks in the lists ordered by fit. The generation's cache keeps each
+    // answer in place; outside a generation the engine holds only the latest,
+    // so the first is copied before asking for the second.
+    std::vector<int> ownRanks;
+    const std::vector<int>* firstRanks = &SiteRanks(&a);
+    if (SiteRankCache == nullptr) {
+        ownRanks = *firstRanks;
+        firstRanks = &ownRanks;
+    }
+    const std::vector<int>& rankA = *firstRanks;
     const std::vector<int>& rankB = SiteRanks(&b);
     const int kDraw = -1;
     if (option == 1) {
@@ -738,6 +750,10 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
             model.setGeneNo(S);
             Realign(data, todo[j]->c_str(), starts);
             model.CalculateIndiFitness(data, freq, starts);
+            // Crossover wants a parent's sites by fit: worked out here, in
+            // parallel, once for all the children of this text (a model
+            // scored once is often copied into many children).
+            KeepSiteOrder(model);
         } else {
             ChildPlan& plan = plans[plain[j - todo.size()]];
             plan.model.CalculateIndiFitness(data, freq, plan.starts);

@@ -210,6 +210,8 @@ public:
     // Strands of a parent in the order of its sites sorted by fit, and each
     // strand's place in that order.
     std::vector<int> SiteOrderOf(const Individual* parent);
+    // Works the order out and keeps it with the model (and its copies).
+    static std::vector<int> KeepSiteOrder(const Individual& model);
     const std::vector<int>& SiteRanks(const Individual* parent);
 
     // One generation.
