@@ -250,22 +250,6 @@ void GAFrame::SortedParent(std::vector<kmer>* list, const int& mode) {
     if (mode == 1) std::stable_sort(list->begin(), list->end());
 }
 
-namespace {
-
-// True when order lists 0 .. n-1 by ascending score, ties by index: the
-// order a stable sort by score gives. Never true when a score is NaN.
-bool OrderHolds(const std::vector<int>& order, const std::vector<double>& score, size_t n) {
-    if (order.size() != n || score.size() != n) return false;
-    for (size_t i = 1; i < n; ++i) {
-        const int a = order[i - 1];
-        const int b = order[i];
-        if (!(score[a] < score[b] || (score[a] == score[b] && a < b))) return false;
-    }
-    return n != 1 || !std::isnan(score[0]);
-}
-
-}  // namespace
-
 void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
                                std::vector<std::vector<kmer>>& offspring, const int& option, const int& n) {
     auto siteList = [&](const Individual* parent, std::vector<kmer>& list) {
@@ -335,9 +319,9 @@ void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
 
 std::vector<int> GAFrame::SiteOrderOf(const Individual* parent) {
     const int n = parent->getGeneNo();
-    const std::shared_ptr<const std::vector<int>>& hint = parent->SiteOrder;
-    // The order worked out earlier, while it still holds.
-    if (hint && OrderHolds(*hint, parent->GeneMismatch, static_cast<size_t>(n))) return *hint;
+    // The order worked out earlier (rescoring a model drops it).
+    const std::shared_ptr<const std::vector<int>>& kept = parent->SiteOrder;
+    if (kept && static_cast<int>(kept->size()) == n) return *kept;
     return KeepSiteOrder(*parent);
 }
 
@@ -350,7 +334,7 @@ std::vector<int> GAFrame::KeepSiteOrder(const Individual& model) {
     std::vector<int> order(n);
     for (int i = 0; i < n; ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&score](int a, int b) { return score[a] < score[b]; });
-    if (OrderHolds(order, score, static_cast<size_t>(n))) model.SiteOrder = std::make_shared<const std::vector<int>>(order);
+    model.SiteOrder = std::make_shared<const std::vector<int>>(order);
     return order;
 }
 
@@ -723,6 +707,8 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
     std::unordered_map<std::string, size_t> fresh;
     std::vector<const std::string*> todo;
     std::vector<int> plain;
+    std::vector<const Individual*> known(n, nullptr);
+    std::vector<int> freshOf(n, -1);
     for (int i = 0; i < n; ++i) {
         ChildPlan& plan = plans[i];
         if (!plan.realign) {
@@ -732,11 +718,15 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
         auto hit = AlignCache.find(plan.text);
         if (hit != AlignCache.end()) {
             ++AlignCacheHits;
-            plan.model = hit->second;
-        } else if (fresh.emplace(plan.text, todo.size()).second) {
+            known[i] = &hit->second;
+            continue;
+        }
+        auto added = fresh.emplace(plan.text, todo.size());
+        if (added.second) {
             ++AlignCacheMisses;
             todo.push_back(&plan.text);
         }
+        freshOf[i] = static_cast<int>(added.first->second);
     }
     const double* freq = data->GetFreqInfo();
     const int S = data->GetNumStrands();
@@ -759,11 +749,14 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
             plan.model.CalculateIndiFitness(data, freq, plan.starts);
         }
     });
-    for (ChildPlan& plan : plans) {
-        if (!plan.realign) continue;
-        auto it = fresh.find(plan.text);
-        if (it != fresh.end()) plan.model = scored[it->second];
-    }
+    // The copies, too, in parallel: the models are large.
+    ParallelFor(n, Threads, [&](int i) {
+        if (known[i] != nullptr) {
+            plans[i].model = *known[i];
+        } else if (freshOf[i] >= 0) {
+            plans[i].model = scored[freshOf[i]];
+        }
+    });
     // About twelve bytes a strand per entry (a start and a score).
     const size_t entryBytes = sizeof(Individual) + static_cast<size_t>(S) * (sizeof(int) + sizeof(double)) + K;
     for (size_t i = 0; i < todo.size(); ++i) {

@@ -131,6 +131,7 @@ void Individual::CalculateIndiFitness(Midlayer* data, const double* bg, const st
     const int N = GeneNo;
     const double n = N;
     Genes.assign(starts.begin(), starts.end());
+    SiteOrder.reset();  // the site scores change
     double count[B][MAX_K];
     for (int b = 0; b < B; ++b)
         for (int j = 0; j < k; ++j) MismatchMatrix[b][j] = 0.0;

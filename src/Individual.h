@@ -43,7 +43,8 @@ public:
     std::vector<kmer> Sites;            // site-list form
     // Strands by ascending site mismatch, ties by strand, as last worked out
     // for crossover. Models live on for many generations and are copied
-    // around; the order is shared by the copies and checked before each use.
+    // around; the order is shared by the copies. Whatever changes
+    // GeneMismatch must drop it (CalculateIndiFitness does).
     mutable std::shared_ptr<const std::vector<int>> SiteOrder;
     double MismatchMatrix[B][MAX_K];    // share of sites with base b at offset j
     int32_t ID;
