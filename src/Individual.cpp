@@ -22,6 +22,12 @@ void TallyPlain(int n, int k, Window window, int (&tally)[MAX_K][5]) {
     }
 }
 
+// GCC 12's 512-bit intrinsics start some results from a deliberately undefined
+// register and then warn about it; the values are always fully written.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 // The same with every offset of a window at once: the window's codes in one
 // 512-bit register (a masked load, which reads nothing past the window),
 // compared with each base and added into byte counters, which are emptied
@@ -56,6 +62,60 @@ __attribute__((target("avx512f,avx512bw"))) void TallyWide(int n, int k, Window 
         for (int b = 0; b < B; ++b)
             for (int j = 0; j < k; ++j) tally[j][b] += bytes[b][j];
     }
+}
+
+// Exact() of n windows (window(i) gives the codes of window i), eight at a
+// time, one window to a 64-bit lane: per offset, each base's term is picked
+// for all eight letters at once from a row of the table (the letter code is
+// the lane index), and added in the very order Exact() adds it.
+template <typename Window>
+__attribute__((target("avx512f,avx512bw"))) void ScoreWide(const MismatchScorer& scorer, int n, Window window,
+                                                          double* out) {
+    const int k = scorer.Width();
+    alignas(64) double num[MAX_K][B][8];
+    alignas(64) double den[MAX_K][B][8];
+    for (int p = 0; p < k; ++p) {
+        for (int b = 0; b < B; ++b) {
+            for (int c = 0; c < 8; ++c) {
+                num[p][b][c] = c < 5 ? scorer.NumTerm(p, c, b) : 0.0;
+                den[p][b][c] = c < 5 ? scorer.DenTerm(p, c, b) : 0.0;
+            }
+        }
+    }
+    const __mmask64 lanes = (uint64_t(1) << k) - 1;
+    alignas(64) uint8_t rows[8][64];
+    const __m512i rowStart = _mm512_setr_epi64(0, 64, 128, 192, 256, 320, 384, 448);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (int s = 0; s < 8; ++s) _mm512_store_si512(rows[s], _mm512_maskz_loadu_epi8(lanes, window(i + s)));
+        __m512d nsum = _mm512_setzero_pd();
+        __m512d dsum = _mm512_setzero_pd();
+        for (int p = 0; p < k; ++p) {
+            // Bytes p .. p + 7 of each row; only the lowest three bits (the
+            // letter code at p) choose the lane.
+            const __m512i code = _mm512_i64gather_epi64(rowStart, rows[0] + p, 1);
+            for (int b = 0; b < B; ++b) {
+                nsum = _mm512_add_pd(nsum, _mm512_permutexvar_pd(code, _mm512_load_pd(num[p][b])));
+                dsum = _mm512_add_pd(dsum, _mm512_permutexvar_pd(code, _mm512_load_pd(den[p][b])));
+            }
+        }
+        _mm512_storeu_pd(out + i, _mm512_div_pd(nsum, dsum));
+    }
+    for (; i < n; ++i) out[i] = scorer.Exact(window(i));
+}
+
+#pragma GCC diagnostic pop
+
+// Exact() of n windows, four at a time without 512-bit instructions.
+template <typename Window>
+void ScoreWindows(const MismatchScorer& scorer, int n, Window window, double* out) {
+    if (UseWideCounting && scorer.Width() > 0) {
+        ScoreWide(scorer, n, window, out);
+        return;
+    }
+    int i = 0;
+    for (; i + 4 <= n; i += 4) scorer.Exact4(window(i), window(i + 1), window(i + 2), window(i + 3), out + i);
+    for (; i < n; ++i) out[i] = scorer.Exact(window(i));
 }
 
 template <typename Window>
@@ -147,13 +207,7 @@ void Individual::CalculateIndiFitness(Midlayer* data, const double* bg, const st
     }
     const MismatchScorer scorer(MismatchMatrix, data->PosFreq, k);
     GeneMismatch.resize(N);
-    int g = 0;
-    for (; g + 4 <= N; g += 4) {
-        scorer.Exact4(data->Seqs[g].code.data() + Genes[g], data->Seqs[g + 1].code.data() + Genes[g + 1],
-                      data->Seqs[g + 2].code.data() + Genes[g + 2], data->Seqs[g + 3].code.data() + Genes[g + 3],
-                      &GeneMismatch[g]);
-    }
-    for (; g < N; ++g) GeneMismatch[g] = scorer.Exact(data->Seqs[g].code.data() + Genes[g]);
+    ScoreWindows(scorer, N, [&](int g) { return data->Seqs[g].code.data() + Genes[g]; }, GeneMismatch.data());
     double M = 0.0;
     for (int i = 0; i < N; ++i) M += GeneMismatch[i] / n;
     double C = LowerComplexity(k);
@@ -223,9 +277,7 @@ void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg, c
     std::vector<double> values(N);
     const MismatchScorer scorer(MismatchMatrix, data->PosFreq, k);
     auto window = [&](int i) { return data->Seqs[Sites[i].Strand].code.data() + Sites[i].Pos; };
-    int i4 = 0;
-    for (; i4 + 4 <= N; i4 += 4) scorer.Exact4(window(i4), window(i4 + 1), window(i4 + 2), window(i4 + 3), &values[i4]);
-    for (; i4 < N; ++i4) values[i4] = scorer.Exact(window(i4));
+    ScoreWindows(scorer, N, window, values.data());
     double M = 0.0;
     for (int i = 0; i < N; ++i) {
         M += values[i] / n;

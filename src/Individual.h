@@ -122,11 +122,11 @@ public:
     int NumReplace(const int& k) const;
 };
 
-// Letter tallies of the windows of a model use 512-bit instructions where the
-// processor has them (set at start-up); the counts are the same either way.
+// Letter tallies and site scores of a model use 512-bit instructions where
+// the processor has them (set at start-up); the results are the same to the
+// last bit either way.
 extern bool UseWideCounting;
 
-// Descending MAP score: the ranking of the final models.
 // Mismatch of windows against one model's matrix, with the terms of every
 // offset and letter laid out in advance. Exact() adds the very same terms in
 // the very same order as Individual::MismatchCodes, so the two agree to the
@@ -205,6 +205,11 @@ public:
         return false;
     }
 
+    // Term of offset p, letter code c and base b (numerator or denominator).
+    double NumTerm(int p, int c, int b) const { return num_[p][c][b]; }
+    double DenTerm(int p, int c, int b) const { return den_[p][c][b]; }
+    int Width() const { return k_; }
+
 private:
     int k_;
     // [offset][letter code, 4 = no base][base]
@@ -218,6 +223,7 @@ private:
 // ruled out without its exact score.
 const double APPROX_MARGIN = 1e-9;
 
+// Descending MAP score: the ranking of the final models.
 bool RankMAPS(const Individual& a, const Individual& b);
 
 std::ostream& operator<<(std::ostream& os, const Individual& model);
