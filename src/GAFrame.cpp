@@ -396,36 +396,43 @@ void GAFrame::CrossoverStarts(const std::vector<const Individual*>& parents, Mid
             c = Random() % n;
             while (c == 0) c = Random() % n;
         }
+        // Written as plain selections of loaded values, which compile to
+        // conditional moves: the conditions follow no pattern.
         for (int g = 0; g < n; ++g) {
             const int ra = rankA[g];
             const int rb = rankB[g];
-            first[g] = ra < c ? ga[g] : rb >= c ? gb[g] : kDraw;
-            second[g] = rb < c ? gb[g] : ra >= c ? ga[g] : kDraw;
+            const int va = ga[g];
+            const int vb = gb[g];
+            const int laterB = rb >= c ? vb : kDraw;
+            const int laterA = ra >= c ? va : kDraw;
+            first[g] = ra < c ? va : laterB;
+            second[g] = rb < c ? vb : laterA;
         }
     } else {  // option 2: the lists interleaved, first halves to the first child
         const int h = n / 2;
         const bool odd = n % 2 != 0;
         const int none = 1 << 30;
+        // Places in the first child: A[i] at 2i (i < h, and i == h when n is
+        // odd), B[i] at 2i + 1 (i < h). In the second, n even: A[i] at
+        // 2(i - h), B[i] at 2(i - h) + 1 (i >= h); n odd: B[h] at 0, then A[i]
+        // at 2(i - h) - 1 and B[i] at 2(i - h) (i > h).
+        const int firstA = odd ? h + 1 : h;   // A[i] is in the first child for i < firstA
+        const int secondA = odd ? h + 1 : h;  // and in the second for i >= secondA
+        const int shiftA = odd ? 1 : 0;
+        const int shiftB = odd ? 0 : 1;
         for (int g = 0; g < n; ++g) {
             const int ra = rankA[g];
             const int rb = rankB[g];
-            // Places in the first child: A[i] at 2i (i < h, and i == h when n
-            // is odd), B[i] at 2i + 1 (i < h).
-            const int a1 = (ra < h || (odd && ra == h)) ? 2 * ra : none;
+            const int va = ga[g];
+            const int vb = gb[g];
+            const int a1 = ra < firstA ? 2 * ra : none;
             const int b1 = rb < h ? 2 * rb + 1 : none;
-            first[g] = a1 == none && b1 == none ? kDraw : a1 < b1 ? ga[g] : gb[g];
-            // Second child, n even: A[i] at 2(i - h), B[i] at 2(i - h) + 1 (i >= h).
-            // n odd: B[h] at 0, then A[i] at 2(i - h) - 1, B[i] at 2(i - h) (i > h).
-            int a2 = none;
-            int b2 = none;
-            if (!odd) {
-                if (ra >= h) a2 = 2 * (ra - h);
-                if (rb >= h) b2 = 2 * (rb - h) + 1;
-            } else {
-                if (ra > h) a2 = 2 * (ra - h) - 1;
-                if (rb >= h) b2 = 2 * (rb - h);
-            }
-            second[g] = a2 == none && b2 == none ? kDraw : a2 < b2 ? ga[g] : gb[g];
+            const int pick1 = a1 < b1 ? va : vb;
+            first[g] = (a1 & b1) == none ? kDraw : pick1;
+            const int a2 = ra >= secondA ? 2 * (ra - h) - shiftA : none;
+            const int b2 = rb >= h ? 2 * (rb - h) + shiftB : none;
+            const int pick2 = a2 < b2 ? va : vb;
+            second[g] = (a2 & b2) == none ? kDraw : pick2;
         }
     }
     for (std::vector<int>* child : {&first, &second}) {
