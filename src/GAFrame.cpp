@@ -90,48 +90,71 @@ void GAFrame::Initialization(const bool& usePK, Midlayer* data, std::vector<Indi
     const bool seeded = PKRate != 0 && usePK;
     if (!seeded) cout << "Initialization without PK\n";
 
-    std::vector<int> positions;
-    positions.reserve(S);
+    // Models are made in batches of as many as are still wanted: first the
+    // draws of each, in order (a model's draws never depend on how the one
+    // before it fared), then the choice of sites and the scoring, in
+    // parallel, then the low-complexity test in order, as one model after
+    // the other would meet it. No draw is made that a model-by-model loop
+    // would not make.
+    struct Draft {
+        std::vector<int> positions;
+        double profile[B][MAX_K];
+        Individual model;
+    };
+    std::vector<Draft> drafts;
     int rejections = 0;
     for (int id = 0; id < Population;) {
-        positions.clear();
-        if (seeded) {
-            PKSelection(sites, scores, K);
-            const ProfileScorer profile(PKProfile, K);
-            for (int g = 0; g < S; ++g) {
-                const uint8_t* codes = data->Seqs[g].code.data();
-                double best = 10.0 * K;
-                int bestPos = 0;
-                for (int p : data->Candidates[g]) {
-                    // A window whose estimate is clearly worse cannot win.
-                    if (profile.Approx(codes + p) > best * (1 + APPROX_MARGIN)) continue;
-                    double m = profile.Exact(codes + p);
-                    if (best > m) {  // strict: the first of equally good windows stays
-                        best = m;
-                        bestPos = p;
-                    }
+        drafts.resize(static_cast<size_t>(Population - id));
+        for (Draft& d : drafts) {
+            d.positions.clear();
+            if (seeded) {
+                PKSelection(sites, scores, K);
+                std::memcpy(d.profile, PKProfile, sizeof PKProfile);
+            } else {
+                d.positions.reserve(S);
+                for (int g = 0; g < S; ++g) {
+                    const std::vector<int>& list = data->Candidates[g];
+                    d.positions.push_back(list[Random() % list.size()]);
                 }
-                positions.push_back(bestPos);
-            }
-        } else {
-            for (int g = 0; g < S; ++g) {
-                const std::vector<int>& list = data->Candidates[g];
-                positions.push_back(list[Random() % list.size()]);
             }
         }
-        Individual candidate;
-        candidate.setID(id);
-        candidate.setConLen(K);
-        candidate.setGeneNo(S);
-        candidate.CalculateIndiFitness(data, freq, positions);
-        if (candidate.getComplexity() > lowerComp) {
-            population->push_back(std::move(candidate));
-            rejections = 0;
-            ++id;
-        } else if (++rejections == 100) {
-            cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
-            cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
-            FatalExit(1);
+        ParallelFor(static_cast<int>(drafts.size()), Threads, [&](int i) {
+            Draft& d = drafts[i];
+            if (seeded) {
+                const ProfileScorer profile(d.profile, K);
+                d.positions.reserve(S);
+                for (int g = 0; g < S; ++g) {
+                    const uint8_t* codes = data->Seqs[g].code.data();
+                    double best = 10.0 * K;
+                    int bestPos = 0;
+                    for (int p : data->Candidates[g]) {
+                        // A window whose estimate is clearly worse cannot win.
+                        if (profile.Approx(codes + p) > best * (1 + APPROX_MARGIN)) continue;
+                        double m = profile.Exact(codes + p);
+                        if (best > m) {  // strict: the first of equally good windows stays
+                            best = m;
+                            bestPos = p;
+                        }
+                    }
+                    d.positions.push_back(bestPos);
+                }
+            }
+            d.model = Individual();
+            d.model.setConLen(K);
+            d.model.setGeneNo(S);
+            d.model.CalculateIndiFitness(data, freq, d.positions);
+        });
+        for (Draft& d : drafts) {
+            if (d.model.getComplexity() > lowerComp) {
+                d.model.setID(id);
+                population->push_back(std::move(d.model));
+                rejections = 0;
+                ++id;
+            } else if (++rejections == 100) {
+                cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
+                cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
+                FatalExit(1);
+            }
         }
     }
 }
@@ -435,11 +458,22 @@ void GAFrame::CrossoverStarts(const std::vector<const Individual*>& parents, Mid
             second[g] = (a2 & b2) == none ? kDraw : pick2;
         }
     }
+    // The strands to draw for, found without a branch per strand (which one
+    // needs a draw follows no pattern), then drawn in strand order.
+    std::vector<int>& missing = DrawList;
+    missing.resize(n);
     for (std::vector<int>* child : {&first, &second}) {
+        int m = 0;
+        const int* starts = child->data();
         for (int g = 0; g < n; ++g) {
-            if ((*child)[g] != kDraw) continue;
+            missing[m] = g;
+            m += starts[g] == kDraw ? 1 : 0;
+        }
+        for (int i = 0; i < m; ++i) {
+            const int g = missing[i];
             const std::vector<int>& list = data->Candidates[g];
-            (*child)[g] = list[Random() % list.size()];
+            const unsigned r = static_cast<unsigned>(Random());  // 0 .. 32767: the same remainder in 32 bits
+            (*child)[g] = list[r % static_cast<unsigned>(list.size())];
         }
     }
 }
@@ -480,6 +514,12 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
     std::vector<const Individual*> parents;
     std::vector<std::vector<kmer>> offspring;
     std::vector<ChildPlan> plans;
+    // Nearly every member will be a parent: the orders of its sites by fit
+    // that crossover wants are worked out now, in parallel, where missing.
+    std::vector<const Individual*> unordered;
+    for (const Individual& m : *population)
+        if (!m.SiteOrder) unordered.push_back(&m);
+    ParallelFor(static_cast<int>(unordered.size()), Threads, [&](int i) { KeepSiteOrder(*unordered[i]); });
     // The wheel's members stay in place for the whole generation.
     std::unordered_map<const Individual*, std::vector<int>> ranks;
     SiteRankCache = &ranks;

@@ -164,6 +164,7 @@ public:
     std::unordered_map<const Individual*, std::vector<kmer>>* SortedSites = nullptr;
     std::unordered_map<const Individual*, std::vector<int>>* SiteRankCache = nullptr;
     std::vector<int> LooseRanks;  // SiteRanks' answer outside a generation
+    std::vector<int> DrawList;    // CrossoverStarts' strands without a start
 
     GAFrame() {}
     ~GAFrame() {}
