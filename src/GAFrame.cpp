@@ -603,9 +603,49 @@ __attribute__((target("avx512f,avx512bw"))) void NearestWide512(const uint64_t* 
     }
 }
 
+// The same for windows of at most 16 letters packed in 32 bits: sixteen
+// windows per step, the differing letters counted by the processor's own
+// population count of each 32-bit lane.
+__attribute__((target("avx512f,avx512bw,avx512vpopcntdq"))) void NearestWide32(const uint32_t* bits, int from, int to,
+                                                                               uint32_t t, int& best, int& bestPos) {
+    const __m512i target = _mm512_set1_epi32(static_cast<int>(t));
+    const __m512i even = _mm512_set1_epi32(0x55555555);
+    int p = from;
+    for (; p + 16 <= to + 1; p += 16) {
+        const __m512i x = _mm512_xor_si512(_mm512_loadu_si512(bits + p), target);
+        const __m512i d = _mm512_popcnt_epi32(_mm512_and_si512(_mm512_or_si512(x, _mm512_srli_epi32(x, 1)), even));
+        const __mmask16 closer = _mm512_cmplt_epu32_mask(d, _mm512_set1_epi32(best));
+        if (closer == 0) continue;
+        alignas(64) uint32_t lanes[16];
+        _mm512_store_si512(lanes, d);
+        for (int i = 0; i < 16; ++i) {
+            // In position order, strictly nearer: the first of equally near windows stays.
+            if (static_cast<int>(lanes[i]) < best) {
+                best = static_cast<int>(lanes[i]);
+                bestPos = p + i;
+                if (best == 0) return;
+            }
+        }
+    }
+    for (; p <= to; ++p) {
+        const uint32_t x = bits[p] ^ t;
+        const int d = __builtin_popcount((x | (x >> 1)) & 0x55555555u);
+        if (d < best) {
+            best = d;
+            bestPos = p;
+            if (d == 0) return;
+        }
+    }
+}
+
 #pragma GCC diagnostic pop
 
 }  // namespace
+
+bool GAFrame::NarrowAvailable() {
+    static const bool available = WideAvailable() && __builtin_cpu_supports("avx512vpopcntdq");
+    return available;
+}
 
 bool GAFrame::WideAvailable() {
     static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
@@ -618,16 +658,31 @@ void GAFrame::NearestWide(const uint64_t* bits, int from, int to, uint64_t t, in
 
 void GAFrame::PackWindows(const Midlayer* data) {
     WindowBits.clear();
+    WindowBits32.clear();
     WindowBitsData = nullptr;
     if (K > 32 || !WideAvailable()) return;
+    const bool narrow = K <= 16 && NarrowAvailable();
     size_t total = 0;
     for (int g = 0; g < data->GetNumStrands(); ++g) total += data->Seqs[g].len;
-    // Eight bytes a window: only while that stays modest.
-    if (total > (size_t(1) << 26)) return;
-    WindowBits.resize(data->GetNumStrands());
-    for (int g = 0; g < data->GetNumStrands(); ++g) {
+    // Four or eight bytes a window: only while that stays modest.
+    if (total > (size_t(1) << (narrow ? 27 : 26))) return;
+    const int S = data->GetNumStrands();
+    if (narrow) {
+        WindowBits32.resize(S);
+    } else {
+        WindowBits.resize(S);
+    }
+    for (int g = 0; g < S; ++g) {
         const SeqRecord& r = data->Seqs[g];
-        for (int p = 0; p + K <= r.len; ++p) WindowBits[g].push_back(r.Bits(p, K));
+        const int n = r.len - K + 1;
+        if (n <= 0) continue;
+        if (narrow) {
+            WindowBits32[g].resize(n);
+            for (int p = 0; p < n; ++p) WindowBits32[g][p] = static_cast<uint32_t>(r.Bits(p, K));
+        } else {
+            WindowBits[g].resize(n);
+            for (int p = 0; p < n; ++p) WindowBits[g][p] = r.Bits(p, K);
+        }
     }
     WindowBitsData = data;
     WindowBitsK = K;
@@ -645,8 +700,14 @@ void GAFrame::Realign(Midlayer* data, const char* text, std::vector<int>& starts
         const std::vector<int>& list = data->Candidates[q];
         const bool consecutive = !list.empty() && list.back() - list.front() + 1 == static_cast<int>(list.size());
         if (k <= 32 && consecutive && UseWide && WindowBitsData == data && WindowBitsK == k) {
-            // Consecutive starts with every window packed in advance: eight at a time.
-            NearestWide(WindowBits[q].data(), list.front(), list.back(), target.part[0], best, bestPos);
+            // Consecutive starts with every window packed in advance: eight or
+            // sixteen at a time.
+            if (!WindowBits32.empty()) {
+                NearestWide32(WindowBits32[q].data(), list.front(), list.back(), static_cast<uint32_t>(target.part[0]),
+                              best, bestPos);
+            } else {
+                NearestWide(WindowBits[q].data(), list.front(), list.back(), target.part[0], best, bestPos);
+            }
         } else if (k <= 32 && consecutive) {
             // Consecutive starts: slide the window one letter at a time.
             const uint64_t t = target.part[0];

@@ -122,6 +122,10 @@ public:
     // Every window packed in advance, for the wide nearest-window scan (used
     // where the processor has 512-bit integer instructions and k <= 32).
     std::vector<std::vector<uint64_t>> WindowBits;
+    // The same in 32 bits for windows of at most 16 letters, where the
+    // processor counts bits in 512-bit registers (then WindowBits is empty).
+    std::vector<std::vector<uint32_t>> WindowBits32;
+    static bool NarrowAvailable();
     const Midlayer* WindowBitsData = nullptr;
     int WindowBitsK = 0;
     bool UseWide = WideAvailable();

@@ -863,6 +863,9 @@ void Midlayer::Filtering() {
     KmerScores.clear();
     const int S = GetNumStrands();
     const int k = K;
+    size_t windows = 0;
+    for (int g = 0; g < S; ++g) windows += Seqs[g].len >= k ? static_cast<size_t>(Seqs[g].len - k + 1) : 0;
+    KmerScores.reserve(windows);
     double lo = MAX_NUM;
     double hi = -MAX_NUM;
     char word[MAX_K + 1];

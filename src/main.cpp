@@ -340,6 +340,7 @@ void MotifDiscovery() {
     // 10. Admissible site positions.
     cout << "\n\nStart the Filtering...\n";
     data->Filtering();
+    std::vector<kmer>().swap(data->KmerScores);  // the window scores served the filter only
     cout << "\nFinish filtering...\n";
 
     // 11. Search parameters.
