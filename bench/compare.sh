@@ -2,11 +2,11 @@
 # Whole-run comparison: the current build against an older commit (by default the
 # one where post-processing landed), on the planted benchmark sets and one real
 # ChIP-seq set, with the same seed. Prints one table row per set: median wall
-# seconds of RUNS runs each, their ratio, whether the result files are
-# byte-identical, and the peak memory of the current build; then the growth
-# from B2 to B3 (5x the data).
+# and processor seconds of RUNS runs each, their ratios, whether the result
+# files are byte-identical, and the peak memory of the current build; then the
+# growth from B2 to B3 (5x the data).
 #
-#   bench/compare.sh                 # all of it (about an hour: the old build is slow)
+#   bench/compare.sh                 # all of it (about 80 minutes: the old build is slow)
 #   RUNS=1 CASES="B2" bench/compare.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +14,7 @@ cd "$(dirname "$0")/.."
 OLD=${OLD:-de89c59}
 RUNS=${RUNS:-3}
 OLD_RUNS=${OLD_RUNS:-$RUNS}   # the old build is slow: its runs may be fewer
+REAL_OLD_RUNS=${REAL_OLD_RUNS:-1}  # on the real set, by default one old run (a quarter hour)
 CASES=${CASES:-"B2 B2+PK POU5F1"}
 WORK=${WORK:-build-bench}
 DATA=${DATA:-../shared/data}
@@ -52,48 +53,70 @@ args_of() {
   esac
 }
 
-# run <binary> <label> <args...>: prints "seconds peakKB"; the result file is $WORK/out/<label>.out
+# run <binary> <label> <args...>: prints "wall_seconds peakKB cpu_seconds" (cpu = user + system);
+# the result file is $WORK/out/<label>.out
 run() {
   local bin=$1 label=$2; shift 2
   local out=$PWD/$WORK/out/$label
-  (cd "$WORK/data" && /usr/bin/time -f "%e %M" -o "$out.time" "$bin" "$@" -o "$out.out" > "$out.log")
-  cat "$out.time"
+  (cd "$WORK/data" && /usr/bin/time -f "%e %M %U %S" -o "$out.time" "$bin" "$@" -o "$out.out" > "$out.log")
+  awk '{printf "%s %s %.2f\n", $1, $2, $3 + $4}' "$out.time"
 }
 
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
-echo "medians of $OLD_RUNS old and $RUNS new runs; wall seconds"
-printf '%-8s %10s %10s %8s %10s %14s\n' set old_s new_s ratio identical new_peak_MiB
+echo "medians of $OLD_RUNS old ($REAL_OLD_RUNS on POU5F1) and $RUNS new runs; wall seconds, then processor seconds (user + system)"
+printf '%-8s %9s %9s %7s %9s %9s %7s %10s %13s\n' set old_wall new_wall ratio old_cpu new_cpu ratio identical new_peak_MiB
 for c in $CASES; do
   [ "$c" = POU5F1 ] && [ ! -f "$WORK/data/POU5F1.fa" ] && continue
   read -r -a a <<< "$(args_of "$c")"
-  olds=() news=() peak=0 same=yes
-  for i in $(seq 1 "$OLD_RUNS"); do
-    read -r t m <<< "$(run "$OLD_BIN" "$c.old.$i" "${a[@]}")"; olds+=("$t")
+  olds=() news=() oldc=() newc=() peak=0 same=yes
+  nold=$OLD_RUNS
+  [ "$c" = POU5F1 ] && nold=$REAL_OLD_RUNS
+  for i in $(seq 1 "$nold"); do
+    read -r t m u <<< "$(run "$OLD_BIN" "$c.old.$i" "${a[@]}")"; olds+=("$t"); oldc+=("$u")
   done
   for i in $(seq 1 "$RUNS"); do
-    read -r t m <<< "$(run "$NEW_BIN" "$c.new.$i" "${a[@]}")"; news+=("$t")
+    read -r t m u <<< "$(run "$NEW_BIN" "$c.new.$i" "${a[@]}")"; news+=("$t"); newc+=("$u")
     [ "$m" -gt "$peak" ] && peak=$m
     cmp -s "$WORK/out/$c.old.1.out" "$WORK/out/$c.new.$i.out" || same=no
   done
   o=$(printf '%s\n' "${olds[@]}" | median); n=$(printf '%s\n' "${news[@]}" | median)
-  printf '%-8s %10.2f %10.2f %8.1f %10s %14.0f\n' "$c" "$o" "$n" "$(awk -v a="$o" -v b="$n" 'BEGIN {print a / b}')" "$same" "$((peak / 1024))"
+  oc=$(printf '%s\n' "${oldc[@]}" | median); nc=$(printf '%s\n' "${newc[@]}" | median)
+  printf '%-8s %9.2f %9.2f %7.1f %9.2f %9.2f %7.1f %10s %13.0f\n' "$c" "$o" "$n" "$(awk -v a="$o" -v b="$n" 'BEGIN {print a / b}')" \
+    "$oc" "$nc" "$(awk -v a="$oc" -v b="$nc" 'BEGIN {print a / b}')" "$same" "$((peak / 1024))"
 done
 
 if [ "${GROWTH:-yes}" = yes ]; then
+  # Time per generation: the difference between searches stopped after G1 and
+  # after G2 generations (neither set stalls that early), so that loading and
+  # the first generations do not count; medians of RUNS. The whole runs (search
+  # and post-processing) are long on B3: FULL_RUNS of them, once by default.
+  G1=${G1:-20}
+  G2=${G2:-120}
+  FULL_RUNS=${FULL_RUNS:-1}
   echo
-  echo "Growth from B2 to B3 (5x the data), current build, medians of $RUNS:"
+  echo "Growth from B2 to B3 (5x the data), current build; wall seconds"
+  printf '%-4s %14s %12s %14s %12s %12s %13s\n' set s_per_gen generations search_s post_s whole_s peak_MiB
+  declare -A per
   for s in B2 B3; do
     read -r -a a <<< "$(args_of "$s")"
-    ga=() full=() peak=0 gens=0
+    d=()
     for i in $(seq 1 "$RUNS"); do
-      read -r t m <<< "$(run "$NEW_BIN" "$s.ga.$i" "${a[@]}" -post F)"; ga+=("$t")
+      read -r t1 m u <<< "$(run "$NEW_BIN" "$s.g$G1.$i" "${a[@]}" -post F -g "$G1")"
+      read -r t2 m u <<< "$(run "$NEW_BIN" "$s.g$G2.$i" "${a[@]}" -post F -g "$G2")"
+      d+=("$(awk -v a="$t1" -v b="$t2" -v n=$((G2 - G1)) 'BEGIN {print (b - a) / n}')")
+    done
+    per[$s]=$(printf '%s\n' "${d[@]}" | median)
+    ga=() full=() peak=0 gens=0
+    for i in $(seq 1 "$FULL_RUNS"); do
+      read -r t m u <<< "$(run "$NEW_BIN" "$s.ga.$i" "${a[@]}" -post F)"; ga+=("$t")
       gens=$(sed -n 's/^Finish the GA process after \([0-9]*\) generations.*/\1/p' "$WORK/out/$s.ga.$i.log")
-      read -r t m <<< "$(run "$NEW_BIN" "$s.full.$i" "${a[@]}")"; full+=("$t")
+      read -r t m u <<< "$(run "$NEW_BIN" "$s.full.$i" "${a[@]}")"; full+=("$t")
       [ "$m" -gt "$peak" ] && peak=$m
     done
     g=$(printf '%s\n' "${ga[@]}" | median); f=$(printf '%s\n' "${full[@]}" | median)
-    printf '%s: %s generations, %.3f s per generation (search only), post-processing %.1f s, whole run %.1f s, peak %d MiB\n' \
-      "$s" "$gens" "$(awk -v a="$g" -v b="$gens" 'BEGIN {print a / b}')" "$(awk -v a="$f" -v b="$g" 'BEGIN {print a - b}')" "$f" "$((peak / 1024))"
+    printf '%-4s %14.4f %12s %14.1f %12.1f %12.1f %13d\n' "$s" "${per[$s]}" "$gens" "$g" \
+      "$(awk -v a="$f" -v b="$g" 'BEGIN {print a - b}')" "$f" "$((peak / 1024))"
   done
+  printf 'B3 / B2 time per generation: %.1fx\n' "$(awk -v a="${per[B3]}" -v b="${per[B2]}" 'BEGIN {print a / b}')"
 fi
