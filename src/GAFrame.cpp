@@ -279,21 +279,16 @@ void GAFrame::CrossoverOptions(const std::vector<const Individual*>& parents,
         list.resize(n);
         for (int i = 0; i < n; ++i) list[i] = {parent->Genes[i], i, parent->GeneMismatch[i], 0.0};
     };
-    // A parent's sites ordered by fit, made once per parent within a generation.
+    // A parent's sites ordered by fit.
     std::vector<kmer> ownA, ownB;
     auto sortedList = [&](const Individual* parent, std::vector<kmer>& own) -> const std::vector<kmer>& {
-        if (SortedSites != nullptr) {
-            auto hit = SortedSites->find(parent);
-            if (hit != SortedSites->end()) return hit->second;
-        }
         const std::vector<int> order = SiteOrderOf(parent);
         own.resize(n);
         for (int i = 0; i < n; ++i) {
             const int g = order[i];
             own[i] = {parent->Genes[g], g, parent->GeneMismatch[g], 0.0};
         }
-        if (SortedSites == nullptr) return own;
-        return SortedSites->emplace(parent, std::move(own)).first->second;
+        return own;
     };
     const bool sorted = option == 1 || option == 2;
     if (!sorted) {
@@ -512,7 +507,6 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
     std::vector<Individual> pool;
     pool.reserve(P + 2);
     std::vector<const Individual*> parents;
-    std::vector<std::vector<kmer>> offspring;
     std::vector<ChildPlan> plans;
     // Nearly every member will be a parent: the orders of its sites by fit
     // that crossover wants are worked out now, in parallel, where missing.
@@ -533,7 +527,6 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
         plans.resize(2 * pairs);
         for (size_t i = 0; i < pairs; ++i) {
             parents.clear();
-            offspring.clear();
             SelectParents(parents, wheel);
             CrossoverStarts(parents, data, plans[2 * i].starts, plans[2 * i + 1].starts);
             PlanDraws(data, &plans[2 * i]);

@@ -164,8 +164,8 @@ public:
         return Refining != nullptr && !Refining->logP.value.empty() ? &Refining->logP : nullptr;
     }
 
-    // While a generation runs: each parent's sites ordered by fit, made once.
-    std::unordered_map<const Individual*, std::vector<kmer>>* SortedSites = nullptr;
+    // While a generation runs: each parent's place for every strand in its
+    // sites ordered by fit, made once.
     std::unordered_map<const Individual*, std::vector<int>>* SiteRankCache = nullptr;
     std::vector<int> LooseRanks;  // SiteRanks' answer outside a generation
     std::vector<int> DrawList;    // CrossoverStarts' strands without a start

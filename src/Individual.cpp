@@ -83,7 +83,7 @@ __attribute__((target("avx512f,avx512bw"))) void ScoreWide(const MismatchScorer&
         }
     }
     const __mmask64 lanes = (uint64_t(1) << k) - 1;
-    alignas(64) uint8_t rows[16][64];
+    alignas(64) uint8_t rows[16][64];  // the last few windows go to Exact()
     const __m512i rowStart = _mm512_setr_epi64(0, 64, 128, 192, 256, 320, 384, 448);
     int i = 0;
     // Sixteen windows a step, as two independent chains of sums, so that the
@@ -108,21 +108,6 @@ __attribute__((target("avx512f,avx512bw"))) void ScoreWide(const MismatchScorer&
         }
         _mm512_storeu_pd(out + i, _mm512_div_pd(nsum0, dsum0));
         _mm512_storeu_pd(out + i + 8, _mm512_div_pd(nsum1, dsum1));
-    }
-    for (; i + 8 <= n; i += 8) {
-        for (int s = 0; s < 8; ++s) _mm512_store_si512(rows[s], _mm512_maskz_loadu_epi8(lanes, window(i + s)));
-        __m512d nsum = _mm512_setzero_pd();
-        __m512d dsum = _mm512_setzero_pd();
-        for (int p = 0; p < k; ++p) {
-            // Bytes p .. p + 7 of each row; only the lowest three bits (the
-            // letter code at p) choose the lane.
-            const __m512i code = _mm512_i64gather_epi64(rowStart, rows[0] + p, 1);
-            for (int b = 0; b < B; ++b) {
-                nsum = _mm512_add_pd(nsum, _mm512_permutexvar_pd(code, _mm512_load_pd(num[p][b])));
-                dsum = _mm512_add_pd(dsum, _mm512_permutexvar_pd(code, _mm512_load_pd(den[p][b])));
-            }
-        }
-        _mm512_storeu_pd(out + i, _mm512_div_pd(nsum, dsum));
     }
     for (; i < n; ++i) out[i] = scorer.Exact(window(i));
 }
