@@ -547,6 +547,7 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
     NewPopulation(population, std::move(pool));
 }
 
+
 namespace {
 
 // GCC 12's 512-bit intrinsics start some results from a deliberately undefined
@@ -909,7 +910,7 @@ namespace {
 std::vector<std::vector<int>> SameNameStrands(const Midlayer* data);
 }
 
-void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand) {
+GAFrame::RefineTables GAFrame::MakeRefineTables(Midlayer* data) const {
     // What merging and every refinement step look up: strands of one name, the
     // estimated mismatch denominator of every admissible window, and log2 of
     // every window's background probability.
@@ -922,10 +923,14 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
         for (int p : data->Candidates[g]) tables.den[g].push_back(denOnly.ApproxDen(code + p));
     }
     tables.minDen = std::numeric_limits<double>::infinity();
-    for (const std::vector<double>& strand : tables.den) {
+    for (size_t g = 0; g < tables.den.size(); ++g) {
+        const std::vector<double>& strand = tables.den[g];
         tables.offset.push_back(static_cast<int>(tables.flatDen.size()));
-        for (double d : strand) {
+        for (size_t i = 0; i < strand.size(); ++i) {
+            const double d = strand[i];
             tables.flatDen.push_back(d);
+            tables.flatStrand.push_back(static_cast<int>(g));
+            tables.flatPos.push_back(data->Candidates[g][i]);
             // A window without a positive finite denominator has no ratio to bound.
             if (!(d > 0) || !std::isfinite(d)) tables.minDen = 0;
             tables.minDen = std::min(tables.minDen, d);
@@ -942,6 +947,11 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
                 tables.logP.value.push_back(std::log2(data->BackgroundProb(r.code.data() + p, K)));
         }
     }
+    return tables;
+}
+
+void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population, const int& sitesPerStrand) {
+    const RefineTables tables = MakeRefineTables(data);
     Refining = &tables;
 
     std::vector<Individual> work(*population);
@@ -949,6 +959,7 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
     std::stable_sort(work.begin(), work.end(), RankMAPS);
 
     // Each model is refined on its own, so the models can go to different threads.
+    std::vector<RefineCounts> counts(work.size());
     ParallelFor(static_cast<int>(work.size()), Threads, [&](int i) {
         Individual& model = work[i];
         AddingMemo memo;
@@ -962,7 +973,16 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
             RemovingStep(&model, data, sitesPerStrand);
             current = model.getIC();
         }
+        counts[i] = memo.counts;
     });
+    LastRefine = RefineCounts();
+    for (const RefineCounts& c : counts) {
+        LastRefine.full += c.full;
+        LastRefine.bounded += c.bounded;
+        LastRefine.looked += c.looked;
+        LastRefine.ratio += c.ratio;
+        LastRefine.late += c.late;
+    }
     Refining = nullptr;
     *population = std::move(work);
     std::stable_sort(population->begin(), population->end(), RankMAPS);
@@ -1080,11 +1100,38 @@ void GAFrame::MergingStep(Midlayer* data, std::vector<Individual>* population) {
     *population = std::move(M);
 }
 
+namespace {
+// The largest float not above x (the bounds kept in floats must stay bounds).
+float FloatBelow(double x) {
+    const double most = std::numeric_limits<float>::max();
+    if (x < -most) return -std::numeric_limits<float>::infinity();
+    if (x > most) return std::numeric_limits<float>::max();
+    float f = static_cast<float>(x);
+    if (static_cast<double>(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+    return f;
+}
+bool ContenderBelow(const GAFrame::Contender& a, const GAFrame::Contender& b) { return a.bound < b.bound; }
+}  // namespace
+
 void GAFrame::AddingStep(Individual* model, Midlayer* data) { AddingStep(model, data, nullptr); }
 
 void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
-    const double entryIC = model->getIC();
-    const std::vector<kmer> saved = model->Sites;
+    kmer best;
+    if (BestAddition(*model, data, memo, &best)) AddSite(model, data, best);
+}
+
+void GAFrame::AddSite(Individual* model, Midlayer* data, const kmer& site) {
+    // A site that would lower the information content is not added: the
+    // model stays as it came, which is what scoring it again would give.
+    if (Individual::SitesIC(data, data->GetFreqInfo(), K, model->Sites, &site) < model->getIC()) return;
+    model->Sites.push_back(site);
+    model->setConLen(K);
+    model->setGeneNo(static_cast<int>(model->Sites.size()));
+    model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
+}
+
+bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMemo* memo, kmer* pick) {
+    const Individual* model = &modelRef;
     const int S = data->GetNumStrands();
     const int k = K;
     const double limit = model->getMismatch() + model->getSTD();
@@ -1098,15 +1145,18 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
     const bool bitmap = memo != nullptr && windows != nullptr;
     if (bitmap) {
         memo->blockedBits.resize((windows->value.size() + 63) / 64, 0);
-        for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
-        for (uint64_t key : blocked) {
-            const int g = static_cast<int>(key >> 32);
-            const int p = static_cast<int>(static_cast<uint32_t>(key));
+        auto rule = [&](int g, int p) {
             // A mirror position can fall outside a strand of another length: nothing to rule out there.
-            if (p < 0 || p + k > data->Seqs[g].len) continue;
+            if (p < 0 || p + k > data->Seqs[g].len) return;
             const size_t at = windows->offset[g] + p;
             memo->blockedBits[at >> 6] |= uint64_t(1) << (at & 63);
             memo->blockedSet.push_back(at);
+        };
+        // The same positions as AddBlocked gives.
+        for (const kmer& s : model->Sites) {
+            rule(s.Strand, s.Pos);
+            for (int t : sameName[s.Strand])
+                if (t != s.Strand) rule(t, data->Seqs[std::min(t, static_cast<int>(s.Strand))].len - s.Pos - k);
         }
     } else {
         blocked.reserve(2 * model->Sites.size());
@@ -1141,47 +1191,117 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
         }
     };
 
-    // With a memo, the windows' estimates from an earlier full scan bound the
+    // With a memo, the windows' estimates from the last full scan bound the
     // present ones: an estimate moves by at most the summed change of the
-    // model's rows since then (the drift), so only windows whose earlier ratio
-    // lies within the drift of the limit need a fresh look.
+    // model's rows since then (the drift). Past the drift the bounds were made
+    // for, a full scan makes them afresh.
+    const bool tracked = memo != nullptr && Refining != nullptr && Refining->minDen > 0;
     bool scanned = false;
-    if (memo != nullptr && Refining != nullptr && Refining->minDen > 0) {
-        double change = 0.0;
+    if (tracked && memo->valid && std::isfinite(quickLimit)) {
+        double drift = 0.0;
         for (int j = 0; j < k; ++j) {
             double most = 0.0;
             for (int c = 0; c < 5; ++c) most = std::max(most, std::fabs(scorer.NumRow(j)[c] - memo->rows[j][c]));
-            change += most;
+            drift += most;
         }
-        memo->drift += change;
-        if (memo->valid && std::isfinite(memo->drift) && std::isfinite(quickLimit)) {
-            const double slack = (memo->drift * (1 + APPROX_MARGIN) + k * 1e-12) / Refining->minDen;
+        const size_t total = memo->ratio.size();
+        const bool bounded = windows != nullptr && !memo->contenders.empty();
+        if (bounded && drift <= memo->driftCap) {
+            // The winner is usually among the few windows of lowest bound: go
+            // through them in that order and stop at the first bound above the
+            // best score met, which no later window can reach or tie. Ties
+            // between scores go to the earlier window in scan order, as in a
+            // scan. The model's own sites come first in that order, so the
+            // look is given up (for the scans below) only well past their number.
+            int bestWindow = -1;
+            bool undefined = false;
+            bool past = false;  // a bound above the best score was met
+            size_t i = 0;
+            const size_t n = memo->contenders.size();
+            const size_t budget = ContenderLook + ContenderPerSite * model->Sites.size();
+            for (; i < n && i < budget; ++i) {
+                if (i == memo->contendersSorted) {
+                    std::sort(memo->contenders.begin() + i, memo->contenders.end(), ContenderBelow);
+                    memo->contendersSorted = n;
+                    ++memo->counts.late;
+                }
+                const Contender& c = memo->contenders[i];
+                if (found && c.bound > best.BGScore) {
+                    past = true;
+                    break;
+                }
+                const int w = c.window;
+                const int g = Refining->flatStrand[w];
+                const int p = Refining->flatPos[w];
+                if (isBlocked(g, p)) continue;
+                const uint8_t* code = data->Seqs[g].code.data() + p;
+                if (scorer.ApproxNum(code) > quickLimit * Refining->flatDen[w]) continue;
+                const double mm = scorer.Exact(code);
+                if (!(limit >= mm)) continue;
+                const double L = windows->value[windows->offset[g] + p];
+                const double score = L / mm;
+                if (std::isnan(score)) {
+                    undefined = true;
+                    continue;
+                }
+                if (!found || score < best.BGScore || (score == best.BGScore && w < bestWindow)) {
+                    best = kmer{p, g, mm, score};
+                    bestWindow = w;
+                    found = true;
+                }
+            }
+            memo->counts.looked += i;
+            if (past || (i == n && (found || !undefined))) {
+                scanned = true;
+                ++memo->counts.bounded;
+            } else {
+                found = false;
+            }
+        }
+        if (!scanned && (!bounded || drift <= memo->driftCap) && std::isfinite(drift)) {
+            // Only windows whose earlier ratio lies within the drift of the
+            // limit can pass it now; when they are few, look at them in scan
+            // order, as a full scan meets them.
+            if (memo->order.size() != total) {
+                memo->order.resize(total);
+                for (size_t w = 0; w < total; ++w) memo->order[w] = static_cast<int>(w);
+                std::sort(memo->order.begin(), memo->order.end(),
+                          [&](int a, int b) { return memo->ratio[a] < memo->ratio[b]; });
+                memo->sortedRatio.resize(total);
+                for (size_t w = 0; w < total; ++w) memo->sortedRatio[w] = memo->ratio[memo->order[w]];
+            }
+            const double slack = (drift * (1 + APPROX_MARGIN) + k * 1e-12) / Refining->minDen;
             const double cutoff = quickLimit + slack;
-            const size_t count = std::upper_bound(memo->ratio.begin(), memo->ratio.end(), cutoff) - memo->ratio.begin();
-            if (count * 8 <= memo->ratio.size()) {
-                // Look at those windows in scan order, as a full scan meets them.
+            const size_t count =
+                std::upper_bound(memo->sortedRatio.begin(), memo->sortedRatio.end(), cutoff) - memo->sortedRatio.begin();
+            if (count * 8 <= total) {
                 std::vector<uint64_t>& marks = memo->marks;
-                marks.assign((memo->ratio.size() + 63) / 64, 0);
+                marks.assign((total + 63) / 64, 0);
                 for (size_t i = 0; i < count; ++i) marks[memo->order[i] >> 6] |= uint64_t(1) << (memo->order[i] & 63);
-                int g = 0;
                 for (size_t word = 0; word < marks.size(); ++word) {
                     for (uint64_t bits = marks[word]; bits != 0; bits &= bits - 1) {
                         const int w = static_cast<int>(word * 64 + __builtin_ctzll(bits));
-                        while (g + 1 < S && Refining->offset[g + 1] <= w) ++g;
-                        const int p = data->Candidates[g][w - Refining->offset[g]];
+                        const int g = Refining->flatStrand[w];
+                        const int p = Refining->flatPos[w];
                         consider(g, p, scorer.ApproxNum(data->Seqs[g].code.data() + p), Refining->flatDen[w]);
                     }
                 }
                 scanned = true;
+                ++memo->counts.ratio;
             }
         }
     }
     if (!scanned) {
         std::vector<double> estimate;
-        if (memo != nullptr) {
+        if (tracked) {
             memo->ratio.clear();
             memo->order.clear();
+            memo->sortedRatio.clear();
+            memo->contenders.clear();
+            memo->driftCap = ContenderDriftCap;
+            ++memo->counts.full;
         }
+        const double cap = tracked ? memo->driftCap : 0.0;
         for (int g = 0; g < S; ++g) {
             const SeqRecord& r = data->Seqs[g];
             const std::vector<int>& list = data->Candidates[g];
@@ -1198,39 +1318,38 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
             for (size_t i = 0; i < n; ++i) {
                 const double den = dens ? dens[i] : scorer.ApproxDen(r.code.data() + list[i]);
                 consider(g, list[i], estimate[i], den);
-                if (memo != nullptr) memo->ratio.push_back(estimate[i] / den);
+                if (!tracked) continue;
+                memo->ratio.push_back(FloatBelow(estimate[i] / den));
+                if (windows == nullptr) continue;
+                // The mismatch cannot fall below (estimate - cap) / den, less
+                // the estimate's own rounding; the score L / mismatch (L <= 0)
+                // cannot fall below L over that.
+                const double L = windows->value[windows->offset[g] + list[i]];
+                const double low = (estimate[i] - cap - k * 1e-12) / den * (1 - 1e-9);
+                double bound = -std::numeric_limits<double>::infinity();
+                if (low > 0 && !std::isnan(L)) bound = L / low * (1 + 1e-9);
+                memo->contenders.push_back({FloatBelow(bound), static_cast<int>(memo->ratio.size() - 1)});
             }
         }
-        if (memo != nullptr && Refining != nullptr && Refining->minDen > 0) {
-            memo->order.resize(memo->ratio.size());
-            for (size_t w = 0; w < memo->order.size(); ++w) memo->order[w] = static_cast<int>(w);
-            std::sort(memo->order.begin(), memo->order.end(),
-                      [&](int a, int b) { return memo->ratio[a] < memo->ratio[b]; });
-            std::vector<double> sorted(memo->order.size());
-            for (size_t w = 0; w < sorted.size(); ++w) sorted[w] = memo->ratio[memo->order[w]];
-            memo->ratio = std::move(sorted);
-            memo->drift = 0.0;
+        if (tracked) {
+            // Only the first few hundred contenders are usually looked at:
+            // the lowest ones are sorted now, the rest when first reached.
+            std::vector<Contender>& c = memo->contenders;
+            const size_t head = std::min(c.size(), ContenderHead + ContenderPerSite * model->Sites.size());
+            std::nth_element(c.begin(), c.begin() + head, c.end(), ContenderBelow);
+            std::sort(c.begin(), c.begin() + head, ContenderBelow);
+            memo->contendersSorted = head;
+            for (int j = 0; j < k; ++j)
+                for (int c5 = 0; c5 < 5; ++c5) memo->rows[j][c5] = scorer.NumRow(j)[c5];
             memo->valid = true;
         }
     }
     if (memo != nullptr) {
-        for (int j = 0; j < k; ++j)
-            for (int c = 0; c < 5; ++c) memo->rows[j][c] = scorer.NumRow(j)[c];
         for (size_t at : memo->blockedSet) memo->blockedBits[at >> 6] = 0;
         memo->blockedSet.clear();
     }
-    if (!found) return;
-
-    model->Sites.push_back(best);
-    model->setConLen(k);
-    model->setGeneNo(static_cast<int>(model->Sites.size()));
-    model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
-    if (model->getIC() < entryIC) {
-        model->Sites = saved;
-        model->setConLen(k);
-        model->setGeneNo(static_cast<int>(saved.size()));
-        model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
-    }
+    if (found) *pick = best;
+    return found;
 }
 
 void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand) {
@@ -1265,15 +1384,11 @@ void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPe
 
     const kmer removed = kept[chosen];
     kept.erase(kept.begin() + chosen);
-    model->Sites = kept;
+    // When the removal would lower the information content the site goes
+    // back, at the end of the kept ones; only the list kept is scored.
+    if (Individual::SitesIC(data, data->GetFreqInfo(), K, kept) < entryIC) kept.push_back(removed);
+    model->Sites = std::move(kept);
     model->setConLen(K);
-    model->setGeneNo(static_cast<int>(kept.size()));
+    model->setGeneNo(static_cast<int>(model->Sites.size()));
     model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
-    if (model->getIC() < entryIC) {
-        kept.push_back(removed);
-        model->Sites = kept;
-        model->setConLen(K);
-        model->setGeneNo(static_cast<int>(kept.size()));
-        model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
-    }
 }

@@ -145,21 +145,52 @@ public:
         std::vector<std::vector<double>> den;  // per strand, per admissible start
         std::vector<double> flatDen;           // the same, strand after strand
         std::vector<int> offset;               // where each strand starts in flatDen
+        std::vector<int> flatStrand, flatPos;  // strand and start of each entry of flatDen
         double minDen = 0;                     // the smallest, 0 when any is not positive
         WindowLogP logP;                       // empty when the input is too large to hold it
     };
+    // A window and a lower bound of its background score (log2 probability
+    // over mismatch) that holds while the model's rows stay within the memo's
+    // drift cap of those of the last full scan.
+    struct Contender {
+        float bound;
+        int window;  // flat index
+    };
+    // How site adding found its candidates: full scans, looks by bound that
+    // settled it (and the windows they went through), scans of the windows
+    // near the limit.
+    struct RefineCounts {
+        size_t full = 0, bounded = 0, looked = 0, ratio = 0;
+        size_t late = 0;  // times the bounds past the sorted head were sorted
+    };
+    RefineCounts LastRefine;  // summed over the models of the last post-processing
     // What site adding remembers of one model between its calls.
     struct AddingMemo {
+        RefineCounts counts;
         bool valid = false;
-        double rows[MAX_K][5] = {};  // the model's estimate rows at the last call
-        double drift = 0.0;          // summed row changes since the last full scan
-        std::vector<double> ratio;   // estimate / denominator at that scan, ascending
-        std::vector<int> order;      // the windows (flat index) in that order
+        double rows[MAX_K][5] = {};  // the model's estimate rows at the last full scan
+        std::vector<float> ratio;    // estimate / denominator at that scan (rounded down), by window
+        std::vector<int> order;      // the windows by ascending ratio, made when first needed
+        std::vector<float> sortedRatio;     // the ratios in that order
+        std::vector<Contender> contenders;  // every window, by ascending bound ...
+        size_t contendersSorted = 0;        // ... up to here; the rest all lie above
+        double driftCap = 0.0;              // the row change the bounds allow for
         std::vector<uint64_t> marks; // scratch: windows to look at, one bit each
         std::vector<uint64_t> blockedBits;  // scratch: positions ruled out, one bit each
         std::vector<size_t> blockedSet;     // the bits set in it, to clear them again
     };
     const RefineTables* Refining = nullptr;
+    // How far (summed over the offsets) the model's estimate rows may move
+    // from those of a full scan before the bounds it made no longer hold and
+    // the next call scans in full again.
+    double ContenderDriftCap = 1.0;
+    // A look by bound goes through at most ContenderLook windows plus
+    // ContenderPerSite per site of the model (the sites themselves come
+    // first); at a full scan the lowest ContenderHead plus as many per site
+    // are sorted, the rest when first reached.
+    size_t ContenderLook = 4096;
+    size_t ContenderHead = 8192;
+    size_t ContenderPerSite = 4;
     const WindowLogP* SharedLogP() const {
         return Refining != nullptr && !Refining->logP.value.empty() ? &Refining->logP : nullptr;
     }
@@ -250,6 +281,15 @@ public:
     void MergingStep(Midlayer* data, std::vector<Individual>* population);
     void AddingStep(Individual* model, Midlayer* data);
     void AddingStep(Individual* model, Midlayer* data, AddingMemo* memo);
+    // The window site adding would take for the model (false when none
+    // qualifies): unblocked, within the model's mismatch limit, of lowest
+    // background score, the first in scan order of equal ones.
+    bool BestAddition(const Individual& model, Midlayer* data, AddingMemo* memo, kmer* pick);
+    // The site joins the model unless that lowers its information content.
+    void AddSite(Individual* model, Midlayer* data, const kmer& site);
+    // The tables post-processing shares between its steps (set Refining to
+    // them while refining).
+    RefineTables MakeRefineTables(Midlayer* data) const;
     void RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand);
     // Drops from sites every later copy of a site and every later site at the
     // mirror position of a kept one on a strand of the same name.

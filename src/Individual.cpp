@@ -262,6 +262,31 @@ void Individual::Consensus(int k) { Consensus_option(k, 1, Cons); }
 
 // ---------------------------------------------------------------- site-list form
 
+namespace {
+// A letter's share at one offset, drawn towards the background by the square
+// root of the site count.
+double SmoothedShare(double count, double n, double root, double bg) { return (count + root * bg) / (n + root); }
+}  // namespace
+
+double Individual::SitesIC(Midlayer* data, const double* bg, int k, const std::vector<kmer>& sites, const kmer* extra) {
+    const int N = static_cast<int>(sites.size()) + (extra != nullptr ? 1 : 0);
+    const double n = N;
+    double count[B][MAX_K];
+    CountWindows(N, k, [&](int i) {
+        const kmer& s = i < static_cast<int>(sites.size()) ? sites[i] : *extra;
+        return data->Seqs[s.Strand].code.data() + s.Pos;
+    }, count);
+    const double root = std::sqrt(n);
+    double ic = 0.0;
+    for (int b = 0; b < B; ++b) {
+        for (int j = 0; j < k; ++j) {
+            double f = SmoothedShare(count[b][j], n, root, bg[b]);
+            ic += f * std::log2(f / bg[b]);
+        }
+    }
+    return ic;
+}
+
 void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg, const WindowLogP* logP) {
     const int k = ConLen;
     const int N = static_cast<int>(Sites.size());
@@ -276,7 +301,7 @@ void Individual::CalculateIndiFitness_vector(Midlayer* data, const double* bg, c
     double H = 0.0;
     for (int b = 0; b < B; ++b) {
         for (int j = 0; j < k; ++j) {
-            double f = (count[b][j] + root * bg[b]) / (n + root);
+            double f = SmoothedShare(count[b][j], n, root, bg[b]);
             MismatchMatrix[b][j] = count[b][j] / n;
             ic += f * std::log2(f / bg[b]);
             H += f * std::log2(f);

@@ -108,6 +108,11 @@ public:
     // window, strand after strand (strand g starting at logP->offset[g]), so
     // that repeated scoring need not recompute them.
     void CalculateIndiFitness_vector(Midlayer* data, const double* bg, const struct WindowLogP* logP = nullptr);
+    // The information content CalculateIndiFitness_vector would give the
+    // sites (and extra, when given, after them), to the last bit, without
+    // scoring them: whether a change raises it is known before it is made.
+    static double SitesIC(Midlayer* data, const double* bg, int k, const std::vector<kmer>& sites,
+                          const kmer* extra = nullptr);
     double CalculateSTD(const double* values, const int& n) const;
     double CalculateMarkvBK(Midlayer* data, const struct WindowLogP* logP = nullptr);
 

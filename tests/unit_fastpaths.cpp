@@ -469,12 +469,14 @@ TEST(FastScoring, WideLetterTalliesMatchThePlainOnes) {
 struct Planted {
     WorkDir dir;
     Midlayer data;
-    explicit Planted(int k) {
+    explicit Planted(int k, int sequences = 12, int length = 80, double share = 1.0, int mutations = 0) {
         planted::Options o;
-        o.sequences = 12;
-        o.length = 80;
+        o.sequences = sequences;
+        o.length = length;
         o.motif = std::string("ATGCAAGGTCACGT").substr(0, k);
         o.seed = 4;
+        o.share = share;
+        o.maxMutations = mutations;
         dir.write("in.fa", planted::Make(o).fasta);
         dir.write("bg.freq", clitest::FlatBackground());
         testing::internal::CaptureStdout();
@@ -608,6 +610,141 @@ TEST(FastPost, SharedRefinementTablesChangeNothing) {
     e.Threads = 2;
     e.PostProcessing(&p.data, &pop, 2);
     ExpectSameModels(pop, plain);
+}
+
+// Each model refined step by step with the plain steps (no shared tables, so
+// every call scans every window).
+std::vector<Individual> RefinePlainly(GAFrame& e, Midlayer* data, std::vector<Individual> models, int perStrand) {
+    for (Individual& m : models) {
+        double previous = m.getIC();
+        e.AddingStep(&m, data);
+        e.RemovingStep(&m, data, perStrand);
+        while (m.getIC() - previous > 0) {
+            previous = m.getIC();
+            e.AddingStep(&m, data);
+            e.RemovingStep(&m, data, perStrand);
+        }
+    }
+    std::stable_sort(models.begin(), models.end(), RankMAPS);
+    return models;
+}
+
+TEST(FastPost, EveryPickByBoundsMatchesAPlainScan) {
+    // Enough windows (and a weak enough motif) that the models go through
+    // many refinement cycles, so that bounds are made, outlived and remade.
+    Planted p(10, 150, 120, 0.6, 2);
+    GAFrame e = Engine(2);
+    SeedRandom(12);
+    std::vector<Individual> pop;
+    const bool usePK = false;
+    testing::internal::CaptureStdout();
+    e.Initialization(usePK, &p.data, &pop);
+    testing::internal::GetCapturedStdout();
+    for (int gen = 0; gen < 4; ++gen) e.GeneticOperation(&p.data, &pop);
+    std::vector<Individual> merged = pop;
+    e.MergingStep(&p.data, &merged);
+    const std::vector<Individual> plain = RefinePlainly(e, &p.data, merged, 2);
+
+    struct Variant {
+        const char* name;
+        double cap;
+        size_t look, head, perSite;
+    };
+    const Variant variants[] = {
+        {"defaults", 1.0, 4096, 8192, 4},
+        {"bounds remade at almost every call", 1e-9, 4096, 8192, 4},
+        {"bounds so loose the look gives up", 40.0, 0, 8192, 4},
+        {"bounds sorted when first reached", 0.05, 1500, 5, 0},
+        {"looks often given up", 1.0, 300, 8192, 0},
+    };
+    const GAFrame::RefineTables tables = e.MakeRefineTables(&p.data);
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.name);
+        e.ContenderDriftCap = v.cap;
+        e.ContenderLook = v.look;
+        e.ContenderHead = v.head;
+        e.ContenderPerSite = v.perSite;
+        // Each call's pick, against a plain scan of every window for the same model.
+        e.Refining = &tables;
+        int picks = 0, mismatches = 0;
+        GAFrame::RefineCounts c;
+        for (Individual m : merged) {
+            GAFrame::AddingMemo memo;
+            double previous = m.getIC();
+            do {
+                previous = m.getIC();
+                kmer fast{}, slow{};
+                const bool a = e.BestAddition(m, &p.data, &memo, &fast);
+                const bool b = e.BestAddition(m, &p.data, nullptr, &slow);
+                ++picks;
+                if (a != b || (a && (fast.Pos != slow.Pos || fast.Strand != slow.Strand ||
+                                     std::memcmp(&fast.BGScore, &slow.BGScore, sizeof(double)) != 0)))
+                    ++mismatches;
+                if (a) e.AddSite(&m, &p.data, fast);
+                e.RemovingStep(&m, &p.data, 2);
+            } while (m.getIC() - previous > 0);
+            c.full += memo.counts.full;
+            c.bounded += memo.counts.bounded;
+            c.ratio += memo.counts.ratio;
+            c.late += memo.counts.late;
+        }
+        e.Refining = nullptr;
+        EXPECT_EQ(mismatches, 0) << "of " << picks;
+        // Each variant took the path it is meant to exercise.
+        EXPECT_GT(c.full, 0u);
+        if (v.cap < 1e-6) {
+            EXPECT_GT(c.full, 10 * (c.bounded + c.ratio));
+        } else if (v.cap > 10) {
+            EXPECT_GT(c.ratio, c.bounded);
+        } else if (v.head < 10) {
+            EXPECT_GT(c.late, 0u);
+            EXPECT_GT(c.bounded, 0u);
+        } else if (v.perSite == 0) {
+            EXPECT_GT(c.bounded, 0u);
+            EXPECT_GT(c.ratio, 0u);
+        } else {
+            EXPECT_GT(c.bounded, 10 * (c.full + c.ratio));
+        }
+        // And the driver, which shares the tables between threads, ends where
+        // the plain steps do.
+        std::vector<Individual> work = pop;
+        e.PostProcessing(&p.data, &work, 2);
+        ExpectSameModels(work, plain);
+    }
+}
+
+TEST(FastPost, InformationContentBeforeScoringMatchesScoring) {
+    Planted p(10);
+    std::mt19937 rng(8);
+    const int S = p.data.GetNumStrands();
+    for (int round = 0; round < 200; ++round) {
+        std::vector<kmer> sites;
+        const int n = round % 7 == 0 ? round % 3 : 1 + static_cast<int>(rng() % 40);
+        for (int i = 0; i < n; ++i) {
+            const int g = static_cast<int>(rng() % S);
+            const int pos = static_cast<int>(rng() % (p.data.Seqs[g].len - 10 + 1));
+            sites.push_back({pos, g, 0.0, 0.0});
+        }
+        for (bool withExtra : {false, true}) {
+            if (withExtra && sites.empty()) continue;
+            std::vector<kmer> head = sites;
+            const kmer* extra = nullptr;
+            kmer last{};
+            if (withExtra) {
+                last = head.back();
+                head.pop_back();
+                extra = &last;
+            }
+            const double before = Individual::SitesIC(&p.data, p.data.GetFreqInfo(), 10, head, extra);
+            Individual m;
+            m.setConLen(10);
+            m.Sites = sites;
+            m.setGeneNo(static_cast<int>(sites.size()));
+            m.CalculateIndiFitness_vector(&p.data, p.data.GetFreqInfo());
+            const double scored = m.getIC();
+            EXPECT_EQ(0, std::memcmp(&before, &scored, sizeof(double))) << before << " vs " << scored << " n=" << n;
+        }
+    }
 }
 
 TEST(FastRun, ThreadCountLeavesTheResultFileUnchanged) {
