@@ -916,6 +916,13 @@ GAFrame::RefineTables GAFrame::MakeRefineTables(Midlayer* data) const {
     // every window's background probability.
     RefineTables tables;
     tables.sameName = SameNameStrands(data);
+    for (int g = 0; g < data->GetNumStrands(); ++g) {
+        const std::vector<int>& same = tables.sameName[g];
+        const int t = same.size() == 1 ? -1 : same.size() == 2 ? (same[0] == g ? same[1] : same[0]) : -2;
+        tables.length.push_back(data->Seqs[g].len);
+        tables.twin.push_back(t);
+        tables.twinLength.push_back(t >= 0 ? data->Seqs[std::min(g, t)].len : 0);
+    }
     const MismatchScorer denOnly(data->PosFreq, data->PosFreq, K);
     tables.den.resize(data->Candidates.size());
     for (size_t g = 0; g < data->Candidates.size(); ++g) {
@@ -1120,10 +1127,32 @@ void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
     if (BestAddition(*model, data, memo, &best)) AddSite(model, data, best);
 }
 
+double GAFrame::SitesICWith(const Individual& model, Midlayer* data, const kmer* added, const kmer* removed) const {
+    double count[B][MAX_K];
+    model.ScoredCounts(count);
+    int n = static_cast<int>(model.Sites.size());
+    auto change = [&](const kmer& s, double by) {
+        const uint8_t* code = data->Seqs[s.Strand].code.data() + s.Pos;
+        for (int j = 0; j < K; ++j)
+            if (code[j] < B) count[code[j]][j] += by;
+    };
+    if (added != nullptr) {
+        change(*added, 1.0);
+        ++n;
+    }
+    if (removed != nullptr) {
+        change(*removed, -1.0);
+        --n;
+    }
+    return Individual::CountsIC(count, n, K, data->GetFreqInfo());
+}
+
 void GAFrame::AddSite(Individual* model, Midlayer* data, const kmer& site) {
     // A site that would lower the information content is not added: the
     // model stays as it came, which is what scoring it again would give.
-    if (Individual::SitesIC(data, data->GetFreqInfo(), K, model->Sites, &site) < model->getIC()) return;
+    const double ic = Refining != nullptr ? SitesICWith(*model, data, &site, nullptr)
+                                          : Individual::SitesIC(data, data->GetFreqInfo(), K, model->Sites, &site);
+    if (ic < model->getIC()) return;
     model->Sites.push_back(site);
     model->setConLen(K);
     model->setGeneNo(static_cast<int>(model->Sites.size()));
@@ -1147,7 +1176,7 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
         memo->blockedBits.resize((windows->value.size() + 63) / 64, 0);
         auto rule = [&](int g, int p) {
             // A mirror position can fall outside a strand of another length: nothing to rule out there.
-            if (p < 0 || p + k > data->Seqs[g].len) return;
+            if (p < 0 || p + k > Refining->length[g]) return;
             const size_t at = windows->offset[g] + p;
             memo->blockedBits[at >> 6] |= uint64_t(1) << (at & 63);
             memo->blockedSet.push_back(at);
@@ -1155,8 +1184,13 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
         // The same positions as AddBlocked gives.
         for (const kmer& s : model->Sites) {
             rule(s.Strand, s.Pos);
-            for (int t : sameName[s.Strand])
-                if (t != s.Strand) rule(t, data->Seqs[std::min(t, static_cast<int>(s.Strand))].len - s.Pos - k);
+            const int t = Refining->twin[s.Strand];
+            if (t >= 0) {
+                rule(t, Refining->twinLength[s.Strand] - s.Pos - k);
+            } else if (t == -2) {
+                for (int u : sameName[s.Strand])
+                    if (u != s.Strand) rule(u, data->Seqs[std::min(u, static_cast<int>(s.Strand))].len - s.Pos - k);
+            }
         }
     } else {
         blocked.reserve(2 * model->Sites.size());
@@ -1231,8 +1265,8 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
                     break;
                 }
                 const int w = c.window;
-                const int g = Refining->flatStrand[w];
-                const int p = Refining->flatPos[w];
+                const int g = c.strand;
+                const int p = c.pos;
                 if (isBlocked(g, p)) continue;
                 const uint8_t* code = data->Seqs[g].code.data() + p;
                 if (scorer.ApproxNum(code) > quickLimit * Refining->flatDen[w]) continue;
@@ -1328,7 +1362,7 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
                 const double low = (estimate[i] - cap - k * 1e-12) / den * (1 - 1e-9);
                 double bound = -std::numeric_limits<double>::infinity();
                 if (low > 0 && !std::isnan(L)) bound = L / low * (1 + 1e-9);
-                memo->contenders.push_back({FloatBelow(bound), static_cast<int>(memo->ratio.size() - 1)});
+                memo->contenders.push_back({FloatBelow(bound), static_cast<int>(memo->ratio.size() - 1), g, list[i]});
             }
         }
         if (tracked) {
@@ -1386,7 +1420,10 @@ void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPe
     kept.erase(kept.begin() + chosen);
     // When the removal would lower the information content the site goes
     // back, at the end of the kept ones; only the list kept is scored.
-    if (Individual::SitesIC(data, data->GetFreqInfo(), K, kept) < entryIC) kept.push_back(removed);
+    const double keptIC = Refining != nullptr && kept.size() + 1 == model->Sites.size()
+                              ? SitesICWith(*model, data, nullptr, &removed)
+                              : Individual::SitesIC(data, data->GetFreqInfo(), K, kept);
+    if (keptIC < entryIC) kept.push_back(removed);
     model->Sites = std::move(kept);
     model->setConLen(K);
     model->setGeneNo(static_cast<int>(model->Sites.size()));

@@ -146,6 +146,10 @@ public:
         std::vector<double> flatDen;           // the same, strand after strand
         std::vector<int> offset;               // where each strand starts in flatDen
         std::vector<int> flatStrand, flatPos;  // strand and start of each entry of flatDen
+        // Per strand: its length, and the one other strand of its name (-1
+        // when none, -2 when several: see sameName) with the length a mirror
+        // position is measured with.
+        std::vector<int> length, twin, twinLength;
         double minDen = 0;                     // the smallest, 0 when any is not positive
         WindowLogP logP;                       // empty when the input is too large to hold it
     };
@@ -155,6 +159,7 @@ public:
     struct Contender {
         float bound;
         int window;  // flat index
+        int strand, pos;
     };
     // How site adding found its candidates: full scans, looks by bound that
     // settled it (and the windows they went through), scans of the windows
@@ -287,6 +292,10 @@ public:
     bool BestAddition(const Individual& model, Midlayer* data, AddingMemo* memo, kmer* pick);
     // The site joins the model unless that lowers its information content.
     void AddSite(Individual* model, Midlayer* data, const kmer& site);
+    // Information content of the model's sites with one added and/or one
+    // removed, from the counts of its last scoring: while refining, every
+    // model is as last scored.
+    double SitesICWith(const Individual& model, Midlayer* data, const kmer* added, const kmer* removed) const;
     // The tables post-processing shares between its steps (set Refining to
     // them while refining).
     RefineTables MakeRefineTables(Midlayer* data) const;

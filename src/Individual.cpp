@@ -270,12 +270,24 @@ double SmoothedShare(double count, double n, double root, double bg) { return (c
 
 double Individual::SitesIC(Midlayer* data, const double* bg, int k, const std::vector<kmer>& sites, const kmer* extra) {
     const int N = static_cast<int>(sites.size()) + (extra != nullptr ? 1 : 0);
-    const double n = N;
     double count[B][MAX_K];
     CountWindows(N, k, [&](int i) {
         const kmer& s = i < static_cast<int>(sites.size()) ? sites[i] : *extra;
         return data->Seqs[s.Strand].code.data() + s.Pos;
     }, count);
+    return CountsIC(count, N, k, bg);
+}
+
+void Individual::ScoredCounts(double (&count)[B][MAX_K]) const {
+    // Each share is a whole count over the site count, so rounding the
+    // product gives the count back exactly.
+    const double n = static_cast<double>(Sites.size());
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < ConLen; ++j) count[b][j] = std::round(MismatchMatrix[b][j] * n);
+}
+
+double Individual::CountsIC(const double (&count)[B][MAX_K], int N, int k, const double* bg) {
+    const double n = N;
     const double root = std::sqrt(n);
     double ic = 0.0;
     for (int b = 0; b < B; ++b) {

@@ -113,6 +113,11 @@ public:
     // scoring them: whether a change raises it is known before it is made.
     static double SitesIC(Midlayer* data, const double* bg, int k, const std::vector<kmer>& sites,
                           const kmer* extra = nullptr);
+    // The same from the letter counts of N sites.
+    static double CountsIC(const double (&count)[B][MAX_K], int N, int k, const double* bg);
+    // The letter counts of the sites as last scored (valid while Sites is
+    // the list CalculateIndiFitness_vector last saw).
+    void ScoredCounts(double (&count)[B][MAX_K]) const;
     double CalculateSTD(const double* values, const int& n) const;
     double CalculateMarkvBK(Midlayer* data, const struct WindowLogP* logP = nullptr);
 
