@@ -1386,14 +1386,48 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
     return found;
 }
 
+void SortByBackgroundScore(const std::vector<kmer>& original, std::vector<kmer>& sites) {
+    // While refining, the sites come in the order of their previous scores,
+    // which a small change of the model hardly alters: inserting each in
+    // place is then close to one pass. Any stable sort gives the same order
+    // when no score is undefined; with one, or when the order has changed
+    // much, the library's stable sort does it.
+    sites = original;
+    const size_t n = sites.size();
+    size_t moves = 0;
+    const size_t most = 8 * n + 64;
+    bool done = true;
+    for (size_t i = 0; i < n && done; ++i) {
+        const kmer x = sites[i];
+        if (std::isnan(x.BGScore)) {
+            done = false;
+            break;
+        }
+        size_t j = i;
+        while (j > 0 && x.BGScore < sites[j - 1].BGScore) {
+            sites[j] = sites[j - 1];
+            --j;
+            if (++moves > most) {
+                done = false;
+                break;
+            }
+        }
+        sites[j] = x;
+    }
+    if (!done) {
+        sites = original;
+        std::stable_sort(sites.begin(), sites.end(), BComp());
+    }
+}
+
 void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand) {
     const double entryIC = model->getIC();
     const int S = data->GetNumStrands();
     const int numSeq = data->GetNumSeq();
     const bool both = data->GetDoubleStrand();
     std::vector<int> counter(S, 0);
-    std::vector<kmer> ordered = model->Sites;
-    std::stable_sort(ordered.begin(), ordered.end(), BComp());
+    std::vector<kmer> ordered;
+    SortByBackgroundScore(model->Sites, ordered);
 
     // Each strand keeps its sitesPerStrand sites of lowest background score.
     std::vector<kmer> kept;

@@ -102,6 +102,10 @@ private:
 // low-complexity test: no child could ever fill the pool.
 const int MAX_CHILD_REJECTIONS = 1000;
 
+// The sites by ascending background score, equal ones in their order: the
+// very order std::stable_sort with BComp gives.
+void SortByBackgroundScore(const std::vector<kmer>& sites, std::vector<kmer>& out);
+
 class GAFrame {
 public:
     int Population = DFLT_POP;

@@ -713,6 +713,41 @@ TEST(FastPost, EveryPickByBoundsMatchesAPlainScan) {
     }
 }
 
+TEST(FastPost, SortingByBackgroundScoreIsTheLibrarysStableSort) {
+    std::mt19937 rng(5);
+    const double nan = std::nan("");
+    for (int round = 0; round < 300; ++round) {
+        const int n = static_cast<int>(rng() % 200);
+        std::vector<kmer> sites;
+        for (int i = 0; i < n; ++i) {
+            // Few distinct scores (ties), both zeros, now and then an undefined one.
+            double score = static_cast<double>(rng() % 12) - 6;
+            if (score == 0 && rng() % 2) score = -0.0;
+            if (round % 5 == 4 && rng() % 40 == 0) score = nan;
+            sites.push_back({i, static_cast<int>(rng() % 7), 0.0, score});
+        }
+        // Sorted, nearly sorted (the usual case), reversed and shuffled inputs.
+        switch (round % 4) {
+            case 0: std::stable_sort(sites.begin(), sites.end(), BComp()); break;
+            case 1:
+                std::stable_sort(sites.begin(), sites.end(), BComp());
+                for (int s = 0; s < n / 10; ++s) std::swap(sites[rng() % n], sites[rng() % n]);
+                break;
+            case 2: std::stable_sort(sites.begin(), sites.end(), [](const kmer& a, const kmer& b) { return a.BGScore > b.BGScore; }); break;
+            default: break;
+        }
+        std::vector<kmer> expected = sites;
+        std::stable_sort(expected.begin(), expected.end(), BComp());
+        std::vector<kmer> got;
+        SortByBackgroundScore(sites, got);
+        ASSERT_EQ(got.size(), expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].Pos, expected[i].Pos) << "round " << round << " at " << i;
+            EXPECT_EQ(0, std::memcmp(&got[i].BGScore, &expected[i].BGScore, sizeof(double)));
+        }
+    }
+}
+
 TEST(FastPost, InformationContentBeforeScoringMatchesScoring) {
     Planted p(10);
     std::mt19937 rng(8);
