@@ -972,12 +972,12 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
         AddingMemo memo;
         double previous = model.getIC();
         AddingStep(&model, data, &memo);
-        RemovingStep(&model, data, sitesPerStrand);
+        RemovingStep(&model, data, sitesPerStrand, &memo);
         double current = model.getIC();
         while (current - previous > 0) {
             previous = current;
             AddingStep(&model, data, &memo);
-            RemovingStep(&model, data, sitesPerStrand);
+            RemovingStep(&model, data, sitesPerStrand, &memo);
             current = model.getIC();
         }
         counts[i] = memo.counts;
@@ -989,6 +989,7 @@ void GAFrame::PostProcessing(Midlayer* data, std::vector<Individual>* population
         LastRefine.looked += c.looked;
         LastRefine.ratio += c.ratio;
         LastRefine.late += c.late;
+        LastRefine.blockMade += c.blockMade;
     }
     Refining = nullptr;
     *population = std::move(work);
@@ -1120,11 +1121,49 @@ float FloatBelow(double x) {
 bool ContenderBelow(const GAFrame::Contender& a, const GAFrame::Contender& b) { return a.bound < b.bound; }
 }  // namespace
 
+namespace {
+// A well-mixed 64-bit value of a site; their sum identifies a set of sites.
+uint64_t SiteMix(const kmer& s) {
+    uint64_t x = SiteKey(s.Strand, s.Pos) + 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+}  // namespace
+
+void GAFrame::MarkSite(AddingMemo* memo, const Midlayer* data, const kmer& site, int by) const {
+    const WindowLogP* windows = SharedLogP();
+    auto rule = [&](int g, int p) {
+        // A mirror position can fall outside a strand of another length: nothing to rule out there.
+        if (p < 0 || p + K > Refining->length[g]) return;
+        const size_t at = windows->offset[g] + p;
+        uint8_t& n = memo->blockCount[at];
+        n = static_cast<uint8_t>(n + by);
+        const uint64_t bit = uint64_t(1) << (at & 63);
+        memo->blockedBits[at >> 6] = n != 0 ? memo->blockedBits[at >> 6] | bit : memo->blockedBits[at >> 6] & ~bit;
+    };
+    // The same positions as AddBlocked gives.
+    rule(site.Strand, site.Pos);
+    const int t = Refining->twin[site.Strand];
+    if (t >= 0) {
+        rule(t, Refining->twinLength[site.Strand] - site.Pos - K);
+    } else if (t == -2) {
+        for (int u : Refining->sameName[site.Strand])
+            if (u != site.Strand) rule(u, data->Seqs[std::min(u, static_cast<int>(site.Strand))].len - site.Pos - K);
+    }
+}
+
+void GAFrame::Blocked(AddingMemo* memo, const Midlayer* data, const kmer& site, bool added) const {
+    if (memo == nullptr || !memo->blockValid || SharedLogP() == nullptr) return;
+    MarkSite(memo, data, site, added ? 1 : -1);
+    memo->blockPrint += added ? SiteMix(site) : -SiteMix(site);
+}
+
 void GAFrame::AddingStep(Individual* model, Midlayer* data) { AddingStep(model, data, nullptr); }
 
 void GAFrame::AddingStep(Individual* model, Midlayer* data, AddingMemo* memo) {
     kmer best;
-    if (BestAddition(*model, data, memo, &best)) AddSite(model, data, best);
+    if (BestAddition(*model, data, memo, &best)) AddSite(model, data, best, memo);
 }
 
 double GAFrame::SitesICWith(const Individual& model, Midlayer* data, const kmer* added, const kmer* removed) const {
@@ -1147,12 +1186,13 @@ double GAFrame::SitesICWith(const Individual& model, Midlayer* data, const kmer*
     return Individual::CountsIC(count, n, K, data->GetFreqInfo());
 }
 
-void GAFrame::AddSite(Individual* model, Midlayer* data, const kmer& site) {
+void GAFrame::AddSite(Individual* model, Midlayer* data, const kmer& site, AddingMemo* memo) {
     // A site that would lower the information content is not added: the
     // model stays as it came, which is what scoring it again would give.
     const double ic = Refining != nullptr ? SitesICWith(*model, data, &site, nullptr)
                                           : Individual::SitesIC(data, data->GetFreqInfo(), K, model->Sites, &site);
     if (ic < model->getIC()) return;
+    Blocked(memo, data, site, true);
     model->Sites.push_back(site);
     model->setConLen(K);
     model->setGeneNo(static_cast<int>(model->Sites.size()));
@@ -1173,24 +1213,17 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
     const WindowLogP* windows = SharedLogP();
     const bool bitmap = memo != nullptr && windows != nullptr;
     if (bitmap) {
-        memo->blockedBits.resize((windows->value.size() + 63) / 64, 0);
-        auto rule = [&](int g, int p) {
-            // A mirror position can fall outside a strand of another length: nothing to rule out there.
-            if (p < 0 || p + k > Refining->length[g]) return;
-            const size_t at = windows->offset[g] + p;
-            memo->blockedBits[at >> 6] |= uint64_t(1) << (at & 63);
-            memo->blockedSet.push_back(at);
-        };
-        // The same positions as AddBlocked gives.
-        for (const kmer& s : model->Sites) {
-            rule(s.Strand, s.Pos);
-            const int t = Refining->twin[s.Strand];
-            if (t >= 0) {
-                rule(t, Refining->twinLength[s.Strand] - s.Pos - k);
-            } else if (t == -2) {
-                for (int u : sameName[s.Strand])
-                    if (u != s.Strand) rule(u, data->Seqs[std::min(u, static_cast<int>(s.Strand))].len - s.Pos - k);
-            }
+        // Kept from call to call and changed site by site; made afresh when
+        // the sites are not the ones it was made for.
+        uint64_t print = 0;
+        for (const kmer& site : model->Sites) print += SiteMix(site);
+        if (!memo->blockValid || print != memo->blockPrint) {
+            memo->blockCount.assign(windows->value.size(), 0);
+            memo->blockedBits.assign((windows->value.size() + 63) / 64, 0);
+            memo->blockValid = true;
+            for (const kmer& site : model->Sites) MarkSite(memo, data, site, 1);
+            memo->blockPrint = print;
+            ++memo->counts.blockMade;
         }
     } else {
         blocked.reserve(2 * model->Sites.size());
@@ -1378,10 +1411,6 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
             memo->valid = true;
         }
     }
-    if (memo != nullptr) {
-        for (size_t at : memo->blockedSet) memo->blockedBits[at >> 6] = 0;
-        memo->blockedSet.clear();
-    }
     if (found) *pick = best;
     return found;
 }
@@ -1421,6 +1450,10 @@ void SortByBackgroundScore(const std::vector<kmer>& original, std::vector<kmer>&
 }
 
 void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand) {
+    RemovingStep(model, data, sitesPerStrand, nullptr);
+}
+
+void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand, AddingMemo* memo) {
     const double entryIC = model->getIC();
     const int S = data->GetNumStrands();
     const int numSeq = data->GetNumSeq();
@@ -1430,12 +1463,14 @@ void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPe
     SortByBackgroundScore(model->Sites, ordered);
 
     // Each strand keeps its sitesPerStrand sites of lowest background score.
-    std::vector<kmer> kept;
+    std::vector<kmer> kept, cut;
     kept.reserve(ordered.size());
     for (const kmer& s : ordered) {
         if (counter[s.Strand] < sitesPerStrand) {
             kept.push_back(s);
             ++counter[s.Strand];
+        } else {
+            cut.push_back(s);
         }
     }
 
@@ -1457,7 +1492,12 @@ void GAFrame::RemovingStep(Individual* model, Midlayer* data, const int& sitesPe
     const double keptIC = Refining != nullptr && kept.size() + 1 == model->Sites.size()
                               ? SitesICWith(*model, data, nullptr, &removed)
                               : Individual::SitesIC(data, data->GetFreqInfo(), K, kept);
-    if (keptIC < entryIC) kept.push_back(removed);
+    if (keptIC < entryIC) {
+        kept.push_back(removed);
+    } else {
+        Blocked(memo, data, removed, false);
+    }
+    for (const kmer& s : cut) Blocked(memo, data, s, false);
     model->Sites = std::move(kept);
     model->setConLen(K);
     model->setGeneNo(static_cast<int>(model->Sites.size()));

@@ -171,6 +171,7 @@ public:
     struct RefineCounts {
         size_t full = 0, bounded = 0, looked = 0, ratio = 0;
         size_t late = 0;  // times the bounds past the sorted head were sorted
+        size_t blockMade = 0;  // times the ruled-out positions were made afresh
     };
     RefineCounts LastRefine;  // summed over the models of the last post-processing
     // What site adding remembers of one model between its calls.
@@ -185,8 +186,13 @@ public:
         size_t contendersSorted = 0;        // ... up to here; the rest all lie above
         double driftCap = 0.0;              // the row change the bounds allow for
         std::vector<uint64_t> marks; // scratch: windows to look at, one bit each
-        std::vector<uint64_t> blockedBits;  // scratch: positions ruled out, one bit each
-        std::vector<size_t> blockedSet;     // the bits set in it, to clear them again
+        // Positions the model's sites rule out: how many sites rule out each
+        // window, one bit each for the windows ruled out, and the sum of
+        // SiteMix over the sites they were made for.
+        std::vector<uint8_t> blockCount;
+        std::vector<uint64_t> blockedBits;
+        uint64_t blockPrint = 0;
+        bool blockValid = false;
     };
     const RefineTables* Refining = nullptr;
     // How far (summed over the offsets) the model's estimate rows may move
@@ -295,7 +301,12 @@ public:
     // background score, the first in scan order of equal ones.
     bool BestAddition(const Individual& model, Midlayer* data, AddingMemo* memo, kmer* pick);
     // The site joins the model unless that lowers its information content.
-    void AddSite(Individual* model, Midlayer* data, const kmer& site);
+    // With a memo, the positions it rules out are kept up to date.
+    void AddSite(Individual* model, Midlayer* data, const kmer& site, AddingMemo* memo = nullptr);
+    void RemovingStep(Individual* model, Midlayer* data, const int& sitesPerStrand, AddingMemo* memo);
+    // A site's positions counted in (by 1) or out (by -1) of the memo's ruled-out windows.
+    void MarkSite(AddingMemo* memo, const Midlayer* data, const kmer& site, int by) const;
+    void Blocked(AddingMemo* memo, const Midlayer* data, const kmer& site, bool added) const;
     // Information content of the model's sites with one added and/or one
     // removed, from the counts of its last scoring: while refining, every
     // model is as last scored.

@@ -680,16 +680,22 @@ TEST(FastPost, EveryPickByBoundsMatchesAPlainScan) {
                 if (a != b || (a && (fast.Pos != slow.Pos || fast.Strand != slow.Strand ||
                                      std::memcmp(&fast.BGScore, &slow.BGScore, sizeof(double)) != 0)))
                     ++mismatches;
-                if (a) e.AddSite(&m, &p.data, fast);
-                e.RemovingStep(&m, &p.data, 2);
+                if (a) e.AddSite(&m, &p.data, fast, &memo);
+                e.RemovingStep(&m, &p.data, 2, &memo);
             } while (m.getIC() - previous > 0);
             c.full += memo.counts.full;
             c.bounded += memo.counts.bounded;
             c.ratio += memo.counts.ratio;
             c.late += memo.counts.late;
+            c.blockMade += memo.counts.blockMade;
         }
         e.Refining = nullptr;
         EXPECT_EQ(mismatches, 0) << "of " << picks;
+        // The ruled-out positions followed the sites one change at a time:
+        // made afresh for each model and after the first cut to two sites a
+        // strand, not at every call.
+        EXPECT_LE(c.blockMade, 2 * merged.size());
+        EXPECT_GT(picks, 4 * static_cast<int>(merged.size()));
         // Each variant took the path it is meant to exercise.
         EXPECT_GT(c.full, 0u);
         if (v.cap < 1e-6) {
