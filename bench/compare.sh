@@ -62,6 +62,22 @@ run() {
   awk '{printf "%s %s %.2f\n", $1, $2, $3 + $4}' "$out.time"
 }
 
+# post_seconds <log>: time from the end of the search to the end of post-processing,
+# read off the arrival times of those two lines (see run_stamped)
+post_seconds() {
+  awk '/Finish the GA process/ {a=$1} /Finish the Post Processing/ {b=$1} END {printf "%.2f\n", b-a}' "$1"
+}
+
+# run_stamped <binary> <label> <args...>: as run, with each line of the log preceded by
+# the time it arrived (line-buffered, stamped without starting a process per line)
+run_stamped() {
+  local bin=$1 label=$2; shift 2
+  local out=$PWD/$WORK/out/$label
+  (cd "$WORK/data" && /usr/bin/time -f "%e %M %U %S" -o "$out.time" stdbuf -oL "$bin" "$@" -o "$out.out" |
+    while IFS= read -r line; do printf '%s %s\n' "$EPOCHREALTIME" "$line"; done > "$out.log")
+  awk '{printf "%s %s %.2f\n", $1, $2, $3 + $4}' "$out.time"
+}
+
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
 echo "medians of $OLD_RUNS old ($REAL_OLD_RUNS on POU5F1) and $RUNS new runs; wall seconds, then processor seconds (user + system)"
@@ -90,15 +106,18 @@ if [ "${GROWTH:-yes}" = yes ]; then
   # Time per generation: the difference between searches stopped after G1 and
   # after G2 generations (neither set stalls that early), so that loading and
   # the first generations do not count; medians of RUNS. The whole runs (search
-  # and post-processing) are long on B3: FULL_RUNS of them, once by default.
+  # and post-processing) are long on B3: FULL_RUNS of them, once by default
+  # (FULL_RUNS_B2, three, on B2). Post-processing is timed within the whole run,
+  # from the line ending the search to the line ending post-processing; search_s
+  # is the rest of the run (loading and writing included).
   G1=${G1:-20}
   G2=${G2:-120}
   FULL_RUNS=${FULL_RUNS:-1}
   echo
   echo "Growth from B2 to B3 (5x the data), current build; wall seconds"
   printf '%-4s %14s %12s %14s %12s %12s %13s\n' set s_per_gen generations search_s post_s whole_s peak_MiB
-  declare -A per
-  for s in B2 B3; do
+  declare -A per postOf
+  for s in ${GROWTH_SETS:-B2 B3}; do
     read -r -a a <<< "$(args_of "$s")"
     d=()
     for i in $(seq 1 "$RUNS"); do
@@ -107,16 +126,22 @@ if [ "${GROWTH:-yes}" = yes ]; then
       d+=("$(awk -v a="$t1" -v b="$t2" -v n=$((G2 - G1)) 'BEGIN {print (b - a) / n}')")
     done
     per[$s]=$(printf '%s\n' "${d[@]}" | median)
-    ga=() full=() peak=0 gens=0
-    for i in $(seq 1 "$FULL_RUNS"); do
-      read -r t m u <<< "$(run "$NEW_BIN" "$s.ga.$i" "${a[@]}" -post F)"; ga+=("$t")
-      gens=$(sed -n 's/^Finish the GA process after \([0-9]*\) generations.*/\1/p' "$WORK/out/$s.ga.$i.log")
-      read -r t m u <<< "$(run "$NEW_BIN" "$s.full.$i" "${a[@]}")"; full+=("$t")
+    full=() post=() peak=0 gens=0
+    n=$FULL_RUNS
+    [ "$s" = B2 ] && n=${FULL_RUNS_B2:-3}
+    for i in $(seq 1 "$n"); do
+      read -r t m u <<< "$(run_stamped "$NEW_BIN" "$s.full.$i" "${a[@]}")"; full+=("$t")
+      gens=$(sed -n 's/^[0-9.]* Finish the GA process after \([0-9]*\) generations.*/\1/p' "$WORK/out/$s.full.$i.log")
+      post+=("$(post_seconds "$WORK/out/$s.full.$i.log")")
       [ "$m" -gt "$peak" ] && peak=$m
     done
-    g=$(printf '%s\n' "${ga[@]}" | median); f=$(printf '%s\n' "${full[@]}" | median)
-    printf '%-4s %14.4f %12s %14.1f %12.1f %12.1f %13d\n' "$s" "${per[$s]}" "$gens" "$g" \
-      "$(awk -v a="$f" -v b="$g" 'BEGIN {print a - b}')" "$f" "$((peak / 1024))"
+    f=$(printf '%s\n' "${full[@]}" | median); p=$(printf '%s\n' "${post[@]}" | median)
+    printf '%-4s %14.4f %12s %14.1f %12.2f %12.1f %13d\n' "$s" "${per[$s]}" "$gens" \
+      "$(awk -v a="$f" -v b="$p" 'BEGIN {print a - b}')" "$p" "$f" "$((peak / 1024))"
+    postOf[$s]=$p
   done
-  printf 'B3 / B2 time per generation: %.1fx\n' "$(awk -v a="${per[B3]}" -v b="${per[B2]}" 'BEGIN {print a / b}')"
+  if [ -n "${per[B2]:-}" ] && [ -n "${per[B3]:-}" ]; then
+    printf 'B3 / B2 time per generation: %.1fx\n' "$(awk -v a="${per[B3]}" -v b="${per[B2]}" 'BEGIN {print a / b}')"
+    printf 'B3 / B2 post-processing: %.1fx\n' "$(awk -v a="${postOf[B3]}" -v b="${postOf[B2]}" 'BEGIN {print a / b}')"
+  fi
 fi
