@@ -1199,16 +1199,16 @@ void GAFrame::AddSite(Individual* model, Midlayer* data, const kmer& site, Addin
     model->CalculateIndiFitness_vector(data, data->GetFreqInfo(), SharedLogP());
 }
 
-bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMemo* memo, kmer* pick) {
-    const Individual* model = &modelRef;
+bool GAFrame::BestAddition(const Individual& model, Midlayer* data, AddingMemo* memo, kmer* pick) {
     const int S = data->GetNumStrands();
     const int k = K;
-    const double limit = model->getMismatch() + model->getSTD();
+    const double limit = model.getMismatch() + model.getSTD();
     std::vector<std::vector<int>> ownSameName;
     if (Refining == nullptr) ownSameName = SameNameStrands(data);
     const std::vector<std::vector<int>>& sameName = Refining ? Refining->sameName : ownSameName;
-    // Positions the model's sites rule out: bits over every window when the
-    // window tables are at hand, else a sorted list.
+    // Positions the model's sites rule out: with a memo and the window
+    // tables, counts and bits over every window kept by the memo; else a
+    // sorted list made here.
     std::vector<uint64_t> blocked;
     const WindowLogP* windows = SharedLogP();
     const bool bitmap = memo != nullptr && windows != nullptr;
@@ -1216,18 +1216,18 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
         // Kept from call to call and changed site by site; made afresh when
         // the sites are not the ones it was made for.
         uint64_t print = 0;
-        for (const kmer& site : model->Sites) print += SiteMix(site);
+        for (const kmer& site : model.Sites) print += SiteMix(site);
         if (!memo->blockValid || print != memo->blockPrint) {
             memo->blockCount.assign(windows->value.size(), 0);
             memo->blockedBits.assign((windows->value.size() + 63) / 64, 0);
             memo->blockValid = true;
-            for (const kmer& site : model->Sites) MarkSite(memo, data, site, 1);
+            for (const kmer& site : model.Sites) MarkSite(memo, data, site, 1);
             memo->blockPrint = print;
             ++memo->counts.blockMade;
         }
     } else {
-        blocked.reserve(2 * model->Sites.size());
-        for (const kmer& s : model->Sites) AddBlocked(data, sameName, s, k, blocked);
+        blocked.reserve(2 * model.Sites.size());
+        for (const kmer& s : model.Sites) AddBlocked(data, sameName, s, k, blocked);
         std::sort(blocked.begin(), blocked.end());
     }
     auto isBlocked = [&](int g, int p) {
@@ -1235,7 +1235,7 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
         const size_t at = windows->offset[g] + p;
         return ((memo->blockedBits[at >> 6] >> (at & 63)) & 1) != 0;
     };
-    const MismatchScorer scorer(model->MismatchMatrix, data->PosFreq, k);
+    const MismatchScorer scorer(model.MismatchMatrix, data->PosFreq, k);
     const double quickLimit = limit * (1 + APPROX_MARGIN);
 
     // The candidate with the lowest background score wins; of equal ones the
@@ -1285,7 +1285,7 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
             bool past = false;  // a bound above the best score was met
             size_t i = 0;
             const size_t n = memo->contenders.size();
-            const size_t budget = ContenderLook + ContenderPerSite * model->Sites.size();
+            const size_t budget = ContenderLook + ContenderPerSite * model.Sites.size();
             for (; i < n && i < budget; ++i) {
                 if (i == memo->contendersSorted) {
                     std::sort(memo->contenders.begin() + i, memo->contenders.end(), ContenderBelow);
@@ -1402,7 +1402,7 @@ bool GAFrame::BestAddition(const Individual& modelRef, Midlayer* data, AddingMem
             // Only the first few hundred contenders are usually looked at:
             // the lowest ones are sorted now, the rest when first reached.
             std::vector<Contender>& c = memo->contenders;
-            const size_t head = std::min(c.size(), ContenderHead + ContenderPerSite * model->Sites.size());
+            const size_t head = std::min(c.size(), ContenderHead + ContenderPerSite * model.Sites.size());
             std::nth_element(c.begin(), c.begin() + head, c.end(), ContenderBelow);
             std::sort(c.begin(), c.begin() + head, ContenderBelow);
             memo->contendersSorted = head;

@@ -581,37 +581,6 @@ TEST(FastSearch, GenerationMatchesChildByChildReplacement) {
     ExpectSameModels(pop, plainPop);
 }
 
-TEST(FastPost, SharedRefinementTablesChangeNothing) {
-    Planted p(10);
-    GAFrame e = Engine(1);
-    SeedRandom(31);
-    std::vector<Individual> pop;
-    const bool usePK = false;
-    testing::internal::CaptureStdout();
-    e.Initialization(usePK, &p.data, &pop);
-    testing::internal::GetCapturedStdout();
-    for (int gen = 0; gen < 10; ++gen) e.GeneticOperation(&p.data, &pop);
-    std::vector<Individual> merged = pop;
-    e.MergingStep(&p.data, &merged);
-    // Each model refined step by step without the shared tables ...
-    std::vector<Individual> plain = merged;
-    for (Individual& m : plain) {
-        double previous = m.getIC();
-        e.AddingStep(&m, &p.data);
-        e.RemovingStep(&m, &p.data, 2);
-        while (m.getIC() - previous > 0) {
-            previous = m.getIC();
-            e.AddingStep(&m, &p.data);
-            e.RemovingStep(&m, &p.data, 2);
-        }
-    }
-    std::stable_sort(plain.begin(), plain.end(), RankMAPS);
-    // ... and by the driver, which shares them between threads.
-    e.Threads = 2;
-    e.PostProcessing(&p.data, &pop, 2);
-    ExpectSameModels(pop, plain);
-}
-
 // Each model refined step by step with the plain steps (no shared tables, so
 // every call scans every window).
 std::vector<Individual> RefinePlainly(GAFrame& e, Midlayer* data, std::vector<Individual> models, int perStrand) {
@@ -629,20 +598,39 @@ std::vector<Individual> RefinePlainly(GAFrame& e, Midlayer* data, std::vector<In
     return models;
 }
 
+// A population after some generations from a fixed seed, and its models merged.
+void SearchThenMerge(GAFrame& e, Planted& p, uint32_t seed, int generations, std::vector<Individual>& pop,
+                     std::vector<Individual>& merged) {
+    SeedRandom(seed);
+    const bool usePK = false;
+    testing::internal::CaptureStdout();
+    e.Initialization(usePK, &p.data, &pop);
+    testing::internal::GetCapturedStdout();
+    for (int gen = 0; gen < generations; ++gen) e.GeneticOperation(&p.data, &pop);
+    merged = pop;
+    e.MergingStep(&p.data, &merged);
+}
+
+TEST(FastPost, SharedRefinementTablesChangeNothing) {
+    Planted p(10);
+    GAFrame e = Engine(1);
+    std::vector<Individual> pop, merged;
+    SearchThenMerge(e, p, 31, 10, pop, merged);
+    // Each model refined step by step without the shared tables ...
+    const std::vector<Individual> plain = RefinePlainly(e, &p.data, merged, 2);
+    // ... and by the driver, which shares them between threads.
+    e.Threads = 2;
+    e.PostProcessing(&p.data, &pop, 2);
+    ExpectSameModels(pop, plain);
+}
+
 TEST(FastPost, EveryPickByBoundsMatchesAPlainScan) {
     // Enough windows (and a weak enough motif) that the models go through
     // many refinement cycles, so that bounds are made, outlived and remade.
     Planted p(10, 150, 120, 0.6, 2);
     GAFrame e = Engine(2);
-    SeedRandom(12);
-    std::vector<Individual> pop;
-    const bool usePK = false;
-    testing::internal::CaptureStdout();
-    e.Initialization(usePK, &p.data, &pop);
-    testing::internal::GetCapturedStdout();
-    for (int gen = 0; gen < 4; ++gen) e.GeneticOperation(&p.data, &pop);
-    std::vector<Individual> merged = pop;
-    e.MergingStep(&p.data, &merged);
+    std::vector<Individual> pop, merged;
+    SearchThenMerge(e, p, 12, 4, pop, merged);
     const std::vector<Individual> plain = RefinePlainly(e, &p.data, merged, 2);
 
     struct Variant {
