@@ -221,9 +221,9 @@ BENCHMARK(BM_Realign)->Unit(benchmark::kMicrosecond);
 void BM_RealignEveryWindow(benchmark::State& state) {
     GenerationSet& s = Set();
     GAFrame engine = s.engine;
-    engine.UseWide = state.range(0) == 1 && GAFrame::WideAvailable();
-    if (engine.UseWide) engine.PackWindows(&s.data);
-    if (state.range(0) == 1 && !engine.UseWide) state.SkipWithError("no 512-bit integer instructions here");
+    engine.Windows.UseWide = state.range(0) == 1 && WindowIndex::WideAvailable();
+    if (engine.Windows.UseWide) engine.Windows.Pack(&s.data, engine.K);
+    if (state.range(0) == 1 && !engine.Windows.UseWide) state.SkipWithError("no 512-bit integer instructions here");
     const char* text = "CCCCCCCCCCCC";  // as wide as the motif
     std::vector<int> starts;
     for (auto _ : state) {

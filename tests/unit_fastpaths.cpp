@@ -16,6 +16,7 @@
 #include "GAFrame.h"
 #include "Individual.h"
 #include "Midlayer.h"
+#include "PostProcessing.h"
 #include "cli_util.h"
 #include "planted.h"
 
@@ -229,16 +230,16 @@ TEST(FastRealign, ReverseWindowsReadOffTheForwardLettersMatchTheirOwnCodes) {
 }
 
 TEST(FastRealign, WideScanMatchesTheSlidingScan) {
-    if (!GAFrame::WideAvailable()) GTEST_SKIP() << "no 512-bit integer instructions on this processor";
+    if (!WindowIndex::WideAvailable()) GTEST_SKIP() << "no 512-bit integer instructions on this processor";
     std::mt19937 rng(14);
     for (int k : {4, 10, 16, 17, 32}) {  // up to 16 letters: 32-bit windows, where the processor allows
         RandomStrands s(rng, 8, k);
         GAFrame wide, plain;
         wide.K = plain.K = k;
-        plain.UseWide = false;
-        wide.PackWindows(&s.data);
-        const bool narrow = k <= 16 && GAFrame::NarrowAvailable();
-        ASSERT_EQ((narrow ? wide.WindowBits32.size() : wide.WindowBits.size()), s.data.Seqs.size());
+        plain.Windows.UseWide = false;
+        wide.Windows.Pack(&s.data, k);
+        const bool narrow = k <= 16 && WindowIndex::NarrowAvailable();
+        ASSERT_EQ((narrow ? wide.Windows.WindowBits32.size() : wide.Windows.WindowBits.size()), s.data.Seqs.size());
         for (int t = 0; t < 60; ++t) {
             std::string text(k, 'A');
             for (char& c : text) c = "ACGT"[rng() % 4];
@@ -358,7 +359,7 @@ TEST(FastCrossover, SiteOrdersMatchSortingTheSiteRecords) {
         std::vector<kmer> list(n);
         for (int g = 0; g < n; ++g) list[g] = {m.Genes[g], g, m.GeneMismatch[g], 0.0};
         e.SortedParent(&list, 1);
-        const std::vector<int> order = e.SiteOrderOf(&m);
+        const std::vector<int> order = SiteOrderOf(m);
         ASSERT_EQ(static_cast<int>(order.size()), n);
         for (int i = 0; i < n; ++i) ASSERT_EQ(order[i], list[i].Strand) << what;
     };
@@ -645,31 +646,31 @@ TEST(FastPost, EveryPickByBoundsMatchesAPlainScan) {
         {"bounds sorted when first reached", 0.05, 1500, 5, 0},
         {"looks often given up", 1.0, 300, 8192, 0},
     };
-    const GAFrame::RefineTables tables = e.MakeRefineTables(&p.data);
+    PostProcessor post(&p.data, e.K);
+    post.UseTables();
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.name);
-        e.ContenderDriftCap = v.cap;
-        e.ContenderLook = v.look;
-        e.ContenderHead = v.head;
-        e.ContenderPerSite = v.perSite;
+        post.Looks.DriftCap = v.cap;
+        post.Looks.Look = v.look;
+        post.Looks.Head = v.head;
+        post.Looks.PerSite = v.perSite;
         // Each call's pick, against a plain scan of every window for the same model.
-        e.Refining = &tables;
         int picks = 0, mismatches = 0;
-        GAFrame::RefineCounts c;
+        RefineCounts c;
         for (Individual m : merged) {
-            GAFrame::AddingMemo memo;
+            AddingMemo memo;
             double previous = m.getIC();
             do {
                 previous = m.getIC();
                 kmer fast{}, slow{};
-                const bool a = e.BestAddition(m, &p.data, &memo, &fast);
-                const bool b = e.BestAddition(m, &p.data, nullptr, &slow);
+                const bool a = post.BestAddition(m, &memo, &fast);
+                const bool b = post.BestAddition(m, nullptr, &slow);
                 ++picks;
                 if (a != b || (a && (fast.Pos != slow.Pos || fast.Strand != slow.Strand ||
                                      std::memcmp(&fast.BGScore, &slow.BGScore, sizeof(double)) != 0)))
                     ++mismatches;
-                if (a) e.AddSite(&m, &p.data, fast, &memo);
-                e.RemovingStep(&m, &p.data, 2, &memo);
+                if (a) post.AddSite(&m, fast, &memo);
+                post.RemovingStep(&m, 2, &memo);
             } while (m.getIC() - previous > 0);
             c.full += memo.counts.full;
             c.bounded += memo.counts.bounded;
@@ -677,7 +678,6 @@ TEST(FastPost, EveryPickByBoundsMatchesAPlainScan) {
             c.late += memo.counts.late;
             c.blockMade += memo.counts.blockMade;
         }
-        e.Refining = nullptr;
         EXPECT_EQ(mismatches, 0) << "of " << picks;
         // The ruled-out positions followed the sites one change at a time:
         // made afresh for each model and after the first cut to two sites a
@@ -702,7 +702,9 @@ TEST(FastPost, EveryPickByBoundsMatchesAPlainScan) {
         // And the driver, which shares the tables between threads, ends where
         // the plain steps do.
         std::vector<Individual> work = pop;
-        e.PostProcessing(&p.data, &work, 2);
+        PostProcessor driver(&p.data, e.K, e.Threads);
+        driver.Looks = post.Looks;
+        driver.Run(&work, 2);
         ExpectSameModels(work, plain);
     }
 }
