@@ -356,11 +356,7 @@ void GAFrame::PlanDraws(Midlayer* data, ChildPlan* plans) {
 }
 
 void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
-    if (AlignCacheData != data) {
-        AlignCache.clear();
-        AlignCacheData = data;
-        if (Windows.UseWide) Windows.Pack(data, K);
-    }
+    if (AlignCache.Renew(data) && Windows.UseWide) Windows.Pack(data, K);
     const int n = static_cast<int>(plans.size());
     ParallelFor(n, Threads, [&](int i) {
         ChildPlan& plan = plans[i];
@@ -382,15 +378,10 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
             plain.push_back(i);
             continue;
         }
-        auto hit = AlignCache.find(plan.text);
-        if (hit != AlignCache.end()) {
-            ++AlignCacheHits;
-            known[i] = &hit->second;
-            continue;
-        }
+        if ((known[i] = AlignCache.Find(plan.text)) != nullptr) continue;
         auto added = fresh.emplace(plan.text, todo.size());
         if (added.second) {
-            ++AlignCacheMisses;
+            ++AlignCache.Misses;
             todo.push_back(&plan.text);
         }
         freshOf[i] = static_cast<int>(added.first->second);
@@ -426,10 +417,7 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
     });
     // About twelve bytes a strand per entry (a start and a score).
     const size_t entryBytes = sizeof(Individual) + static_cast<size_t>(S) * (sizeof(int) + sizeof(double)) + K;
-    for (size_t i = 0; i < todo.size(); ++i) {
-        if ((AlignCache.size() + 1) * entryBytes > AlignCacheLimit) AlignCache.clear();
-        AlignCache.emplace(*todo[i], std::move(scored[i]));
-    }
+    for (size_t i = 0; i < todo.size(); ++i) AlignCache.Keep(*todo[i], std::move(scored[i]), entryBytes);
 }
 
 void GAFrame::NewPopulation(std::vector<Individual>* population, std::vector<Individual>&& pool) {

@@ -6,9 +6,9 @@
 #define QIRO_GAFRAME_H
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "AlignmentCache.h"
 #include "Constants.h"
 #include "Crossover.h"
 #include "Individual.h"
@@ -44,15 +44,8 @@ public:
     double PKProfile[B][MAX_K] = {};
     int K = DFLT_K;
 
-    // Re-alignment, and so the whole scoring of a re-aligned child, depends
-    // only on the text once the data are loaded, and children often share
-    // their mutated consensus: the scored model of each text is kept (for one
-    // data layer, up to a bounded number of bytes, all entries together).
-    std::unordered_map<std::string, Individual> AlignCache;
-    const Midlayer* AlignCacheData = nullptr;
-    size_t AlignCacheLimit = size_t(1) << 28;
-    size_t AlignCacheHits = 0;
-    size_t AlignCacheMisses = 0;
+    // The scored model of each re-aligned child's text.
+    AlignmentCache AlignCache;
     // Every window packed in advance for the nearest-window scans.
     WindowIndex Windows;
 
