@@ -1,9 +1,5 @@
 #include "Midlayer.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-#include <zlib.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -41,15 +37,7 @@ double Midlayer::log2(double x) { return std::log(x) / std::log(2.0); }
 
 void Midlayer::OpenFile(const std::string& name, FILE*& handle, std::string& field, const char* what) {
     field = name;
-    struct stat st;
-    // A folder opens for reading on POSIX systems but holds no text to read.
-    bool isDir = stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    handle = isDir ? nullptr : std::fopen(name.c_str(), "r");
-    if (handle == nullptr) {
-        std::printf("Error: Cannot open %s file named %s\n", what, name.c_str());
-        std::printf("System aborted. \n");
-        FatalExit(1);
-    }
+    handle = OpenInputFile(name, what);
 }
 
 void Midlayer::OpenSeqFile(const std::string& name) { OpenFile(name, SeqFile, SeqFileName, "Sequence"); }
@@ -74,54 +62,8 @@ void Midlayer::ResetFile(FILE* file) {
     CurSeq = 0;
 }
 
-bool ReadFileChunks(FILE* file, const std::function<void(const char*, size_t)>& sink, std::string& error) {
-    // zlib reads through its own descriptor (sharing the file's position), so
-    // that closing it leaves the caller's FILE open; plain data pass through.
-    int fd = dup(fileno(file));
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    gzFile gz = gzdopen(fd, "rb");
-    if (gz == nullptr) {
-        close(fd);
-        error = "out of memory";
-        return false;
-    }
-    gzbuffer(gz, 1 << 17);
-    char buf[1 << 16];
-    int got;
-    while ((got = gzread(gz, buf, sizeof buf)) > 0) sink(buf, static_cast<size_t>(got));
-    int code = Z_OK;
-    const char* message = gzerror(gz, &code);
-    bool ok = true;
-    if (code == Z_ERRNO) {
-        error = std::strerror(errno);
-        ok = false;
-    } else if (code == Z_BUF_ERROR) {
-        error = "the compressed data end early (the file is cut short)";
-        ok = false;
-    } else if (code != Z_OK || got < 0) {
-        error = std::string("the compressed data are damaged (") + (message ? message : "zlib error") + ")";
-        ok = false;
-    }
-    gzclose(gz);
-    return ok;
-}
-
-bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
-    text.clear();
-    return ReadFileChunks(file, [&text](const char* piece, size_t n) { text.append(piece, n); }, error);
-}
-
 std::string Midlayer::ReadAll(FILE* file, const char* what, const std::string& name) {
-    std::string text, error;
-    if (!ReadWholeFile(file, text, error)) {
-        std::printf("Error: Cannot read %s file named %s: %s\n", what, name.c_str(), error.c_str());
-        std::printf("System aborted. \n");
-        FatalExit(1);
-    }
-    return text;
+    return ReadWholeFileOrExit(file, what, name);
 }
 
 // ---------------------------------------------------------------- sequences
@@ -263,9 +205,7 @@ void Midlayer::LoadSeqs() {
     FastaSplitter splitter(records);
     std::string error;
     if (!ReadFileChunks(SeqFile, [&splitter](const char* piece, size_t n) { splitter.Feed(piece, n); }, error)) {
-        std::printf("Error: Cannot read %s file named %s: %s\n", "Sequence", SeqFileName.c_str(), error.c_str());
-        std::printf("System aborted. \n");
-        FatalExit(1);
+        FileReadFailed("Sequence", SeqFileName, error);
     }
     splitter.Finish();
     std::fclose(SeqFile);

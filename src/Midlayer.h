@@ -5,24 +5,15 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Constants.h"
+#include "FileInput.h"
 #include "Individual.h"
 #include "Sequences.h"
-
-// Reads the whole of an open file from its current position: gzip-compressed
-// data (one or more members, as gzip and bgzip write) comes back uncompressed,
-// anything else exactly as stored. False, with the reason in error, when the
-// file cannot be read or its compressed data are damaged or cut short.
-bool ReadWholeFile(FILE* file, std::string& text, std::string& error);
-// The same, handing the data to sink piece by piece as they are read, so that
-// a large file need not be held whole.
-bool ReadFileChunks(FILE* file, const std::function<void(const char*, size_t)>& sink, std::string& error);
 
 // One known binding site.
 struct PK {
