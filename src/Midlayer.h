@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Constants.h"
+#include "FastaReader.h"
 #include "FileInput.h"
 #include "Individual.h"
 #include "Sequences.h"
