@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Background.h"
 #include "Constants.h"
 #include "FastaReader.h"
 #include "FileInput.h"
@@ -81,7 +82,7 @@ public:
     // Background words of one to four letters as a flat table, indexed by the
     // words' 2-bit codes (offsets 0, 4, 20, 84 by length); words the file did
     // not list read 0, as they do through BackFreq.
-    double BackDense[340] = {};
+    double BackDense[kDenseWords] = {};
 
     Midlayer();
     explicit Midlayer(int k);
@@ -139,12 +140,14 @@ public:
     void LoadFreqInfo();
     void BuildDenseBackground();
     // Value of one background word (letters as stored; case does not matter).
-    double BackWord(const char* w, int len);
+    double BackWord(const char* w, int len) { return Background().Word(w, len); }
     // Third-order Markov probability of the k letters at w: B(w0) B(w0w1)
     // B(w0w1w2) B(w0..w3) and then every further four-letter window.
-    double BackgroundProb(const char* w, int k);
+    double BackgroundProb(const char* w, int k) { return Background().Prob(w, k); }
     // The same for k letters given by their codes (kBaseCode, BASE_NONE for N).
-    double BackgroundProb(const uint8_t* codes, int k);
+    double BackgroundProb(const uint8_t* codes, int k) { return Background().Prob(codes, k); }
+    // The background tables as the probabilities read them.
+    BackgroundTables Background() const { return BackgroundTables{BackFreq, BackDense}; }
 
     // Known sites.
     void LoadPKInfo();
