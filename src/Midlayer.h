@@ -1,12 +1,13 @@
-// The sequence data layer: every input of a run (strands, background model,
-// known sites and their scores) and the admissible site positions.
+// The sequence data layer: the owner of every input of a run (strands,
+// background model, known sites and their scores) and of the admissible site
+// positions. The work on each is done in its own room (the headers below);
+// Midlayer holds the data and calls them.
 #ifndef QIRO_MIDLAYER_H
 #define QIRO_MIDLAYER_H
 
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,30 +16,8 @@
 #include "FastaReader.h"
 #include "FileInput.h"
 #include "Individual.h"
+#include "KnownSites.h"
 #include "Sequences.h"
-
-// One known binding site.
-struct PK {
-    std::string Seq;
-    double Score = 0.0;
-    double BGScore = 0.0;
-};
-
-// Scores and profile of the set of known sites in use.
-struct PKFitness {
-    double IC = 0.0;
-    double Mismatch = 0.0;
-    double LC = 0.0;
-    char Cons[MAX_K + 1] = {0};
-    double Freq[B][MAX_K] = {};
-    double MismatchMatrix[B][MAX_K] = {};
-    double CumFreq[MAX_K][5] = {};
-    int32_t NumPK = 0;
-    double Threshold = 0.0;
-    double PKScore = 0.0;
-    double PKMax = 0.0;
-    double STD = 0.0;
-};
 
 class Midlayer {
 public:
@@ -155,6 +134,8 @@ public:
     // skipInvalid, windows holding a letter other than A, C, G, T are not
     // counted; otherwise such a letter ends the run.
     void ComputePosFreq(bool skipInvalid);
+    // The background and positional shares, as scoring against known sites reads them.
+    SiteScorer Scorer() const { return SiteScorer{Background(), PosFreq}; }
     void ProducePKFitness();
     void CalculatePKFitness();
     double CalculateMismatch(const char* word, int len, PKFitness& fit);
