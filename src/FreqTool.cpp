@@ -9,7 +9,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "Midlayer.h"
+#include "FileInput.h"
 #include "Robust.h"
 
 namespace {

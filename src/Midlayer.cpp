@@ -1,65 +1,13 @@
 #include "Midlayer.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-#include <zlib.h>
-
-#include <cctype>
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <utility>
 
-#include "FreqTool.h"
 #include "Robust.h"
 
 using std::cout;
 using std::endl;
-
-namespace {
-
-// Offsets of the one- to four-letter words in the dense background table.
-const int kDenseOffset[5] = {0, 0, 4, 20, 84};
-
-char Complement(char c) {
-    switch (c) {
-        case 'A': return 'T';
-        case 'T': return 'A';
-        case 'C': return 'G';
-        case 'G': return 'C';
-        case 'a': return 't';
-        case 't': return 'a';
-        case 'c': return 'g';
-        case 'g': return 'c';
-        default: return 'N';
-    }
-}
-
-}  // namespace
-
-const uint8_t kBaseCode[256] = {
-#define R16(x) x, x, x, x, x, x, x, x, x, x, x, x, x, x, x, x
-    R16(4), R16(4), R16(4), R16(4),
-    // 64..127: A=65 C=67 G=71 T=84, a=97 c=99 g=103 t=116
-    4, 0, 4, 1, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 4, 4,
-    4, 4, 4, 4, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
-    4, 0, 4, 1, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 4, 4,
-    4, 4, 4, 4, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
-    R16(4), R16(4), R16(4), R16(4), R16(4), R16(4), R16(4), R16(4),
-#undef R16
-};
-
-PackedWord PackedWord::FromText(const char* text, int k) {
-    PackedWord w;
-    w.len = k;
-    for (int i = 0; i < k; ++i) {
-        uint8_t b = kBaseCode[static_cast<unsigned char>(text[i])];
-        if (b == BASE_NONE) b = 0;
-        w.part[i >> 5] |= uint64_t(b) << ((i & 31) * 2);
-    }
-    return w;
-}
 
 Midlayer::Midlayer() {}
 
@@ -72,21 +20,13 @@ void Midlayer::SetFreqInfo(const double* values, int n) {
     FreqInfo[n] = 0.0;
 }
 
-double Midlayer::log2(double x) { return std::log(x) / std::log(2.0); }
+double Midlayer::log2(double x) { return ScoreLog2(x); }
 
 // ---------------------------------------------------------------- files
 
 void Midlayer::OpenFile(const std::string& name, FILE*& handle, std::string& field, const char* what) {
     field = name;
-    struct stat st;
-    // A folder opens for reading on POSIX systems but holds no text to read.
-    bool isDir = stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    handle = isDir ? nullptr : std::fopen(name.c_str(), "r");
-    if (handle == nullptr) {
-        std::printf("Error: Cannot open %s file named %s\n", what, name.c_str());
-        std::printf("System aborted. \n");
-        FatalExit(1);
-    }
+    handle = OpenInputFile(name, what);
 }
 
 void Midlayer::OpenSeqFile(const std::string& name) { OpenFile(name, SeqFile, SeqFileName, "Sequence"); }
@@ -111,54 +51,8 @@ void Midlayer::ResetFile(FILE* file) {
     CurSeq = 0;
 }
 
-bool ReadFileChunks(FILE* file, const std::function<void(const char*, size_t)>& sink, std::string& error) {
-    // zlib reads through its own descriptor (sharing the file's position), so
-    // that closing it leaves the caller's FILE open; plain data pass through.
-    int fd = dup(fileno(file));
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    gzFile gz = gzdopen(fd, "rb");
-    if (gz == nullptr) {
-        close(fd);
-        error = "out of memory";
-        return false;
-    }
-    gzbuffer(gz, 1 << 17);
-    char buf[1 << 16];
-    int got;
-    while ((got = gzread(gz, buf, sizeof buf)) > 0) sink(buf, static_cast<size_t>(got));
-    int code = Z_OK;
-    const char* message = gzerror(gz, &code);
-    bool ok = true;
-    if (code == Z_ERRNO) {
-        error = std::strerror(errno);
-        ok = false;
-    } else if (code == Z_BUF_ERROR) {
-        error = "the compressed data end early (the file is cut short)";
-        ok = false;
-    } else if (code != Z_OK || got < 0) {
-        error = std::string("the compressed data are damaged (") + (message ? message : "zlib error") + ")";
-        ok = false;
-    }
-    gzclose(gz);
-    return ok;
-}
-
-bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
-    text.clear();
-    return ReadFileChunks(file, [&text](const char* piece, size_t n) { text.append(piece, n); }, error);
-}
-
 std::string Midlayer::ReadAll(FILE* file, const char* what, const std::string& name) {
-    std::string text, error;
-    if (!ReadWholeFile(file, text, error)) {
-        std::printf("Error: Cannot read %s file named %s: %s\n", what, name.c_str(), error.c_str());
-        std::printf("System aborted. \n");
-        FatalExit(1);
-    }
-    return text;
+    return ReadWholeFileOrExit(file, what, name);
 }
 
 // ---------------------------------------------------------------- sequences
@@ -173,43 +67,6 @@ void Midlayer::ValidCheck(char& c) {
     }
 }
 
-void SeqRecord::Assign(const std::string& name, const char* letters, size_t n) {
-    auto info = std::make_shared<SeqShared>();
-    info->name = name;
-    len = static_cast<int>(n);
-    forward = true;
-    code.assign(n, BASE_NONE);
-    info->packed.assign(n / 32 + 2, 0);
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(letters[i]);
-        const uint8_t b = kBaseCode[c];
-        code[i] = b;
-        if (b == BASE_NONE) {
-            if (info->unknown.empty()) info->unknown.assign(n / 64 + 2, 0);
-            info->unknown[i >> 6] |= uint64_t(1) << (i & 63);
-            continue;
-        }
-        info->packed[i >> 5] |= uint64_t(b) << ((i & 31) * 2);
-        if (c >= 'a') {
-            if (info->lower.empty()) info->lower.assign(n / 64 + 1, 0);
-            info->lower[i >> 6] |= uint64_t(1) << (i & 63);
-        }
-    }
-    shared = std::move(info);
-}
-
-void SeqRecord::AssignReverseOf(const SeqRecord& r) {
-    const size_t n = static_cast<size_t>(r.len);
-    len = r.len;
-    forward = false;
-    shared = r.shared;
-    code.assign(n, BASE_NONE);
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t b = r.code[n - 1 - i];
-        if (b != BASE_NONE) code[i] = static_cast<uint8_t>(3 - b);  // A<->T, C<->G
-    }
-}
-
 bool Midlayer::noNewLine(char* line) {
     char* nl = std::strchr(line, '\n');
     if (nl == nullptr) return false;
@@ -217,124 +74,9 @@ bool Midlayer::noNewLine(char* line) {
     return true;
 }
 
-void Midlayer::RevComp(const char* in, char* out) {
-    size_t len = std::strlen(in);
-    for (size_t j = 0; j < len; ++j) out[len - 1 - j] = Complement(in[j]);
-    out[len] = '\0';
-}
+void Midlayer::RevComp(const char* in, char* out) { ReverseComplement(in, out); }
 
-std::string Midlayer::RevComp(const std::string& in) {
-    std::string out(in.size(), 'N');
-    for (size_t j = 0; j < in.size(); ++j) out[in.size() - 1 - j] = Complement(in[j]);
-    return out;
-}
-
-namespace {
-
-// What a byte of a record's letter lines is: kept as a letter, stored as N,
-// skipped as white space, or the '>' that starts the next record.
-enum LetterClass : uint8_t { kKeep, kOther, kBlank, kHeader };
-
-struct LetterTable {
-    uint8_t cls[256];
-    LetterTable() {
-        for (int c = 0; c < 256; ++c) cls[c] = std::isspace(c) ? kBlank : kOther;
-        for (char c : std::string("ACGTacgt")) cls[static_cast<unsigned char>(c)] = kKeep;
-        cls[static_cast<unsigned char>('>')] = kHeader;
-    }
-};
-const LetterTable kLetterTable;
-
-// Splits FASTA text, fed in pieces of any size, into records. A record starts
-// at every '>' met outside a header line: its name is the header's first word,
-// the rest of the header line is passed over, and its letters are every
-// non-blank character up to the next '>' or the end, whatever the line breaks.
-// Text before the first '>' belongs to no record.
-class FastaSplitter {
-public:
-    explicit FastaSplitter(std::vector<SeqRecord>& out) : out_(out) {}
-
-    void Feed(const char* p, size_t n) {
-        const char* end = p + n;
-        while (p < end) {
-            switch (state_) {
-                case kBefore: {
-                    const void* gt = std::memchr(p, '>', static_cast<size_t>(end - p));
-                    if (gt == nullptr) return;
-                    p = static_cast<const char*>(gt) + 1;
-                    Start();
-                    break;
-                }
-                case kName: {
-                    char c = *p++;
-                    if (c == '\n') {
-                        state_ = kLetters;
-                    } else if (std::isspace(static_cast<unsigned char>(c))) {
-                        state_ = kHeaderRest;
-                    } else {
-                        name_.push_back(c);
-                    }
-                    break;
-                }
-                case kHeaderRest: {
-                    const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
-                    if (nl == nullptr) return;
-                    p = static_cast<const char*>(nl) + 1;
-                    state_ = kLetters;
-                    break;
-                }
-                case kLetters: {
-                    while (p < end) {
-                        const unsigned char c = static_cast<unsigned char>(*p);
-                        const uint8_t cls = kLetterTable.cls[c];
-                        if (cls == kKeep) {
-                            letters_.push_back(static_cast<char>(c));
-                        } else if (cls == kOther) {
-                            letters_.push_back('N');
-                        } else if (cls == kHeader) {
-                            break;
-                        }
-                        ++p;
-                    }
-                    if (p < end) {  // a '>': the next record
-                        ++p;
-                        Close();
-                        Start();
-                    }
-                    break;
-                }
-            }
-        }
-    }
-
-    // Closes the last record, if any.
-    void Finish() {
-        if (state_ != kBefore) Close();
-        state_ = kBefore;
-        std::string().swap(letters_);
-    }
-
-private:
-    enum State { kBefore, kName, kHeaderRest, kLetters };
-
-    void Start() {
-        name_.clear();
-        letters_.clear();
-        state_ = kName;
-    }
-    void Close() {
-        SeqRecord r;
-        r.Assign(name_, letters_.data(), letters_.size());  // exactly as long as needed
-        out_.push_back(std::move(r));
-    }
-
-    std::vector<SeqRecord>& out_;
-    State state_ = kBefore;
-    std::string name_;
-    std::string letters_;  // the record being read; reused, so it grows only to the longest
-};
-
-}  // namespace
+std::string Midlayer::RevComp(const std::string& in) { return ReverseComplement(in); }
 
 void Midlayer::LoadSeqs() {
     const bool both = DoubleStrand;
@@ -342,14 +84,8 @@ void Midlayer::LoadSeqs() {
     // The file is read in pieces and split as it comes, so its text is never
     // held whole next to the records made from it.
     std::vector<SeqRecord> records;
-    FastaSplitter splitter(records);
     std::string error;
-    if (!ReadFileChunks(SeqFile, [&splitter](const char* piece, size_t n) { splitter.Feed(piece, n); }, error)) {
-        std::printf("Error: Cannot read %s file named %s: %s\n", "Sequence", SeqFileName.c_str(), error.c_str());
-        std::printf("System aborted. \n");
-        FatalExit(1);
-    }
-    splitter.Finish();
+    if (!ReadFastaRecords(SeqFile, records, error)) FileReadFailed("Sequence", SeqFileName, error);
     std::fclose(SeqFile);
     SeqFile = nullptr;
 
@@ -365,18 +101,10 @@ void Midlayer::LoadSeqs() {
     }
     std::vector<SeqRecord>().swap(records);
     CurSeq = 0;
-    if (both) {
-        for (int s = 0; s < NumSeq; ++s) {
-            SeqRecord r;
-            r.AssignReverseOf(Seqs[s]);
-            Seqs.push_back(std::move(r));
-        }
-    }
+    if (both) AddReverseStrands(Seqs, NumSeq);
 }
 
 void Midlayer::ExcludeShortSeqs() {
-    const int total = static_cast<int>(Seqs.size());
-    const bool hasReverse = total == 2 * NumSeq && NumSeq > 0 && !Seqs[NumSeq].forward;
     std::vector<int> keep;
     for (int s = 0; s < NumSeq; ++s) {
         if (Seqs[s].len >= K) {
@@ -398,43 +126,13 @@ void Midlayer::ExcludeShortSeqs() {
     }
     if (static_cast<int>(keep.size()) == NumSeq) return;
 
-    std::vector<SeqRecord> all;
-    all.reserve(hasReverse ? 2 * keep.size() : keep.size());
-    for (int s : keep) all.push_back(std::move(Seqs[s]));
-    if (hasReverse)
-        for (int s : keep) all.push_back(std::move(Seqs[NumSeq + s]));
+    KeepSequences(Seqs, NumSeq, keep);
     NumSeq = static_cast<int>(keep.size());
     BigK = 0;
-    for (int s = 0; s < NumSeq; ++s) BigK += all[s].len;
-    Seqs = std::move(all);
+    for (int s = 0; s < NumSeq; ++s) BigK += Seqs[s].len;
 }
 
 // ---------------------------------------------------------------- background
-
-namespace {
-
-// One whitespace-separated field with the line it starts on.
-struct Field {
-    std::string text;
-    int line;
-};
-
-bool ReadsAsInt(const std::string& s) {
-    if (s.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    std::strtol(s.c_str(), &end, 10);
-    return *end == '\0' && errno == 0;
-}
-
-bool ReadsAsNumber(const std::string& s, double& v) {
-    if (s.empty()) return false;
-    char* end = nullptr;
-    v = std::strtod(s.c_str(), &end);
-    return *end == '\0';
-}
-
-}  // namespace
 
 void Midlayer::LoadFreqInfo() {
     ResetFile(FreqFile);
@@ -442,151 +140,14 @@ void Midlayer::LoadFreqInfo() {
     std::fclose(FreqFile);
     FreqFile = nullptr;
 
-    std::vector<Field> fields;
-    int line = 1;
-    for (size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (std::isspace(c)) {
-            if (c == '\n') ++line;
-            ++i;
-            continue;
-        }
-        size_t j = i;
-        while (j < text.size() && !std::isspace(static_cast<unsigned char>(text[j]))) ++j;
-        fields.push_back({text.substr(i, j - i), line});
-        i = j;
-    }
-
-    double local[4] = {0.0, 0.0, 0.0, 0.0};
-    bool seen[4] = {false, false, false, false};
-    // A last record cut off by the end of the file is dropped.
-    for (size_t r = 0; r + 2 < fields.size(); r += 3) {
-        double value = 0.0;
-        if (!ReadsAsInt(fields[r].text) || !ReadsAsNumber(fields[r + 2].text, value)) {
-            cout << "Error: the frequency file " << FreqFileName << ", line " << fields[r].line
-                 << ": a record must read as index (an integer), word and value (a number). System aborted. "
-                 << endl;
-            // A background model in MEME's format has lines of word and value only.
-            std::vector<double> table;
-            std::string why;
-            if (ConvertMemeBackground(text, table, why))
-                cout << "(It reads as a MEME background file; qiro-freq -m " << FreqFileName
-                     << " -o <file> converts it.)" << endl;
-            FatalExit(1);
-        }
-        const std::string& word = fields[r + 1].text;
-        // Values are probabilities: anything else (not a number, infinite,
-        // negative, a count) would turn every score that uses the word into nonsense.
-        if (!(value >= 0.0 && value <= 1.0)) {
-            cout << "Error: the frequency file " << FreqFileName << ", line " << fields[r + 2].line
-                 << ": the value of " << word << " is " << fields[r + 2].text
-                 << "; a value must be a probability (a number from 0 to 1). System aborted. " << endl;
-            FatalExit(1);
-        }
-        if (word.size() == 1 && LookupCode(word[0]) >= 0 && std::isupper(static_cast<unsigned char>(word[0]))) {
-            // A single letter goes to its own base's slot, whatever the index says.
-            int b = LookupCode(word[0]);
-            local[b] = value;
-            BaseFreq[b] = value;
-            seen[b] = true;
-        }
-        BackFreq[word] = value;
-    }
-
-    const char* letters = "ACGT";
-    for (int b = 0; b < 4; ++b) {
-        if (!seen[b]) {
-            cout << "Error: the frequency file " << FreqFileName << " has no record for the base " << letters[b]
-                 << ". System aborted. " << endl;
-            FatalExit(1);
-        }
-        if (!(local[b] > 0.0)) {
-            cout << "Error: the frequency file " << FreqFileName << " gives the base " << letters[b] << " the value "
-                 << local[b] << "; a base frequency must be above 0. System aborted. " << endl;
-            FatalExit(1);
-        }
-    }
-    SetFreqInfo(local, 4);
-
-    int missing = 0;
-    for (int len = 2; len <= 4; ++len) {
-        for (int idx = 0; idx < (1 << (2 * len)); ++idx) {
-            std::string w(len, 'A');
-            for (int p = 0; p < len; ++p) w[p] = letters[(idx >> (2 * (len - 1 - p))) & 3];
-            if (BackFreq.find(w) == BackFreq.end()) ++missing;
-        }
-    }
-    if (missing > 0) {
-        cout << "Warning: the frequency file " << FreqFileName << " lacks " << missing
-             << " of the 336 words of two to four letters over A, C, G, T; they count as 0." << endl;
-    }
+    ReadFreqRecords(text, FreqFileName, BackFreq, BaseFreq);
+    // Every base has a record by now: BaseFreq holds the four single-letter values.
+    SetFreqInfo(BaseFreq, 4);
+    WarnMissingWords(BackFreq, FreqFileName);
     BuildDenseBackground();
 }
 
-void Midlayer::BuildDenseBackground() {
-    for (double& v : BackDense) v = 0.0;
-    for (const auto& entry : BackFreq) {
-        const std::string& w = entry.first;
-        if (w.empty() || w.size() > 4) continue;
-        int idx = 0;
-        bool ok = true;
-        for (char c : w) {
-            // The file's words are case-sensitive: only upper-case words are ever looked up.
-            if (c != 'A' && c != 'C' && c != 'G' && c != 'T') {
-                ok = false;
-                break;
-            }
-            idx = idx * 4 + kBaseCode[static_cast<unsigned char>(c)];
-        }
-        if (ok) BackDense[kDenseOffset[w.size()] + idx] = entry.second;
-    }
-}
-
-double Midlayer::BackWord(const char* w, int len) {
-    int idx = 0;
-    for (int p = 0; p < len; ++p) {
-        uint8_t b = kBaseCode[static_cast<unsigned char>(w[p])];
-        if (b == BASE_NONE) {
-            // Not a word over A, C, G, T: only the file itself can list it.
-            std::string key(w, len);
-            for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            auto it = BackFreq.find(key);
-            return it == BackFreq.end() ? 0.0 : it->second;
-        }
-        idx = idx * 4 + b;
-    }
-    return BackDense[kDenseOffset[len] + idx];
-}
-
-double Midlayer::BackgroundProb(const uint8_t* codes, int k) {
-    // Words holding N can only come from the file itself; they are looked up
-    // by their letters, everything else through the dense table.
-    bool plain = true;
-    for (int j = 0; j < k; ++j) plain = plain && codes[j] != BASE_NONE;
-    if (!plain) {
-        char word[MAX_K + 1];
-        for (int j = 0; j < k; ++j) word[j] = "ACGTN"[codes[j]];
-        return BackgroundProb(word, k);
-    }
-    auto dense = [&](const uint8_t* w, int len) {
-        int idx = 0;
-        for (int p = 0; p < len; ++p) idx = idx * 4 + w[p];
-        return BackDense[kDenseOffset[len] + idx];
-    };
-    double p = 1.0;
-    const int head = k < 4 ? k : 4;
-    for (int len = 1; len <= head; ++len) p = (len == 1) ? dense(codes, 1) : p * dense(codes, len);
-    for (int i = 4; i < k; ++i) p *= dense(codes + i - 3, 4);
-    return p;
-}
-
-double Midlayer::BackgroundProb(const char* w, int k) {
-    double p = 1.0;
-    const int head = k < 4 ? k : 4;
-    for (int len = 1; len <= head; ++len) p = (len == 1) ? BackWord(w, 1) : p * BackWord(w, len);
-    for (int i = 4; i < k; ++i) p *= BackWord(w + i - 3, 4);
-    return p;
-}
+void Midlayer::BuildDenseBackground() { BuildDenseTable(BackFreq, BackDense); }
 
 // ---------------------------------------------------------------- known sites
 
@@ -596,138 +157,22 @@ void Midlayer::LoadPKInfo() {
     std::fclose(PKFile);
     PKFile = nullptr;
 
-    // Text mode: a carriage return before a line end reads as the line end alone.
-    std::string clean;
-    clean.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        clean.push_back(text[i]);
-    }
-
-    // Lines are read in pieces of at most 39 characters, the line end included;
-    // a piece cut off by the end of the file does not count. A longer line thus
-    // reads as several lines, and a last line without a line end is ignored.
-    std::vector<std::string> lines;
-    for (size_t i = 0; i < clean.size();) {
-        size_t j = i;
-        bool complete = false;
-        while (j < clean.size() && j - i < 39) {
-            if (clean[j++] == '\n') {
-                complete = true;
-                break;
-            }
-        }
-        if (!complete && j - i < 39) break;
-        std::string piece = clean.substr(i, j - i);
-        size_t nl = piece.find('\n');
-        if (nl != std::string::npos) piece.erase(nl);
-        lines.push_back(piece);
-        i = j;
-    }
-
-    const int n = static_cast<int>(lines.size());
-    if (n == 0) {
-        cout << "Error: the pre-knowledge file " << PKFileName
-             << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;
-        FatalExit(1);
-    }
-    int used = static_cast<int>(n * PerPK);
+    FilePK = ReadSiteFile(text, PKFileName, K);
+    NumFilePK = static_cast<int>(FilePK.size());
+    int used = static_cast<int>(NumFilePK * PerPK);
     if (used < 1) used = 1;
     int noise = static_cast<int>(used * PKQ);
-
-    bool widthSet = K != 0;
-    size_t L = 0;
-    FilePK.clear();
-    for (const std::string& line : lines) {
-        if (L == 0) {
-            L = line.size();
-        } else if (L <= 2) {
-            cout << "The PK Information is lack of content.\n" << "Please provide a valid Pri-knowledege file.\n"
-                 << "System aborted. \n\n";
-            FatalExit(1);
-        } else if (line.size() != L) {
-            cout << "Sequences in Pri-knowledege file have different lengths\n"
-                 << "Pri-knowledege must have the same length\n" << "Please check the sequences.\n"
-                 << "System aborted. \n\n";
-            FatalExit(1);
-        }
-        if (!widthSet) {
-            K = static_cast<int>(L);
-            widthSet = true;
-        } else if (K != static_cast<int>(L)) {
-            cout << "Length of sequence in pri-knowledege needs to be the same as predefined K-mer length.\n"
-                 << "System aborted.\n\n";
-            FatalExit(1);
-        }
-        PK site;
-        site.Seq = line;
-        FilePK.push_back(site);
-    }
-    NumFilePK = n;
-    if (K == 0) {
-        cout << "Error: the pre-knowledge file " << PKFileName
-             << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;
-        FatalExit(1);
-    }
 
     // The width is known now: sequences too short for one site take no part.
     ExcludeShortSeqs();
 
-    UsedPK.clear();
-    if (used >= n) {
-        for (int i = 0; i < used; ++i) UsedPK.push_back(FilePK[i]);
-    } else {
-        std::vector<bool> taken(n, false);
-        for (int i = 0; i < used; ++i) {
-            int j = Random() % n;
-            while (taken[j]) j = Random() % n;
-            taken[j] = true;
-            UsedPK.push_back(FilePK[j]);
-        }
-    }
-    for (int i = 0; i < noise; ++i) {
-        int s = Random() % NumSeq;  // a forward sequence: records 0 .. NumSeq - 1
-        int p = Random() % (Seqs[s].len - K + 1);
-        PK site;
-        site.Seq = Seqs[s].Letters(p, K);
-        for (char& c : site.Seq) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        UsedPK.push_back(site);
-    }
+    UsedPK = ChooseSites(FilePK, used, noise, Seqs, NumSeq, K);
     NumUsedPK = used + noise;
 
     ComputePosFreq(false);
 }
 
-void Midlayer::ComputePosFreq(bool skipInvalid) {
-    for (int b = 0; b < B; ++b)
-        for (int j = 0; j < MAX_K; ++j) PosFreq[b][j] = 0.0;
-    if (K <= 0 || K > MAX_K) return;
-    double W = 0.0;
-    for (int s = 0; s < NumSeq; ++s) {
-        const SeqRecord& r = Seqs[s];
-        for (int w = 0; w + K <= r.len; ++w) {
-            const uint8_t* c = r.code.data() + w;
-            bool valid = true;
-            for (int j = 0; j < K; ++j) {
-                if (c[j] == BASE_NONE) {
-                    valid = false;
-                    break;
-                }
-            }
-            if (!valid) {
-                if (skipInvalid) continue;
-                cout << "Fatal Error: The input sequence contains invalid letters. Please check the input.\n"
-                        " System Aborted\n\n";
-                FatalExit(1);
-            }
-            for (int j = 0; j < K; ++j) PosFreq[c[j]][j] += 1.0;
-            W += 1.0;
-        }
-    }
-    if (W == 0.0) return;
-    for (int b = 0; b < B; ++b)
-        for (int j = 0; j < K; ++j) PosFreq[b][j] /= W;
-}
+void Midlayer::ComputePosFreq(bool skipInvalid) { PositionShares(Seqs, NumSeq, K, skipInvalid, PosFreq); }
 
 void Midlayer::ProducePKFitness() {
     if (PKFit.IC != 0.0 || PKFit.Mismatch != 0.0 || PKFit.LC != 0.0 || PKFit.Cons[0] != '\0') {
@@ -744,186 +189,18 @@ void Midlayer::ProducePKFitness() {
     CalculatePKFitness();
 }
 
-void Midlayer::CalculatePKFitness() {
-    const int k = K;
-    const int N = NumUsedPK;
-    const double n = N;
-    double count[B][MAX_K] = {};
-    for (int i = 0; i < N; ++i) {
-        const std::string& site = UsedPK[i].Seq;
-        for (int j = 0; j < k; ++j) {
-            int b = j < static_cast<int>(site.size()) ? LookupCode(site[j]) : -1;
-            if (b < 0) {
-                cout << "Fatal Error: The PK sequence contains invalid letters. Please check the input.\n"
-                        " System Aborted\n\n";
-                FatalExit(1);
-            }
-            count[b][j] += 1.0;
-        }
-    }
-
-    const double root = std::sqrt(n);
-    double ic = 0.0;
-    for (int b = 0; b < B; ++b) {
-        for (int j = 0; j < k; ++j) {
-            PKFit.Freq[b][j] = (count[b][j] + root * BaseFreq[b]) / (root + n);
-            PKFit.MismatchMatrix[b][j] = count[b][j] / n;
-            ic += PKFit.Freq[b][j] * log2(PKFit.Freq[b][j] / BaseFreq[b]);
-        }
-    }
-    PKFit.IC = ic;
-    for (int j = 0; j < k; ++j) {
-        PKFit.CumFreq[j][0] = 0.0;
-        for (int c = 1; c <= 4; ++c) PKFit.CumFreq[j][c] = PKFit.CumFreq[j][c - 1] + PKFit.Freq[c - 1][j];
-    }
-    cout << "Fitness for Pre-Knowledege: " << "\nInformation Content: " << PKFit.IC << " ";
-
-    PKFit.Mismatch = 0.0;
-    double best = -MAX_NUM;
-    double sumP = 0.0;
-    double sumM = 0.0;
-    char word[MAX_K + 1];
-    for (int i = 0; i < N; ++i) {
-        PK& site = UsedPK[i];
-        double m = CalculateMismatch(site.Seq.c_str(), static_cast<int>(site.Seq.size()), PKFit);
-        site.Score = m;
-        sumM += m;
-        for (int j = 0; j < k; ++j) word[j] = static_cast<char>(std::toupper(static_cast<unsigned char>(site.Seq[j])));
-        word[k] = '\0';
-        double P = BackgroundProb(word, k);
-        sumP += P;
-        site.BGScore = log2(P) / m;
-        PKFit.Mismatch += m / n;
-        if (site.BGScore > best) best = site.BGScore;
-    }
-    const double mean = sumM / n;
-    double var = 0.0;
-    for (int i = 0; i < N; ++i) var += (UsedPK[i].Score - mean) * (UsedPK[i].Score - mean);
-    PKFit.STD = std::sqrt(var / n);
-    PKFit.NumPK = N;
-    PKFit.PKMax = best;
-    PKFit.PKScore = log2(sumP) - log2(PKFit.Mismatch) - log2(n);
-    cout << "\nAverage Mismatch: " << PKFit.Mismatch << endl;
-    cout << "PK MAXI\t" << PKFit.PKMax << endl;
-
-    PKFit.LC = LowerComplexity(k, PKFit);
-    cout << "\nLower Complexity: " << PKFit.LC << endl;
-    Consensus(k, PKFit);
-    cout << "\nConsensus: " << PKFit.Cons << endl;
-}
+void Midlayer::CalculatePKFitness() { ScoreSites(Scorer(), BaseFreq, K, UsedPK, NumUsedPK, PKFit); }
 
 double Midlayer::CalculateMismatch(const char* word, int len, PKFitness& fit) {
-    double num = 0.0;
-    double den = 0.0;
-    for (int p = 0; p < len; ++p) {
-        int c = LookupCode(word[p]);
-        if (c < 0) {
-            cout << word << "\t" << "Error: The sequence contains invalid letters. Please check the input sequences.\n";
-            FatalExit(1);
-        }
-        for (int b = 0; b < B; ++b) {
-            double delta = b == c ? 1.0 : 0.0;
-            num += std::fabs(fit.MismatchMatrix[b][p] - delta) / 2;
-            den += std::fabs(PosFreq[b][p] - delta) / 2;
-        }
-    }
-    return num / den;
+    return Scorer().Mismatch(word, len, fit);
 }
 
-double Midlayer::LowerComplexity(int k, PKFitness& fit) {
-    double result = 1.0;
-    for (int b = 0; b < B; ++b) {
-        double s = 0.0;
-        for (int j = 0; j < k; ++j) s += fit.MismatchMatrix[b][j];
-        if (s != 0.0) result *= std::pow(k / s, s);
-    }
-    return result * std::pow(0.25, k);
-}
+double Midlayer::LowerComplexity(int k, PKFitness& fit) { return SiteLowerComplexity(k, fit); }
 
-void Midlayer::Consensus(int k, PKFitness& fit) {
-    const char* letters = "ACGT";
-    for (int j = 0; j < k; ++j) {
-        double best = 0.0;
-        int pick = 0;
-        for (int b = 0; b < B; ++b) {
-            if (fit.MismatchMatrix[b][j] > best) {
-                best = fit.MismatchMatrix[b][j];
-                pick = b;
-            }
-        }
-        fit.Cons[j] = letters[pick];
-    }
-    fit.Cons[k] = '\0';
-}
+void Midlayer::Consensus(int k, PKFitness& fit) { SiteConsensus(k, fit); }
 
 // ---------------------------------------------------------------- filter
 
 void Midlayer::Filtering() {
-    Candidates.clear();
-    KmerScores.clear();
-    const int S = GetNumStrands();
-    const int k = K;
-    size_t windows = 0;
-    for (int g = 0; g < S; ++g) windows += Seqs[g].len >= k ? static_cast<size_t>(Seqs[g].len - k + 1) : 0;
-    KmerScores.reserve(windows);
-    double lo = MAX_NUM;
-    double hi = -MAX_NUM;
-    char word[MAX_K + 1];
-    for (int g = 0; g < S; ++g) {
-        const SeqRecord& r = Seqs[g];
-        for (int q = 0; q + k <= r.len; ++q) {
-            for (int j = 0; j < k; ++j) word[j] = "ACGTN"[r.code[static_cast<size_t>(q + j)]];
-            word[k] = '\0';
-            double P = BackgroundProb(word, k);
-            double mm = CalculateMismatch(word, k, PKFit);
-            double score = log2(P) / mm;
-            KmerScores.push_back({q, g, score, 0.0});
-            if (lo > score) lo = score;
-            if (score > hi) hi = score;
-        }
-    }
-
-    // Equal scores everywhere leave nothing to normalise by: every position stays admissible.
-    const bool active = hi > Omega * PKFit.PKMax && Filter && PKPre && hi != lo;
-    Candidates.resize(S);
-    if (!active) {
-        for (int g = 0; g < S; ++g)
-            for (int q = 0; q + k <= Seqs[g].len; ++q) Candidates[g].push_back(q);
-        return;
-    }
-
-    PKFit.Threshold = (PKFit.PKMax - lo) / (hi - lo);
-    size_t at = 0;
-    long seen = 0;
-    long admitted = 0;
-    for (int g = 0; g < S; ++g) {
-        std::vector<int>& list = Candidates[g];
-        double bestScore = MAX_NUM;
-        int bestPos = 0;  // the first window, should every score be undefined
-        bool any = false;
-        for (int l = 0; l + k <= Seqs[g].len; ++l) {
-            ++seen;
-            kmer& e = KmerScores[at];
-            if (e.Strand != g || e.Pos != l) {
-                cout << "Fatal error in Novel Filtering.\n";
-                FatalExit(1);
-            }
-            e.Score = (e.Score - lo) / (hi - lo);
-            if (Omega * PKFit.Threshold >= e.Score) {
-                list.push_back(l);
-                ++admitted;
-                any = true;
-            }
-            if (bestScore > e.Score) {
-                bestScore = e.Score;
-                bestPos = l;
-            }
-            ++at;
-        }
-        if (!any) {
-            list.push_back(bestPos);
-            ++admitted;
-        }
-    }
-    cout << "Overall Kmers: " << seen << ". " << "No. of Filtered Out Kmers: " << seen - admitted << endl;
+    FilterWindows(Scorer(), Seqs, GetNumStrands(), K, Omega, Filter && PKPre, PKFit, Candidates, KmerScores);
 }

@@ -1,180 +1,23 @@
-// The sequence data layer: every input of a run (strands, background model,
-// known sites and their scores) and the admissible site positions.
+// The sequence data layer: the owner of every input of a run (strands,
+// background model, known sites and their scores) and of the admissible site
+// positions. The work on each is done in its own room (the headers below);
+// Midlayer holds the data and calls them.
 #ifndef QIRO_MIDLAYER_H
 #define QIRO_MIDLAYER_H
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "Background.h"
 #include "Constants.h"
+#include "FastaReader.h"
+#include "FileInput.h"
 #include "Individual.h"
-
-// 2-bit base codes: A/a 0, C/c 1, G/g 2, T/t 3; every other byte is BASE_NONE.
-const uint8_t BASE_NONE = 4;
-extern const uint8_t kBaseCode[256];
-
-// What the two strands of a sequence share, so that a reverse strand costs
-// little more than its letter codes.
-struct SeqShared {
-    std::string name;  // first word of the header line
-    // The forward letters, 2 bits each, 32 to a word (base i at bits 2*(i%32)
-    // of word i/32; letters without a code count as A), plus one spare word so
-    // a window can always read the word after its last one.
-    std::vector<uint64_t> packed;
-    // Bit i (word i/64) set when forward letter i has no code; empty when
-    // none has. Such letters count as A on both strands, so reading a reverse
-    // window off the forward words must set them right. One spare word, as
-    // for packed.
-    std::vector<uint64_t> unknown;
-    // Bit i (word i/64) set when forward letter i was read in lower case;
-    // empty when none was, as in most files.
-    std::vector<uint64_t> lower;
-};
-
-// One strand: a sequence as read, or the reverse complement of one. The letters
-// are kept only in coded form; Letter() and Letters() give them back as read
-// (A, C, G, T in either case, N for anything else).
-struct SeqRecord {
-    int len = 0;
-    bool forward = true;
-    std::vector<uint8_t> code;  // kBaseCode of each letter: 0..3, BASE_NONE for N
-    std::shared_ptr<const SeqShared> shared;
-
-    // Makes the forward strand of a sequence from its letters as read (A, C,
-    // G, T in either case, N).
-    void Assign(const std::string& name, const char* letters, size_t n);
-    // Makes the reverse complement of forward strand r (case kept).
-    void AssignReverseOf(const SeqRecord& r);
-
-    const std::string& Name() const { return shared->name; }
-    char Letter(int i) const {
-        char c = "ACGTN"[code[static_cast<size_t>(i)]];
-        const std::vector<uint64_t>& lower = shared->lower;
-        if (!lower.empty()) {
-            const size_t j = static_cast<size_t>(forward ? i : len - 1 - i);
-            if ((lower[j >> 6] >> (j & 63)) & 1) c = static_cast<char>(c | 0x20);
-        }
-        return c;
-    }
-    std::string Letters(int pos, int n) const {
-        std::string out(static_cast<size_t>(n), 'N');
-        for (int j = 0; j < n; ++j) out[static_cast<size_t>(j)] = Letter(pos + j);
-        return out;
-    }
-    std::string Text() const { return Letters(0, len); }
-
-    // Bases [pos, pos + n) as 2n bits, n from 1 to 32.
-    uint64_t Bits(int pos, int n) const {
-        if (forward) return Read(shared->packed.data(), pos, n);
-        // The same letters on the forward strand, complemented and read back
-        // to front.
-        return ReverseComplementBits(MirrorBits(pos, n), n);
-    }
-    // On a reverse strand: the reverse complement of Bits(pos, n), read
-    // straight off the forward words (letters without a code read as T, so
-    // that they turn back into A). Comparing it with the reverse complement of
-    // a text counts the same differences as comparing Bits(pos, n) with the
-    // text, without turning every window around.
-    uint64_t MirrorBits(int pos, int n) const {
-        const int from = len - pos - n;
-        uint64_t x = Read(shared->packed.data(), from, n);
-        if (!shared->unknown.empty()) x |= Spread(ReadMask(shared->unknown.data(), from, n));
-        return x;
-    }
-    // n 2-bit bases in reverse order, each complemented (3 - b).
-    static uint64_t ReverseComplementBits(uint64_t v, int n) {
-        uint64_t x = ~v;
-        x = ((x >> 2) & 0x3333333333333333ull) | ((x & 0x3333333333333333ull) << 2);
-        x = ((x >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((x & 0x0F0F0F0F0F0F0F0Full) << 4);
-        return __builtin_bswap64(x) >> (64 - 2 * n);
-    }
-
-private:
-    // Bits [pos, pos + n) of a 1-bit-per-letter mask, n at most 32.
-    static uint64_t ReadMask(const uint64_t* mask, int pos, int n) {
-        const size_t w = static_cast<size_t>(pos) >> 6;
-        const int off = pos & 63;
-        uint64_t v = mask[w] >> off;
-        if (off != 0) v |= mask[w + 1] << (64 - off);
-        return v & ((uint64_t(1) << n) - 1);
-    }
-    // Each of the low 32 bits doubled into a 2-bit group.
-    static uint64_t Spread(uint64_t v) {
-        v = (v | (v << 16)) & 0x0000FFFF0000FFFFull;
-        v = (v | (v << 8)) & 0x00FF00FF00FF00FFull;
-        v = (v | (v << 4)) & 0x0F0F0F0F0F0F0F0Full;
-        v = (v | (v << 2)) & 0x3333333333333333ull;
-        v = (v | (v << 1)) & 0x5555555555555555ull;
-        return v | (v << 1);
-    }
-    static uint64_t Read(const uint64_t* packed, int pos, int n) {
-        const size_t w = static_cast<size_t>(pos) >> 5;
-        const int off = (pos & 31) * 2;
-        uint64_t v = packed[w] >> off;
-        if (off != 0) v |= packed[w + 1] << (64 - off);
-        return n == 32 ? v : v & ((uint64_t(1) << (2 * n)) - 1);
-    }
-};
-
-// A window of up to MAX_K bases packed like SeqRecord::packed, for counting
-// differing letters with a few word operations instead of a letter loop.
-struct PackedWord {
-    uint64_t part[2] = {0, 0};  // bases 0..31, then 32..39
-    int len = 0;
-
-    static PackedWord FromText(const char* text, int k);
-    static PackedWord FromStrand(const SeqRecord& r, int pos, int k) {
-        PackedWord w;
-        w.len = k;
-        w.part[0] = r.Bits(pos, k < 32 ? k : 32);
-        if (k > 32) w.part[1] = r.Bits(pos + 32, k - 32);
-        return w;
-    }
-    // Number of offsets whose bases differ.
-    int Distance(const PackedWord& o) const {
-        const uint64_t lowBits = 0x5555555555555555ull;
-        uint64_t x0 = part[0] ^ o.part[0];
-        uint64_t x1 = part[1] ^ o.part[1];
-        return __builtin_popcountll((x0 | (x0 >> 1)) & lowBits) + __builtin_popcountll((x1 | (x1 >> 1)) & lowBits);
-    }
-};
-
-// Reads the whole of an open file from its current position: gzip-compressed
-// data (one or more members, as gzip and bgzip write) comes back uncompressed,
-// anything else exactly as stored. False, with the reason in error, when the
-// file cannot be read or its compressed data are damaged or cut short.
-bool ReadWholeFile(FILE* file, std::string& text, std::string& error);
-// The same, handing the data to sink piece by piece as they are read, so that
-// a large file need not be held whole.
-bool ReadFileChunks(FILE* file, const std::function<void(const char*, size_t)>& sink, std::string& error);
-
-// One known binding site.
-struct PK {
-    std::string Seq;
-    double Score = 0.0;
-    double BGScore = 0.0;
-};
-
-// Scores and profile of the set of known sites in use.
-struct PKFitness {
-    double IC = 0.0;
-    double Mismatch = 0.0;
-    double LC = 0.0;
-    char Cons[MAX_K + 1] = {0};
-    double Freq[B][MAX_K] = {};
-    double MismatchMatrix[B][MAX_K] = {};
-    double CumFreq[MAX_K][5] = {};
-    int32_t NumPK = 0;
-    double Threshold = 0.0;
-    double PKScore = 0.0;
-    double PKMax = 0.0;
-    double STD = 0.0;
-};
+#include "KnownSites.h"
+#include "Sequences.h"
 
 class Midlayer {
 public:
@@ -218,7 +61,7 @@ public:
     // Background words of one to four letters as a flat table, indexed by the
     // words' 2-bit codes (offsets 0, 4, 20, 84 by length); words the file did
     // not list read 0, as they do through BackFreq.
-    double BackDense[340] = {};
+    double BackDense[kDenseWords] = {};
 
     Midlayer();
     explicit Midlayer(int k);
@@ -267,7 +110,7 @@ public:
     static bool noNewLine(char* line);
     static void RevComp(const char* in, char* out);
     static std::string RevComp(const std::string& in);
-    static int LookupCode(char c) { uint8_t b = kBaseCode[static_cast<unsigned char>(c)]; return b == BASE_NONE ? -1 : b; }
+    static int LookupCode(char c) { return LetterCode(c); }
     // Leaves out sequences shorter than K (with their reverse complements),
     // warning for each; ends the run when none is left.
     void ExcludeShortSeqs();
@@ -276,12 +119,14 @@ public:
     void LoadFreqInfo();
     void BuildDenseBackground();
     // Value of one background word (letters as stored; case does not matter).
-    double BackWord(const char* w, int len);
+    double BackWord(const char* w, int len) { return Background().Word(w, len); }
     // Third-order Markov probability of the k letters at w: B(w0) B(w0w1)
     // B(w0w1w2) B(w0..w3) and then every further four-letter window.
-    double BackgroundProb(const char* w, int k);
+    double BackgroundProb(const char* w, int k) { return Background().Prob(w, k); }
     // The same for k letters given by their codes (kBaseCode, BASE_NONE for N).
-    double BackgroundProb(const uint8_t* codes, int k);
+    double BackgroundProb(const uint8_t* codes, int k) { return Background().Prob(codes, k); }
+    // The background tables as the probabilities read them.
+    BackgroundTables Background() const { return BackgroundTables{BackFreq, BackDense}; }
 
     // Known sites.
     void LoadPKInfo();
@@ -289,6 +134,8 @@ public:
     // skipInvalid, windows holding a letter other than A, C, G, T are not
     // counted; otherwise such a letter ends the run.
     void ComputePosFreq(bool skipInvalid);
+    // The background and positional shares, as scoring against known sites reads them.
+    SiteScorer Scorer() const { return SiteScorer{Background(), PosFreq}; }
     void ProducePKFitness();
     void CalculatePKFitness();
     double CalculateMismatch(const char* word, int len, PKFitness& fit);
