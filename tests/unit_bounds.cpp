@@ -1,5 +1,6 @@
-// The first population's limit of rejected models: the run ends when 100
-// models in a row fail the low-complexity test, and not one model later.
+// Limits and ties at their exact boundary: the first population's limit of
+// 100 models in a row rejected for low complexity, a window that scores exactly
+// like the weakest known site, and a strand's fallback among equal windows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -64,6 +65,39 @@ TEST(InitializationLimit, EndsAtTheHundredthRejectionInARow) {
     EXPECT_TRUE(pop.empty());
     const int next = Random();
     EXPECT_EQ(next, draws[100 * S]) << "draws made: " << std::find(draws.begin(), draws.end(), next) - draws.begin();
+}
+
+// Known sites TTGACA, TTGACT and TAGACA lie in strand 0 at 0, 8 and 16 (a flat
+// background: scores order as mismatches). Strand 1 (all C) and its reverse
+// (all G) score worse than every known site, each window alike.
+TEST(FilteringBounds, WeakestKnownSiteAdmittedAndTheFirstOfEqualWindowsAsFallback) {
+    clitest::WorkDir dir;
+    dir.write("in.fa", ">a\nTTGACAGGTTGACTGGTAGACA\n>b\nCCCCCCCCCC\n");
+    dir.write("bg.freq", clitest::FlatBackground());
+    dir.write("pk.txt", "TTGACA\nTTGACT\nTAGACA\n");
+    Midlayer data;
+    testing::internal::CaptureStdout();
+    data.OpenSeqFile(dir.file("in.fa"));
+    data.LoadSeqs();
+    data.OpenFreqFile(dir.file("bg.freq"));
+    data.LoadFreqInfo();
+    data.OpenPKFile(dir.file("pk.txt"));
+    data.LoadPKInfo();
+    data.ProducePKFitness();
+    data.setPKPre(true);
+    data.SetFilter(true);
+    data.Filtering();
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(out.find("Overall Kmers: "), std::string::npos) << out;  // the filter is active
+    const PKFitness fit = data.getPKFit();
+    int weakest = -1;
+    for (int i = 0; i < 3; ++i)
+        if (data.getPK()[i].BGScore == fit.PKMax) weakest = i;
+    ASSERT_GE(weakest, 0);
+    const std::vector<int>& first = data.Candidates[0];
+    EXPECT_NE(std::find(first.begin(), first.end(), 8 * weakest), first.end()) << "known site " << weakest;
+    EXPECT_EQ(data.Candidates[1], std::vector<int>{0});
+    EXPECT_EQ(data.Candidates[3], std::vector<int>{0});
 }
 
 }  // namespace
