@@ -28,8 +28,8 @@ TEST(StopRule, AHundredGenerationsAfterTheBestLastChangedOrTheBudget) {
         Result r = dir.qiro("-i in.fa -freq bg.freq -k 8 -d F -p 10 -post F -seed 1 -g " + std::to_string(budget));
         ASSERT_EQ(r.status, 0) << r.out;
         const int n = std::min(budget, lastChange + stallLimit);
-        EXPECT_NE(r.out.find("Finish the GA process after " + std::to_string(n) + " generations. \n"), std::string::npos)
-            << "budget " << budget << "\n" << r.out;
+        const std::string line = "Finish the GA process after " + std::to_string(n) + " generations. \n";
+        EXPECT_NE(r.out.find(line), std::string::npos) << "budget " << budget << "\n" << r.out;
         // The premise: the best model scores 1.
         EXPECT_NE(dir.read("qiro.out").find("Motif Rank #1\nMotif Model Mismatch Score: 1\t"), std::string::npos);
     }
