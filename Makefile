@@ -1,14 +1,19 @@
 # QIRO -- motif discovery with a genetic algorithm.
 #
 #   make            build release binaries: build/qiro and build/qiro-freq
-#   make deps       apt-get install the Debian packages this machine lacks (run by demo and test)
+#   make deps       apt-get install every Debian package this machine lacks: the build's,
+#                   the test tools and Google Benchmark (tools/install-deps.sh)
 #   make demo       build, then run qiro on the bundled E. coli CRP example
-#   make test       build and run every test (unit and command-line)
+#                   (first installs the build packages it lacks, nothing else)
+#   make test       build and run every test (unit and command-line); first installs
+#                   the build packages and test tools it lacks (not Google Benchmark,
+#                   which no test needs: the benchmarks are built too when it is there)
 #   make test-asan  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make fuzz       build the fuzz targets with clang and run each for FUZZ_SECONDS
 #                   (FUZZ_JOBS at a time); see docs/robustness.md
 #   make memcheck   valgrind memcheck of a small complete run
-#   make bench      build and run the kernel benchmarks, then the whole-run comparison
+#   make bench      install Google Benchmark if missing, build and run the kernel
+#                   benchmarks, then the whole-run comparison
 #                   with an older commit (bench/compare.sh; RUNS, OLD_RUNS, CASES)
 #   make accuracy   build, then score qiro on the data sets with known sites
 #                   (ACCURACY_DATA, default ../shared/data; table in build/accuracy/)
@@ -33,15 +38,18 @@ all:
 deps:
 	bash tools/install-deps.sh
 
-demo: deps
+demo:
+	bash tools/install-deps.sh build
 	$(MAKE) --no-print-directory all
 	cd examples && ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -k 22 -seed 1 -o crp0.qiro.out
 
-test: deps
+test:
+	bash tools/install-deps.sh test
 	$(MAKE) --no-print-directory all
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-test-asan: deps
+test-asan:
+	bash tools/install-deps.sh test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQIRO_SANITIZE=ON -DQIRO_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -71,7 +79,9 @@ memcheck:
 		-seed 1 -g 10 -p 20 -threads 2 -o ../$(BUILD)/memcheck/pk.out > ../$(BUILD)/memcheck/pk.log
 	@echo "memcheck: clean"
 
-bench: all
+bench:
+	bash tools/install-deps.sh bench
+	$(MAKE) --no-print-directory all
 	$(BUILD)/bench/qiro_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 	bash bench/compare.sh
 

@@ -27,7 +27,11 @@ const int FNStrLen = 300;      // historical file-name buffer size; names are no
 const int LEN_STR = 300;       // historical line buffer size
 const int B = 4;               // bases A, C, G, T coded 0..3
 
-const char QIRO_VERSION[] = "0.1.0";
+// The build defines the version from the project version in CMakeLists.txt.
+#ifndef QIRO_VERSION_STRING
+#error "QIRO_VERSION_STRING comes from the build: compile through CMakeLists.txt"
+#endif
+const char QIRO_VERSION[] = QIRO_VERSION_STRING;
 
 // The one random source of a run: the classic portable generator, values 0..32767.
 // Every random decision draws from it in a fixed order, so a seed reproduces a run.

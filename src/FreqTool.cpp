@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "Constants.h"
 #include "FileInput.h"
 #include "Robust.h"
 
@@ -94,7 +95,8 @@ void Usage(std::ostream& out) {
            "\t-s             count the sequences as given only (default: both strands)\n"
            "\t-p <count>     pseudocount added to every word, above 0 (default: 1)\n"
            "\t-m <file>      convert this MEME background file instead of counting FASTA files\n"
-           "\t-h             show this help\n";
+           "\t-h             show this help\n"
+           "\t-version       print the version (qiro-freq " << QIRO_VERSION << ") and stop\n";
 }
 
 }  // namespace
@@ -244,6 +246,17 @@ int FreqToolMain(int argc, char** argv) {
     double pc = 1.0;
     std::string memeName;
     std::vector<std::string> inputs;
+    // -version answers alone, wherever it stands, before any other word is
+    // judged; the value of -o, -p or -m is a value even when it reads -version.
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "-o" || a == "-p" || a == "-m") {
+            ++i;
+        } else if (a == "-version") {
+            std::cout << "qiro-freq " << QIRO_VERSION << "\n";
+            return std::cout ? 0 : 1;
+        }
+    }
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") {

@@ -116,6 +116,15 @@ bool ParseSeed(const std::string& word, uint32_t& seed) {
     return true;
 }
 
+// -version asks for the version alone: wherever it stands, nothing else is
+// read or done. No option takes it as its value (values starting with '-' are
+// refused), so every such word is the request.
+bool VersionRequested(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-version") == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 void HelloMsg() { cout << kBanner; }
@@ -163,6 +172,7 @@ void HelpMsg() {
          << ")\n";
     cout << "\t[-seed <number>]             The seed of the random numbers; the same seed repeats a run (Default: the clock)\n";
     cout << "\t[-threads <number>]          The number of threads; the results do not depend on it (Default: the number of cores)\n";
+    cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
     cout << "\t[-jaspar <jaspar_file>]      Also write the motifs in JASPAR format (letter counts)\n";
     cout << "\t[-bed <bed_file>]            Also write the motif sites as BED (genomic when sequences are named chrom:start-end)\n";
@@ -469,6 +479,10 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
 }
 
 int QiroMain(int argc, char** argv) {
+    if (VersionRequested(argc, argv)) {
+        cout << "qiro " << QIRO_VERSION << endl;
+        return 0;
+    }
     HelloMsg();
     if (argc < 2) {
         HelpMsg();

@@ -2,8 +2,10 @@
 # Installs, through apt-get, the Debian packages that building and testing QIRO
 # need and that this machine lacks; installs nothing when all are present.
 #
-#   tools/install-deps.sh           everything: build, tests and benchmarks
-#   tools/install-deps.sh build     only what the build needs
+#   tools/install-deps.sh           everything: build, tests and benchmarks (make deps)
+#   tools/install-deps.sh build     only what the build needs (make demo)
+#   tools/install-deps.sh test      the build and the test tools (make test, make test-asan)
+#   tools/install-deps.sh bench     the build and Google Benchmark (make bench)
 #   tools/install-deps.sh fuzz      the build and the fuzz targets (clang, libFuzzer)
 #   tools/install-deps.sh memcheck  the build and valgrind
 #
@@ -23,6 +25,8 @@ required=("${build_pkgs[@]}")
 want=("${build_pkgs[@]}")
 case "${1:-all}" in
   build) ;;
+  test) want+=("${test_pkgs[@]}") ;;
+  bench) want+=("${bench_pkgs[@]}"); required+=("${bench_pkgs[@]}") ;;
   fuzz) want+=("${fuzz_pkgs[@]}"); required+=("${fuzz_pkgs[@]}") ;;
   memcheck) want+=("${memcheck_pkgs[@]}"); required+=("${memcheck_pkgs[@]}") ;;
   *) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
