@@ -3,8 +3,8 @@
 #   make            build release binaries: build/qiro and build/qiro-freq
 #   make deps       apt-get install every Debian package this machine lacks: the build's,
 #                   the test tools and Google Benchmark (tools/install-deps.sh)
-#   make demo       build, then run qiro on the bundled E. coli CRP example
-#                   (first installs the build packages it lacks, nothing else)
+#   make demo       build the two programs, then run qiro on the bundled E. coli CRP
+#                   example (first installs the build packages it lacks, nothing else)
 #   make test       build and run every test (unit and command-line); first installs
 #                   the build packages and test tools it lacks (not Google Benchmark,
 #                   which no test needs: the benchmarks are built too when it is there)
@@ -40,7 +40,8 @@ deps:
 
 demo:
 	bash tools/install-deps.sh build
-	$(MAKE) --no-print-directory all
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j $(JOBS) --target qiro qiro-freq
 	cd examples && ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -k 22 -seed 1 -o crp0.qiro.out
 
 test:
