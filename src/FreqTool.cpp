@@ -93,6 +93,7 @@ void Usage(std::ostream& out) {
            "Options:\n"
            "\t-o <file>      write to this file instead of standard output\n"
            "\t-s             count the sequences as given only (default: both strands)\n"
+           "\t-mask          lower-case (soft-masked) letters break words too\n"
            "\t-p <count>     pseudocount added to every word, above 0 (default: 1)\n"
            "\t-m <file>      convert this MEME background file instead of counting FASTA files\n"
            "\t-h             show this help\n"
@@ -104,7 +105,7 @@ void Usage(std::ostream& out) {
 void WordCounts::AddSequence(const std::string& letters, bool bothStrands) {
     std::vector<int> codes;
     codes.reserve(letters.size());
-    for (char c : letters) codes.push_back(Code(c));
+    for (char c : letters) codes.push_back(softMask && c >= 'a' && c <= 'z' ? -1 : Code(c));
     CountStrand(codes, count);
     if (bothStrands) {
         std::vector<int> rev(codes.rbegin(), codes.rend());
@@ -243,6 +244,7 @@ bool ConvertMemeBackground(const std::string& text, std::vector<double>& table, 
 int FreqToolMain(int argc, char** argv) {
     std::string outName;
     bool both = true;
+    bool softMask = false;
     double pc = 1.0;
     std::string memeName;
     std::vector<std::string> inputs;
@@ -282,6 +284,8 @@ int FreqToolMain(int argc, char** argv) {
             }
         } else if (a == "-s") {
             both = false;
+        } else if (a == "-mask") {
+            softMask = true;
         } else if (a.size() > 1 && a[0] == '-') {
             std::cerr << "qiro-freq: unknown option " << a << "\n";
             Usage(std::cerr);
@@ -301,6 +305,7 @@ int FreqToolMain(int argc, char** argv) {
     }
     std::vector<double> table;
     WordCounts counts;
+    counts.softMask = softMask;
     if (!memeName.empty()) {
         std::string text, error;
         if (!ReadInput(memeName, text)) return 1;

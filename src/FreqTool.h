@@ -11,6 +11,9 @@
 // dense background table: offset 0, 4, 20, 84 by length, then the 2-bit codes.
 struct WordCounts {
     std::vector<double> count = std::vector<double>(340, 0.0);
+    // Lower-case (soft-masked) letters break words too (-mask), so that a
+    // background is counted from the unmasked part.
+    bool softMask = false;
 
     // Counts the words of one text (FASTA letters, any case); letters other than
     // A, C, G, T break words. With bothStrands the reverse complement counts too.

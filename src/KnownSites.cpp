@@ -4,10 +4,16 @@
 #include <cmath>
 #include <iostream>
 
+#include "Masking.h"
 #include "Robust.h"
 
 using std::cout;
 using std::endl;
+
+namespace {
+// The way out named after an input letter that no window can be scored with.
+const char kMaskHint[] = "Use -mask T to leave out windows holding other letters.\n";
+}  // namespace
 
 double ScoreLog2(double x) { return std::log(x) / std::log(2.0); }
 
@@ -99,9 +105,18 @@ std::vector<PK> ChooseSites(const std::vector<PK>& fileSites, int used, int nois
             chosen.push_back(fileSites[j]);
         }
     }
+    std::vector<int> open;
     for (int i = 0; i < noise; ++i) {
         int s = Random() % numSeq;  // a forward sequence: records 0 .. numSeq - 1
-        int p = Random() % (seqs[s].len - k + 1);
+        int p;
+        if (seqs[s].shared->masked.empty()) {
+            p = Random() % (seqs[s].len - k + 1);
+        } else {
+            // A noise site is a window a site could be: one free of masked
+            // letters (every sequence left has one).
+            OpenWindows(seqs[s], k, open);
+            p = open.empty() ? 0 : open[Random() % open.size()];
+        }
         PK site;
         site.Seq = seqs[s].Letters(p, k);
         for (char& c : site.Seq) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -119,6 +134,7 @@ void PositionShares(const std::vector<SeqRecord>& seqs, int numSeq, int k, bool 
     for (int s = 0; s < numSeq; ++s) {
         const SeqRecord& r = seqs[s];
         for (int w = 0; w + k <= r.len; ++w) {
+            if (r.WindowMasked(w, k)) continue;
             const uint8_t* c = r.code.data() + w;
             bool valid = true;
             for (int j = 0; j < k; ++j) {
@@ -131,6 +147,7 @@ void PositionShares(const std::vector<SeqRecord>& seqs, int numSeq, int k, bool 
                 if (skipInvalid) continue;
                 cout << "Fatal Error: The input sequence contains invalid letters. Please check the input.\n"
                         " System Aborted\n\n";
+                cout << kMaskHint;
                 FatalExit(1);
             }
             for (int j = 0; j < k; ++j) shares[c[j]][j] += 1.0;
@@ -148,7 +165,10 @@ double SiteScorer::Mismatch(const char* word, int len, const PKFitness& fit) con
     for (int p = 0; p < len; ++p) {
         int c = LetterCode(word[p]);
         if (c < 0) {
+            // Known sites are checked before they are scored: only an input
+            // window gets here.
             cout << word << "\t" << "Error: The sequence contains invalid letters. Please check the input sequences.\n";
+            cout << kMaskHint;
             FatalExit(1);
         }
         for (int b = 0; b < B; ++b) {
@@ -269,6 +289,8 @@ void FilterWindows(const SiteScorer& scorer, const std::vector<SeqRecord>& stran
     for (int g = 0; g < S; ++g) {
         const SeqRecord& r = strands[g];
         for (int q = 0; q + k <= r.len; ++q) {
+            // A window holding a masked letter is never a site: not scored, not admissible.
+            if (r.WindowMasked(q, k)) continue;
             for (int j = 0; j < k; ++j) word[j] = "ACGTN"[r.code[static_cast<size_t>(q + j)]];
             word[k] = '\0';
             double P = scorer.background.Prob(word, k);
@@ -285,7 +307,8 @@ void FilterWindows(const SiteScorer& scorer, const std::vector<SeqRecord>& stran
     candidates.resize(S);
     if (!active) {
         for (int g = 0; g < S; ++g)
-            for (int q = 0; q + k <= strands[g].len; ++q) candidates[g].push_back(q);
+            for (int q = 0; q + k <= strands[g].len; ++q)
+                if (!strands[g].WindowMasked(q, k)) candidates[g].push_back(q);
         return;
     }
 
@@ -296,9 +319,11 @@ void FilterWindows(const SiteScorer& scorer, const std::vector<SeqRecord>& stran
     for (int g = 0; g < S; ++g) {
         std::vector<int>& list = candidates[g];
         double bestScore = MAX_NUM;
-        int bestPos = 0;  // the first window, should every score be undefined
+        int bestPos = -1;  // the first window, should every score be undefined
         bool any = false;
         for (int l = 0; l + k <= strands[g].len; ++l) {
+            if (strands[g].WindowMasked(l, k)) continue;
+            if (bestPos < 0) bestPos = l;
             ++seen;
             kmer& e = scores[at];
             if (e.Strand != g || e.Pos != l) {
@@ -317,7 +342,7 @@ void FilterWindows(const SiteScorer& scorer, const std::vector<SeqRecord>& stran
             }
             ++at;
         }
-        if (!any) {
+        if (!any && bestPos >= 0) {
             list.push_back(bestPos);
             ++admitted;
         }

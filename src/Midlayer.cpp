@@ -101,6 +101,11 @@ void Midlayer::LoadSeqs() {
     }
     std::vector<SeqRecord>().swap(records);
     CurSeq = 0;
+    // Marked on the forward strands before the reverse ones are made: those share the marks.
+    if (Masking.Active()) {
+        MaskedLetters = MaskSequences(Seqs, NumSeq, Masking);
+        cout << "Masked letters: " << MaskedLetters << " of " << BigK << endl;
+    }
     if (both) AddReverseStrands(Seqs, NumSeq);
 }
 
@@ -124,8 +129,28 @@ void Midlayer::ExcludeShortSeqs() {
              << " letters (the motif width). System aborted. " << endl;
         FatalExit(1);
     }
-    if (static_cast<int>(keep.size()) == NumSeq) return;
+    if (static_cast<int>(keep.size()) != NumSeq) {
+        KeepSequences(Seqs, NumSeq, keep);
+        NumSeq = static_cast<int>(keep.size());
+        BigK = 0;
+        for (int s = 0; s < NumSeq; ++s) BigK += Seqs[s].len;
+    }
+    if (Masking.Active()) ExcludeMaskedSeqs();
+}
 
+void Midlayer::ExcludeMaskedSeqs() {
+    std::vector<int> keep;
+    for (int s = 0; s < NumSeq; ++s)
+        if (HasOpenWindow(Seqs[s], K)) keep.push_back(s);
+    const int dropped = NumSeq - static_cast<int>(keep.size());
+    if (dropped == 0) return;
+    if (keep.empty()) {
+        cout << "Error: every window of " << K << " letters in " << SeqFileName
+             << " holds a masked letter (-mask, -dust); no sequence is left to search. System aborted. " << endl;
+        FatalExit(1);
+    }
+    cout << "Warning: " << dropped << " of " << NumSeq << " sequences have no window of " << K
+         << " letters free of masked letters; they are left out of the search." << endl;
     KeepSequences(Seqs, NumSeq, keep);
     NumSeq = static_cast<int>(keep.size());
     BigK = 0;

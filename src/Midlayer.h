@@ -17,6 +17,7 @@
 #include "FileInput.h"
 #include "Individual.h"
 #include "KnownSites.h"
+#include "Masking.h"
 #include "Sequences.h"
 
 class Midlayer {
@@ -46,6 +47,9 @@ public:
     int NumUsedPK = 0;
     bool DoubleStrand = true;
     bool Filter = true;
+    // Letters no site may hold (-mask, -dust), marked as the sequences load.
+    MaskSettings Masking;
+    size_t MaskedLetters = 0;
     bool PKPre = false;
     int CurPos = 0;
     int CurSeq = 0;
@@ -81,6 +85,8 @@ public:
     void SetFreqInfo(const double* values, int n);
     void SetDoubleStrand(bool b) { DoubleStrand = b; }
     bool GetDoubleStrand() const { return DoubleStrand; }
+    void SetMasking(const MaskSettings& m) { Masking = m; }
+    const MaskSettings& GetMasking() const { return Masking; }
     void SetFilter(bool b) { Filter = b; }
     bool GetFilter() const { return Filter; }
     void setPKPre(bool b) { PKPre = b; }
@@ -114,6 +120,10 @@ public:
     // Leaves out sequences shorter than K (with their reverse complements),
     // warning for each; ends the run when none is left.
     void ExcludeShortSeqs();
+    // With masking: leaves out sequences without a window of K letters free
+    // of masked letters, with a warning that counts them; ends the run when
+    // none is left.
+    void ExcludeMaskedSeqs();
 
     // Background model.
     void LoadFreqInfo();

@@ -98,6 +98,11 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
     j["delta"] = Decimal(s.delta);
     j["filtering"] = s.filter;
     j["post_processing"] = s.post;
+    // Shown only when masking is asked for: the settings of other runs stay as they were.
+    if (s.mask || s.dust > 0) {
+        j["mask"] = s.mask;
+        j["dust"] = s.dust;
+    }
     return j;
 }
 

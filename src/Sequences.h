@@ -30,6 +30,10 @@ struct SeqShared {
     // Bit i (word i/64) set when forward letter i was read in lower case;
     // empty when none was, as in most files.
     std::vector<uint64_t> lower;
+    // Bit i (word i/64) set when forward letter i is masked (-mask, -dust):
+    // no admissible window holds it. Empty when none is, as always without
+    // masking. One spare word, as for packed.
+    std::vector<uint64_t> masked;
 };
 
 // One strand: a sequence as read, or the reverse complement of one. The letters
@@ -63,6 +67,17 @@ struct SeqRecord {
         return out;
     }
     std::string Text() const { return Letters(0, len); }
+
+    // Whether the n letters from pos hold a masked letter (on a reverse
+    // strand, their forward letters do).
+    bool WindowMasked(int pos, int n) const {
+        const std::vector<uint64_t>& mask = shared->masked;
+        if (mask.empty()) return false;
+        int from = forward ? pos : len - pos - n;
+        for (; n > 0; n -= 32, from += 32)
+            if (ReadMask(mask.data(), from, n < 32 ? n : 32) != 0) return true;
+        return false;
+    }
 
     // Bases [pos, pos + n) as 2n bits, n from 1 to 32.
     uint64_t Bits(int pos, int n) const {

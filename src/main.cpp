@@ -116,6 +116,18 @@ bool ParseSeed(const std::string& word, uint32_t& seed) {
     return true;
 }
 
+// A DUST level: a non-negative number; anything else is repaired to 0 (off)
+// with a message, as other values are.
+double ParseLevel(const std::string& value) {
+    char* end = nullptr;
+    const double v = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !std::isfinite(v) || v < 0) {
+        Unhealthy("-dust=", value, 0);
+        return 0.0;
+    }
+    return v;
+}
+
 // -version asks for the version alone: wherever it stands, nothing else is
 // read or done. No option takes it as its value (values starting with '-' are
 // refused), so every such word is the request.
@@ -172,6 +184,8 @@ void HelpMsg() {
          << ")\n";
     cout << "\t[-seed <number>]             The seed of the random numbers; the same seed repeats a run (Default: the clock)\n";
     cout << "\t[-threads <number>]          The number of threads; the results do not depend on it (Default: the number of cores)\n";
+    cout << "\t[-mask T/F]                  Leave out windows holding a lower-case (soft-masked) letter or a letter other than A, C, G, T (Default=F)\n";
+    cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
     cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
     cout << "\t[-jaspar <jaspar_file>]      Also write the motifs in JASPAR format (letter counts)\n";
@@ -221,6 +235,10 @@ void ParseOptions(RunSettings& s) {
             bool& flag = word == "-d" ? s.doubleStrand : (word == "-f" ? s.filter : s.post);
             if (Usable(value)) flag = value != "F";
             if (word == "-post") cout << "Post-processing " << s.post << endl;
+        } else if (word == "-mask") {
+            if (Usable(value)) s.mask = value != "F";
+        } else if (word == "-dust") {
+            s.dust = ParseLevel(value);
         } else if (word == "-threads") {
             int n = 0;
             if (std::sscanf(value.c_str(), "%d", &n) == 1) {
@@ -283,6 +301,10 @@ void PrintSettings(const RunSettings& s) {
     cout << "Replacement rate: " << s.replacement << endl;
     cout << "Winner rate: " << s.winner << endl;
     cout << "The value of delta: " << s.delta << endl;
+    if (s.mask || s.dust > 0) {
+        cout << "Mask lower-case and other letters: " << s.mask << endl;
+        cout << "DUST level: " << s.dust << endl;
+    }
     cout << "######################################################\n\n";
 }
 
@@ -320,6 +342,10 @@ void MotifDiscovery() {
     data->SetLowerComp(lowerComp);
     data->SetDelta(s.delta);
     data->setPKPer(s.pkPer);
+    MaskSettings masking;
+    masking.softMask = s.mask;
+    masking.dust = s.dust;
+    data->SetMasking(masking);
     data->OpenSeqFile(s.inputFile);
     data->LoadSeqs();
     data->OpenFreqFile(s.freqFile);

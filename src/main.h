@@ -40,6 +40,8 @@ struct RunSettings {
     bool doubleStrand = DOUBLE_STR;
     bool filter = FILTERING;
     bool post = POST_PRO;
+    bool mask = false;   // -mask: lower-case and other letters are never in a site
+    double dust = 0.0;   // -dust: the DUST level; 0 is off
     int threads = 0;  // 0: one per core
     bool seedGiven = false;
     uint32_t seed = 0;

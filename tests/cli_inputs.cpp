@@ -32,9 +32,13 @@ const std::string kWidthDiffers =
     "System aborted.\n\n";
 const std::string kSiteLetters =
     "Fatal Error: The PK sequence contains invalid letters. Please check the input.\n System Aborted\n\n";
+// Each input-letter error is followed by the way out.
 const std::string kSequenceLetters =
-    "Fatal Error: The input sequence contains invalid letters. Please check the input.\n System Aborted\n\n";
-const std::string kWordLetters = "\tError: The sequence contains invalid letters. Please check the input sequences.\n";
+    "Fatal Error: The input sequence contains invalid letters. Please check the input.\n System Aborted\n\n"
+    "Use -mask T to leave out windows holding other letters.\n";
+const std::string kWordLetters =
+    "\tError: The sequence contains invalid letters. Please check the input sequences.\n"
+    "Use -mask T to leave out windows holding other letters.\n";
 const std::string kNoPK = "No Pre-knowledge information. Filtering operation is skipped.\n";
 const std::string kFilterStart = "\n\nStart the Filtering...\n";
 const std::string kFilterEnd = "\nFinish filtering...\n";

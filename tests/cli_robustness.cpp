@@ -40,9 +40,13 @@ const std::string kSeqs =
 const std::string kFast = " -seed 1 -g 10 -p 10";
 
 const std::string kSystemAborted = "System aborted. \n";
-const std::string kFilterLetters = "\tError: The sequence contains invalid letters. Please check the input sequences.\n";
+// Each input-letter error is followed by the way out.
+const std::string kFilterLetters =
+    "\tError: The sequence contains invalid letters. Please check the input sequences.\n"
+    "Use -mask T to leave out windows holding other letters.\n";
 const std::string kPosFreqLetters =
-    "Fatal Error: The input sequence contains invalid letters. Please check the input.\n System Aborted\n\n";
+    "Fatal Error: The input sequence contains invalid letters. Please check the input.\n System Aborted\n\n"
+    "Use -mask T to leave out windows holding other letters.\n";
 const std::string kSiteLetters =
     "Fatal Error: The PK sequence contains invalid letters. Please check the input.\n System Aborted\n\n";
 const std::string kDifferentLengths =
