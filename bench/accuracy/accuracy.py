@@ -497,7 +497,7 @@ def evaluate(dataset, runs):
             else "no prior knowledge (no usable known site)")
         row["note"] = "; ".join(x for x in (pk_note, row["note"]) if x)
     elif dataset.get("known_width"):
-        row["note"] = "; ".join(x for x in ("width of the known sites", row["note"]) if x)
+        row["note"] = "; ".join(x for x in (row["note"], "width of the known sites") if x)
     # Hindsight, for the diagnostics only (never used to choose): the top model of every
     # width, and the reported model of the chosen run that hits the most known sites.
     for run in runs:

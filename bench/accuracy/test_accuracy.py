@@ -16,6 +16,7 @@ from io import StringIO
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import accuracy  # noqa: E402
+import side_by_side  # noqa: E402
 
 
 def one_seq(length, known, predicted, name="s"):
@@ -339,6 +340,28 @@ class LowComplexity(unittest.TestCase):
         self.assertFalse(accuracy.low_complexity("ATATGGCT"))  # 5 of 8 A/T, 3 G/C
         self.assertFalse(accuracy.low_complexity("TCACGATT"))  # 5 of 8 A/T, 3 G/C
         self.assertFalse(accuracy.low_complexity(""))
+
+
+class SideBySide(unittest.TestCase):
+    REPORT = textwrap.dedent("""\
+        | group | sets | failed | nSn | nPPV | nCC | sSn | sPPV |
+        |---|---:|---:|---:|---:|---:|---:|---:|
+        | planted: all | 3 | 1 | 0.5 | 0.25 | 0.3 | 0.4 | 0.2 |
+        | planted: fly | 2 | 1 | 0.1 | 0.1 | 0.1 | 0.1 | 0.1 |
+
+        ### planted
+
+        - data sets with known sites where the top model hits at least one: 2 of 3
+        - ... where it hits at least half of them: 1 of 3
+        - low-complexity top models (consensus at least 3/4 A/T or at least 3/4 G/C): 1 of 2 top models (runs that worked)
+        """)
+
+    def test_totals_and_counts_of_each_variant_in_one_row(self):
+        report = side_by_side.read_report(self.REPORT)
+        self.assertEqual(list(report), ["planted"])
+        lines = side_by_side.side_by_side([("none", report), ("dust", report)])
+        self.assertEqual(lines[-2:], ["| %s | 0.3 | 0.5 | 0.25 | 0.4 | 0.2 | 1 of 3 | 2 of 3 | "
+                                      "1 of 3 | 1 of 2 |" % v for v in ("none", "dust")])
 
 
 FAKE_QIRO = textwrap.dedent("""\
