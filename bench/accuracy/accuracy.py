@@ -45,6 +45,17 @@ or widened around its centre to one width (the lower median of their widths, kep
 8..30), go to qiro with -pk.  They are scored against all known sites, and the report adds
 how many of the sites that were not given are found.
 
+With --width-rule known each data set with known sites gets one run, at the width of its
+known sites: the lower median of their widths, kept within 6..20 (the rule of published
+comparisons, which tell every tool the width).  This rule reads the answer key to choose
+the width (never the places); data sets without known sites fall back to the MAP rule.
+
+The diagnostics also count the top models that are low-complexity runs: consensus words
+of which at least three quarters of the letters are A/T, or at least three quarters G/C.
+
+--label NAME keeps a variant (say, other --qiro-args) apart: its run files and tables go
+to WORK/NAME and the settings line names it.
+
 Standard library only.  Run `accuracy.py -h` for the options.
 """
 
@@ -62,6 +73,9 @@ DEFAULT_WIDTHS = (8, 10, 12, 14)
 
 TOMPA_ORGANISMS = (("mus", "mouse"), ("yst", "yeast"), ("dm", "fly"), ("hm", "human"))
 TOMPA_TYPES = {"r": "real", "g": "generic", "m": "markov"}
+# A data set of another collection whose name starts with one of these words and "_"
+# (as the planted sets of make_planted.py do) is of that organism.
+ORGANISM_WORDS = ("fly", "yeast", "human", "mouse")
 
 
 # ---------------------------------------------------------------------------
@@ -224,6 +238,17 @@ def measures(c):
     }
 
 
+def low_complexity(consensus):
+    """True when at least three quarters of the consensus letters are A/T, or at least
+    three quarters are G/C: a run of one composition rather than a motif."""
+    word = consensus.upper()
+    if not word:
+        return False
+    at = sum(word.count(c) for c in "AT")
+    gc = sum(word.count(c) for c in "GC")
+    return 4 * max(at, gc) >= 3 * len(word)
+
+
 def choose_run(runs):
     """The run whose top model has the highest MAP score; ties go to the narrower width.
     runs: list of dicts with 'width' and 'motifs' (parse_result output); runs without
@@ -251,7 +276,8 @@ def describe(root, fasta):
                         "?")
         kind = TOMPA_TYPES.get(stem[-1:], rel[-2] if len(rel) > 2 else "?")
         return collection, organism, kind
-    return collection, collection.split("_")[0], "real"
+    word = stem.split("_")[0]
+    return collection, word if word in ORGANISM_WORDS else collection.split("_")[0], "real"
 
 
 def discover(root):
@@ -280,6 +306,22 @@ def discover(root):
 
 
 PK_MIN_WIDTH, PK_MAX_WIDTH = 8, 30
+KNOWN_MIN_WIDTH, KNOWN_MAX_WIDTH = 6, 20
+
+
+def lower_median_width(widths, low, high):
+    """The lower median of `widths`, kept within low..high."""
+    ordered = sorted(widths)
+    return min(high, max(low, ordered[(len(ordered) - 1) // 2]))
+
+
+def known_width(sites):
+    """Width of the run under --width-rule known: the lower median of the known sites'
+    widths, kept within KNOWN_MIN_WIDTH..KNOWN_MAX_WIDTH; None without known sites."""
+    if not sites:
+        return None
+    return lower_median_width([e - s + 1 for _, s, e in sites], KNOWN_MIN_WIDTH,
+                              KNOWN_MAX_WIDTH)
 
 
 def pk_pick(count, share):
@@ -292,9 +334,7 @@ def pk_pick(count, share):
 def pk_width(widths):
     """Width of the prior-knowledge sites: the lower median of the given sites' widths,
     kept within PK_MIN_WIDTH..PK_MAX_WIDTH (qiro needs one width for all of them)."""
-    ordered = sorted(widths)
-    middle = ordered[(len(ordered) - 1) // 2]
-    return min(PK_MAX_WIDTH, max(PK_MIN_WIDTH, middle))
+    return lower_median_width(widths, PK_MIN_WIDTH, PK_MAX_WIDTH)
 
 
 def pk_window(letters, start, end, width):
@@ -365,10 +405,12 @@ def launch(cmd, timeout=None, attempts=30, pause=10):
             time.sleep(pause)
 
 
-def run_qiro(args, dataset, width, workdir, freq, pk=None):
+def run_qiro(args, dataset, width, workdir, freq, pk=None, kind="k"):
     """One qiro run (with the prior-knowledge file `pk`, whose sites are `width` wide,
-    when given); returns a dict with width, motifs or error, and run details."""
-    tag = "%s.%s%d" % (dataset["name"], "pk" if pk else "k", width)
+    when given); returns a dict with width, motifs or error, and run details.  `kind`
+    names the run files of a width taken from the answer key ("kn") apart from those of
+    the widths tried by the MAP rule ("k")."""
+    tag = "%s.%s%d" % (dataset["name"], "pk" if pk else kind, width)
     out = os.path.join(workdir, tag + ".out")
     log = os.path.join(workdir, tag + ".log")
     if os.path.exists(out):
@@ -454,6 +496,8 @@ def evaluate(dataset, runs):
             len(given), len(known), dataset["pk_width"]) if given
             else "no prior knowledge (no usable known site)")
         row["note"] = "; ".join(x for x in (pk_note, row["note"]) if x)
+    elif dataset.get("known_width"):
+        row["note"] = "; ".join(x for x in (row["note"], "width of the known sites") if x)
     # Hindsight, for the diagnostics only (never used to choose): the top model of every
     # width, and the reported model of the chosen run that hits the most known sites.
     for run in runs:
@@ -496,8 +540,9 @@ def per_dataset_table(rows):
 
 
 def group_totals(rows):
-    """Summed counts per group: each collection, and for the Tompa collection each
-    organism and each background type."""
+    """Summed counts per group: each collection; each organism of the Tompa collection
+    and of any collection holding more than one; each background type of the Tompa
+    collection."""
     groups = OrderedDict()
 
     def add(label, row):
@@ -516,11 +561,13 @@ def group_totals(rows):
     for collection, members in collections.items():
         for row in members:
             add("%s: all" % collection, row)
-        if collection == "tompa2005":
-            for org in ("fly", "human", "mouse", "yeast"):
+        organisms = set(row["organism"] for row in members)
+        if collection == "tompa2005" or len(organisms) > 1:
+            for org in sorted(organisms):
                 for row in members:
                     if row["organism"] == org:
                         add("%s: %s" % (collection, org), row)
+        if collection == "tompa2005":
             for kind in ("real", "generic", "markov"):
                 for row in members:
                     if row["type"] == kind:
@@ -591,9 +638,10 @@ def diagnostics(rows):
         widths = sorted(set(r["width"] for m in members for r in m["runs"]))
         chosen = [m["width"] for m in members]
         with_pk = any("held_out" in m for m in members)
-        scored = "the scored run" if with_pk else "the run chosen by MAP score"
+        fixed = with_pk or any(m.get("known_width") for m in members)
+        scored = "the scored run" if fixed else "the run chosen by MAP score"
         lines += ["", "### %s" % collection, "",
-                  ("Width of the scored run: " if with_pk else "Chosen width: ") + ", ".join(
+                  ("Width of the scored run: " if fixed else "Chosen width: ") + ", ".join(
                       "%d in %s" % (w, sets(chosen.count(w))) for w in widths) +
                   ("; none (failed): %s" % sets(chosen.count(None)) if None in chosen else ""),
                   "",
@@ -617,9 +665,13 @@ def diagnostics(rows):
         lines.append("| %s, reported model hitting the most known sites (hindsight) | %s |"
                      % (scored, measure_cells(total)))
         keyed = [m for m in members if m["known"]]
+        worked = [m for m in members if m["status"] == "ok"]
         lines += ["",
                   "- data sets with known sites where the top model hits at least one: "
                   "%d of %d" % (sum(1 for m in keyed if m["counts"]["sTP"]), len(keyed)),
+                  "- ... where it hits at least half of them: %d of %d" % (
+                      sum(1 for m in keyed if 2 * m["counts"]["sTP"] >= m["known"]),
+                      len(keyed)),
                   "- ... where a lower-ranked model of the same run hits more known sites "
                   "than the top model: %d of %d" % (
                       sum(1 for m in keyed if m["best_rank_counts"]["sTP"] > m["counts"]["sTP"]),
@@ -629,7 +681,10 @@ def diagnostics(rows):
                       sum(m["predicted"] for m in members)),
                   "- predicted sites in the data sets without known sites: %d in %s" % (
                       sum(m["predicted"] for m in members if not m["known"]),
-                      sets(len(members) - len(keyed)))]
+                      sets(len(members) - len(keyed))),
+                  "- low-complexity top models (consensus at least 3/4 A/T or at least 3/4 "
+                  "G/C): %d of %d top models (runs that worked)" % (
+                      sum(1 for m in worked if low_complexity(m["consensus"])), len(worked))]
     return lines
 
 
@@ -665,8 +720,8 @@ def parse_args(argv):
     p.add_argument("--work", default=os.path.join(repo, "build", "accuracy"),
                    help="folder for background files, results and logs")
     p.add_argument("--out", default=None,
-                   help="table file (default: WORK/accuracy.md, with --pk-share "
-                        "WORK/accuracy-pk.md)")
+                   help="table file (default: WORK/accuracy.md; with --pk-share "
+                        "WORK/accuracy-pk.md, with --width-rule known WORK/accuracy-known.md)")
     p.add_argument("--widths", default=",".join(str(w) for w in DEFAULT_WIDTHS),
                    help="candidate motif widths, comma-separated (default: 8,10,12,14)")
     p.add_argument("--seed", type=int, default=1, help="qiro -seed (default: 1)")
@@ -676,6 +731,15 @@ def parse_args(argv):
     p.add_argument("--pk-share", type=float, default=0.0,
                    help="give this share of every data set's known sites to qiro as prior "
                         "knowledge (-pk) instead of trying the widths (default: 0, none)")
+    p.add_argument("--width-rule", choices=("map", "known"), default="map",
+                   help="map: try every width of --widths and keep the top model with the "
+                        "highest MAP score (default); known: one run at the width of the "
+                        "data set's known sites (their lower median, kept within %d..%d; "
+                        "sets without known sites fall back to map)"
+                        % (KNOWN_MIN_WIDTH, KNOWN_MAX_WIDTH))
+    p.add_argument("--label", default="",
+                   help="name of this variant: run files and tables go to WORK/LABEL, and "
+                        "the settings line names it (default: none, WORK itself)")
     p.add_argument("--qiro-args", default="-threads 1",
                    help="further qiro options for every run (default: '-threads 1': the "
                         "runs are spread over --jobs processes instead)")
@@ -684,7 +748,12 @@ def parse_args(argv):
     args.qiro_freq = os.path.join(args.bin, "qiro-freq")
     args.widths = [int(w) for w in args.widths.split(",") if w.strip()]
     args.qiro_args = args.qiro_args.split()
-    args.suffix = "-pk" if args.pk_share > 0 else ""
+    args.suffix = ("-pk" if args.pk_share > 0 else "") + (
+        "-known" if args.width_rule == "known" else "")
+    if args.label:
+        if os.sep in args.label or args.label in (".", ".."):
+            p.error("--label must be a plain name, not a path")
+        args.work = os.path.join(args.work, args.label)
     args.out = args.out or os.path.join(args.work, "accuracy%s.md" % args.suffix)
     return args
 
@@ -710,9 +779,14 @@ def main(argv=None):
         if args.pk_share > 0:
             pk, d["pk_given"], d["pk_width"] = write_pk(d, args.pk_share, args.work)
             if pk:
-                jobs.append((d, d["pk_width"], pk))
+                jobs.append((d, d["pk_width"], pk, "k"))
                 continue
-        jobs += [(d, w, None) for w in args.widths]
+        if args.width_rule == "known":
+            d["known_width"] = known_width(read_sites(d["key"]))
+            if d["known_width"]:
+                jobs.append((d, d["known_width"], None, "kn"))
+                continue
+        jobs += [(d, w, None, "k") for w in args.widths]
     # Longest inputs first so that the two workers finish together.
     size = {d["name"]: os.path.getsize(d["fasta"]) for d in datasets}
     jobs.sort(key=lambda j: (-size[j[0]["name"]], j[0]["name"], j[1]))
@@ -720,11 +794,11 @@ def main(argv=None):
     done = [0]
 
     def work(job):
-        dataset, width, pk = job
-        run = run_qiro(args, dataset, width, args.work, freqs[dataset["name"]], pk)
+        dataset, width, pk, kind = job
+        run = run_qiro(args, dataset, width, args.work, freqs[dataset["name"]], pk, kind)
         done[0] += 1
         sys.stderr.write("[%d/%d] %s %s=%d %.1fs%s\n" % (
-            done[0], len(jobs), dataset["name"], "pk" if pk else "k", width,
+            done[0], len(jobs), dataset["name"], "pk" if pk else kind, width,
             run["seconds"], " (" + run["error"] + ")" if run["error"] else ""))
         return dataset, run
 
@@ -735,11 +809,18 @@ def main(argv=None):
     rows = [evaluate(d, results[d["name"]]) for d in datasets]
     settings = "widths %s (top model with the highest MAP score kept), qiro -seed %d %s" % (
         ",".join(str(w) for w in args.widths), args.seed, " ".join(args.qiro_args))
+    if args.width_rule == "known":
+        settings = ("width of the known sites (their lower median within %d..%d), qiro "
+                    "-seed %d %s; data sets without known sites: %s" % (
+                        KNOWN_MIN_WIDTH, KNOWN_MAX_WIDTH, args.seed,
+                        " ".join(args.qiro_args), settings))
     if args.pk_share > 0:
         settings = ("prior knowledge: share %g of the known sites (width: their lower median "
                     "within %d..%d), qiro -pk FILE -seed %d %s; data sets without known "
                     "sites: %s" % (args.pk_share, PK_MIN_WIDTH, PK_MAX_WIDTH, args.seed,
                                    " ".join(args.qiro_args), settings))
+    if args.label:
+        settings = "variant %s: %s" % (args.label, settings)
     text = report(rows, settings)
     with open(args.out, "w") as handle:
         handle.write(text)

@@ -16,6 +16,7 @@ from io import StringIO
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import accuracy  # noqa: E402
+import side_by_side  # noqa: E402
 
 
 def one_seq(length, known, predicted, name="s"):
@@ -319,6 +320,50 @@ class PriorKnowledge(unittest.TestCase):
         self.assertIsNone(accuracy.pk_window(letters, 1, 2, 11))
 
 
+class KnownWidthRule(unittest.TestCase):
+    def test_lower_median_of_the_site_widths_within_6_to_20(self):
+        # Widths 9, 12, 15 -> 12; with a fourth of 10 the lower median is 10.
+        self.assertEqual(accuracy.known_width([("a", 1, 9), ("a", 21, 32), ("b", 5, 19)]), 12)
+        self.assertEqual(accuracy.known_width([("a", 1, 9), ("a", 21, 32), ("b", 5, 19),
+                                               ("b", 31, 40)]), 10)
+        self.assertEqual(accuracy.known_width([("a", 1, 4), ("a", 11, 15)]), 6)
+        self.assertEqual(accuracy.known_width([("a", 1, 28), ("a", 31, 101)]), 20)
+        self.assertIsNone(accuracy.known_width([]))
+
+
+class LowComplexity(unittest.TestCase):
+    def test_three_quarters_of_one_composition(self):
+        self.assertTrue(accuracy.low_complexity("TTTAAAAA"))
+        self.assertTrue(accuracy.low_complexity("GAAATAAA"))   # 7 of 8 A/T
+        self.assertTrue(accuracy.low_complexity("GGCAGGGG"))   # 7 of 8 G/C
+        self.assertTrue(accuracy.low_complexity("ATATAGCT"))   # 6 of 8: just enough
+        self.assertFalse(accuracy.low_complexity("ATATGGCT"))  # 5 of 8 A/T, 3 G/C
+        self.assertFalse(accuracy.low_complexity("TCACGATT"))  # 5 of 8 A/T, 3 G/C
+        self.assertFalse(accuracy.low_complexity(""))
+
+
+class SideBySide(unittest.TestCase):
+    REPORT = textwrap.dedent("""\
+        | group | sets | failed | nSn | nPPV | nCC | sSn | sPPV |
+        |---|---:|---:|---:|---:|---:|---:|---:|
+        | planted: all | 3 | 1 | 0.5 | 0.25 | 0.3 | 0.4 | 0.2 |
+        | planted: fly | 2 | 1 | 0.1 | 0.1 | 0.1 | 0.1 | 0.1 |
+
+        ### planted
+
+        - data sets with known sites where the top model hits at least one: 2 of 3
+        - ... where it hits at least half of them: 1 of 3
+        - low-complexity top models (consensus at least 3/4 A/T or at least 3/4 G/C): 1 of 2 top models (runs that worked)
+        """)
+
+    def test_totals_and_counts_of_each_variant_in_one_row(self):
+        report = side_by_side.read_report(self.REPORT)
+        self.assertEqual(list(report), ["planted"])
+        lines = side_by_side.side_by_side([("none", report), ("dust", report)])
+        self.assertEqual(lines[-2:], ["| %s | 0.3 | 0.5 | 0.25 | 0.4 | 0.2 | 1 of 3 | 2 of 3 | "
+                                      "1 of 3 | 1 of 2 |" % v for v in ("none", "dust")])
+
+
 FAKE_QIRO = textwrap.dedent("""\
     #!/usr/bin/env python3
     # Stands in for qiro: refuses inputs holding N, otherwise reports one model whose
@@ -420,7 +465,29 @@ class Driver(unittest.TestCase):
                          ["2", "1", "10", "0", "8", "32", "1", "1", "0"])
         self.assertIn("- data sets with known sites where the top model hits at least one: "
                       "1 of 2", text)
+        self.assertIn("- ... where it hits at least half of them: 1 of 2", text)
+        self.assertIn("- low-complexity top models (consensus at least 3/4 A/T or at least "
+                      "3/4 G/C): 1 of 1 top models (runs that worked)", text)
         self.assertTrue(os.path.exists(os.path.join(self.dir, "work", "accuracy.md")))
+
+    def test_known_width_rule_in_a_labelled_folder(self):
+        out, err = StringIO(), StringIO()
+        with redirect_stdout(out), redirect_stderr(err):
+            accuracy.main(["--data", os.path.join(self.dir, "data"), "--bin", self.bin,
+                           "--work", os.path.join(self.dir, "work"), "--qiro-args", "",
+                           "--width-rule", "known", "--label", "v1"])
+        # One run per set, at the known sites' width: 10 for hm01r (whose MAP score would
+        # also pick 10) and 8 for mus10r, which the stand-in refuses.
+        work = os.path.join(self.dir, "work", "v1")
+        self.assertEqual(sorted(f for f in os.listdir(work) if f.endswith(".log")),
+                         ["hm01r.kn10.log", "mus10r.kn8.log"])
+        self.assertTrue(os.path.exists(os.path.join(work, "accuracy-known.md")))
+        self.assertTrue(out.getvalue().startswith(
+            "# qiro accuracy on data sets with known sites\n\nSettings: variant v1: width of "
+            "the known sites"))
+        rows = table_rows(out.getvalue())
+        self.assertEqual([rows["hm01r"][k] for k in MEASURES], ["1.000"] * 6)
+        self.assertEqual(rows["tompa2005: all"]["failed"], "1")
 
     def test_prior_knowledge_run(self):
         out, err = StringIO(), StringIO()
