@@ -62,6 +62,7 @@ Standard library only.  Run `accuracy.py -h` for the options.
 import argparse
 import math
 import os
+import re
 import subprocess
 import sys
 import time
@@ -392,6 +393,15 @@ def left_out_count(output):
                if line.startswith("Warning: sequence") and "left out" in line)
 
 
+def masked_out_count(output):
+    """Sequences qiro left out because masking (-mask, -dust) left them no window."""
+    for line in output.splitlines():
+        match = re.match(r"Warning: (\d+) of \d+ sequences have no window", line)
+        if match:
+            return int(match.group(1))
+    return 0
+
+
 def launch(cmd, timeout=None, attempts=30, pause=10):
     """subprocess.run with the output captured; a program that cannot be started (for
     example while the build is replacing it) is tried again after a pause."""
@@ -418,7 +428,7 @@ def run_qiro(args, dataset, width, workdir, freq, pk=None, kind="k"):
     choice = ["-pk", pk] if pk else ["-k", str(width)]
     cmd = [args.qiro, "-i", dataset["fasta"], "-freq", freq] + choice + [
         "-seed", str(args.seed), "-o", out] + args.qiro_args
-    run = {"width": width, "motifs": None, "error": None, "left_out": 0}
+    run = {"width": width, "motifs": None, "error": None, "left_out": 0, "masked_out": 0}
     started = time.time()
     try:
         proc = launch(cmd, args.timeout)
@@ -435,6 +445,7 @@ def run_qiro(args, dataset, width, workdir, freq, pk=None, kind="k"):
     with open(log, "w") as handle:
         handle.write(" ".join(cmd) + "\n" + output)
     run["left_out"] = left_out_count(output)
+    run["masked_out"] = masked_out_count(output)
     if code != 0:
         run["error"] = failure_reason(output, code)
         return run
@@ -481,6 +492,9 @@ def evaluate(dataset, runs):
             notes.append("some widths failed: " + "; ".join(errors))
         if best["left_out"]:
             notes.append("%d sequence(s) shorter than the width left out" % best["left_out"])
+        if best.get("masked_out"):
+            notes.append("%d sequence(s) without an unmasked window left out"
+                         % best["masked_out"])
         row["note"] = "; ".join(notes)
     row["predicted"] = len(set(predicted))
     row["counts"] = score(lengths, known, predicted)
