@@ -62,12 +62,19 @@ Standard library only.  Run `accuracy.py -h` for the options.
 import argparse
 import math
 import os
+import re
 import subprocess
 import sys
 import time
 from collections import OrderedDict
 from fractions import Fraction
 from concurrent.futures import ThreadPoolExecutor
+
+# The scoring and report helpers live in their own files; the names are imported here so
+# that accuracy.<name> keeps working for the tests and for interactive use.
+from accuracy_scoring import (COUNT_KEYS, add_counts, choose_run, low_complexity,  # noqa: F401
+                              measures, overlap, ratio, score, site_hit)
+from accuracy_report import report, runs_tsv  # noqa: F401
 
 DEFAULT_WIDTHS = (8, 10, 12, 14)
 
@@ -143,123 +150,6 @@ def parse_result(text):
                 current["sites"].append((fields[0], int(fields[3]), int(fields[4]),
                                          fields[2].strip() == "1"))
     return motifs
-
-
-# ---------------------------------------------------------------------------
-# Scoring
-
-
-COUNT_KEYS = ("nTP", "nFP", "nFN", "nTN", "sTP", "sFN", "sFP")
-
-
-def overlap(a_start, a_end, b_start, b_end):
-    """Number of positions two inclusive intervals share."""
-    return max(0, min(a_end, b_end) - max(a_start, b_start) + 1)
-
-
-def site_hit(known, predicted):
-    """A predicted site hits a known one when they share at least a quarter of the
-    known site's length.  Both are (start, end), inclusive."""
-    shared = overlap(known[0], known[1], predicted[0], predicted[1])
-    return shared > 0 and 4 * shared >= known[1] - known[0] + 1
-
-
-def score(lengths, known, predicted):
-    """Counts of one data set.
-
-    lengths: {seqname: length}; known and predicted: iterables of (seqname, start, end)
-    with 1-based inclusive coordinates.  Sites on sequences not in `lengths` are
-    ignored; sites are clipped to their sequence."""
-    counts = dict.fromkeys(COUNT_KEYS, 0)
-    known_by_seq = {}
-    pred_by_seq = {}
-    for table, sites in ((known_by_seq, known), (pred_by_seq, predicted)):
-        for name, start, end in sites:
-            if name not in lengths:
-                continue
-            start, end = max(1, start), min(lengths[name], end)
-            if start > end:
-                continue
-            table.setdefault(name, set()).add((start, end))
-
-    for name, length in lengths.items():
-        ks = known_by_seq.get(name, set())
-        ps = pred_by_seq.get(name, set())
-        k_pos = set()
-        for start, end in ks:
-            k_pos.update(range(start, end + 1))
-        p_pos = set()
-        for start, end in ps:
-            p_pos.update(range(start, end + 1))
-        tp = len(k_pos & p_pos)
-        counts["nTP"] += tp
-        counts["nFP"] += len(p_pos) - tp
-        counts["nFN"] += len(k_pos) - tp
-        counts["nTN"] += length - len(k_pos | p_pos)
-
-    # Known sites are counted one per answer-key row (rows may repeat a place only if
-    # the key does); predicted sites one per distinct place.
-    for name, start, end in known:
-        if name not in lengths:
-            continue
-        if any(site_hit((start, end), p) for p in pred_by_seq.get(name, ())):
-            counts["sTP"] += 1
-        else:
-            counts["sFN"] += 1
-    for name, ps in pred_by_seq.items():
-        ks = [(s, e) for n, s, e in known if n == name]
-        for p in ps:
-            if not any(site_hit(k, p) for k in ks):
-                counts["sFP"] += 1
-    return counts
-
-
-def add_counts(total, counts):
-    for key in COUNT_KEYS:
-        total[key] += counts[key]
-    return total
-
-
-def ratio(num, den):
-    return num / den if den else None
-
-
-def measures(c):
-    """Tompa et al. measures of a count dict; None where undefined."""
-    tp, fp, fn, tn = c["nTP"], c["nFP"], c["nFN"], c["nTN"]
-    den = (tp + fn) * (tn + fp) * (tp + fp) * (tn + fn)
-    return {
-        "nSn": ratio(tp, tp + fn),
-        "nPPV": ratio(tp, tp + fp),
-        "nPC": ratio(tp, tp + fn + fp),
-        "nCC": (tp * tn - fn * fp) / math.sqrt(den) if den else None,
-        "sSn": ratio(c["sTP"], c["sTP"] + c["sFN"]),
-        "sPPV": ratio(c["sTP"], c["sTP"] + c["sFP"]),
-    }
-
-
-def low_complexity(consensus):
-    """True when at least three quarters of the consensus letters are A/T, or at least
-    three quarters are G/C: a run of one composition rather than a motif."""
-    word = consensus.upper()
-    if not word:
-        return False
-    at = sum(word.count(c) for c in "AT")
-    gc = sum(word.count(c) for c in "GC")
-    return 4 * max(at, gc) >= 3 * len(word)
-
-
-def choose_run(runs):
-    """The run whose top model has the highest MAP score; ties go to the narrower width.
-    runs: list of dicts with 'width' and 'motifs' (parse_result output); runs without
-    any motif are skipped.  Returns None when no run has a motif."""
-    best = None
-    for run in sorted(runs, key=lambda r: r["width"]):
-        if not run.get("motifs"):
-            continue
-        if best is None or run["motifs"][0]["map_score"] > best["motifs"][0]["map_score"]:
-            best = run
-    return best
 
 
 # ---------------------------------------------------------------------------
@@ -392,6 +282,15 @@ def left_out_count(output):
                if line.startswith("Warning: sequence") and "left out" in line)
 
 
+def masked_out_count(output):
+    """Sequences qiro left out because masking (-mask, -dust) left them no window."""
+    for line in output.splitlines():
+        match = re.match(r"Warning: (\d+) of \d+ sequences have no window", line)
+        if match:
+            return int(match.group(1))
+    return 0
+
+
 def launch(cmd, timeout=None, attempts=30, pause=10):
     """subprocess.run with the output captured; a program that cannot be started (for
     example while the build is replacing it) is tried again after a pause."""
@@ -418,7 +317,7 @@ def run_qiro(args, dataset, width, workdir, freq, pk=None, kind="k"):
     choice = ["-pk", pk] if pk else ["-k", str(width)]
     cmd = [args.qiro, "-i", dataset["fasta"], "-freq", freq] + choice + [
         "-seed", str(args.seed), "-o", out] + args.qiro_args
-    run = {"width": width, "motifs": None, "error": None, "left_out": 0}
+    run = {"width": width, "motifs": None, "error": None, "left_out": 0, "masked_out": 0}
     started = time.time()
     try:
         proc = launch(cmd, args.timeout)
@@ -435,6 +334,7 @@ def run_qiro(args, dataset, width, workdir, freq, pk=None, kind="k"):
     with open(log, "w") as handle:
         handle.write(" ".join(cmd) + "\n" + output)
     run["left_out"] = left_out_count(output)
+    run["masked_out"] = masked_out_count(output)
     if code != 0:
         run["error"] = failure_reason(output, code)
         return run
@@ -481,6 +381,9 @@ def evaluate(dataset, runs):
             notes.append("some widths failed: " + "; ".join(errors))
         if best["left_out"]:
             notes.append("%d sequence(s) shorter than the width left out" % best["left_out"])
+        if best.get("masked_out"):
+            notes.append("%d sequence(s) without an unmasked window left out"
+                         % best["masked_out"])
         row["note"] = "; ".join(notes)
     row["predicted"] = len(set(predicted))
     row["counts"] = score(lengths, known, predicted)
@@ -510,194 +413,6 @@ def evaluate(dataset, runs):
             if counts["sTP"] > row["best_rank_counts"]["sTP"]:
                 row["best_rank_counts"] = counts
     return row
-
-
-# ---------------------------------------------------------------------------
-# Report
-
-
-def fmt(value, digits=3):
-    if value is None:
-        return "-"
-    return "%.*f" % (digits, value)
-
-
-def per_dataset_table(rows):
-    lines = ["| data set | organism | type | width | consensus | MAP | known | predicted | "
-             "nSn | nPPV | nPC | nCC | sSn | sPPV | note |",
-             "|---|---|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|"]
-    for row in rows:
-        m = measures(row["counts"])
-        lines.append("| %s | %s | %s | %s | %s | %s | %d | %d | %s | %s | %s | %s | %s | %s | %s |" % (
-            row["name"], row["organism"], row["type"],
-            row["width"] if row["width"] else "-", row.get("consensus") or "-",
-            fmt(row["map"], 2),
-            row["known"], row["predicted"],
-            fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
-            fmt(m["sSn"]), fmt(m["sPPV"]),
-            ("FAILED: " if row["status"] == "failed" else "") + row["note"]))
-    return lines
-
-
-def group_totals(rows):
-    """Summed counts per group: each collection; each organism of the Tompa collection
-    and of any collection holding more than one; each background type of the Tompa
-    collection."""
-    groups = OrderedDict()
-
-    def add(label, row):
-        entry = groups.setdefault(label, {"sets": 0, "failed": 0,
-                                          "counts": dict.fromkeys(COUNT_KEYS, 0),
-                                          "held_out": {"sTP": 0, "sFN": 0}})
-        entry["sets"] += 1
-        entry["failed"] += row["status"] == "failed"
-        add_counts(entry["counts"], row["counts"])
-        for key in ("sTP", "sFN"):
-            entry["held_out"][key] += row.get("held_out", {}).get(key, 0)
-
-    collections = OrderedDict()
-    for row in rows:
-        collections.setdefault(row["collection"], []).append(row)
-    for collection, members in collections.items():
-        for row in members:
-            add("%s: all" % collection, row)
-        organisms = set(row["organism"] for row in members)
-        if collection == "tompa2005" or len(organisms) > 1:
-            for org in sorted(organisms):
-                for row in members:
-                    if row["organism"] == org:
-                        add("%s: %s" % (collection, org), row)
-        if collection == "tompa2005":
-            for kind in ("real", "generic", "markov"):
-                for row in members:
-                    if row["type"] == kind:
-                        add("%s: %s" % (collection, kind), row)
-    return groups
-
-
-def totals_table(rows):
-    with_pk = any("held_out" in row for row in rows)
-    lines = ["| group | sets | failed | nTP | nFP | nFN | nTN | nSn | nPPV | nPC | nCC | "
-             "sTP | sFN | sFP | sSn | sPPV |" + (" held-out sTP/known | held-out sSn |"
-                                               if with_pk else ""),
-             "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
-             + ("---:|---:|" if with_pk else "")]
-    for label, entry in group_totals(rows).items():
-        c = entry["counts"]
-        m = measures(c)
-        line = "| %s | %d | %d | %d | %d | %d | %d | %s | %s | %s | %s | %d | %d | %d | %s | %s |" % (
-            label, entry["sets"], entry["failed"], c["nTP"], c["nFP"], c["nFN"], c["nTN"],
-            fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
-            c["sTP"], c["sFN"], c["sFP"], fmt(m["sSn"]), fmt(m["sPPV"]))
-        if with_pk:
-            h = entry["held_out"]
-            line += " %d/%d | %s |" % (h["sTP"], h["sTP"] + h["sFN"],
-                                       fmt(ratio(h["sTP"], h["sTP"] + h["sFN"])))
-        lines.append(line)
-    return lines
-
-
-def runs_tsv(rows):
-    """Every run of every data set (one line per width), for analysis."""
-    lines = ["dataset\twidth\tchosen\tstatus\tmap\tconsensus\tsites\tnTP\tnFP\tnFN\tsTP\tsFN\tsFP"]
-    for row in rows:
-        for run in sorted(row["runs"], key=lambda r: r["width"]):
-            chosen = "yes" if run["width"] == row["width"] else ""
-            if run["motifs"]:
-                top = run["motifs"][0]
-                c = run["counts"]
-                lines.append("\t".join(str(x) for x in (
-                    row["name"], run["width"], chosen, "ok", top["map_score"],
-                    top["consensus"], len(top["sites"]), c["nTP"], c["nFP"], c["nFN"],
-                    c["sTP"], c["sFN"], c["sFP"])))
-            else:
-                lines.append("\t".join(str(x) for x in (
-                    row["name"], run["width"], chosen, run["error"] or "no motif",
-                    "", "", "", "", "", "", "", "", "")))
-    return lines
-
-
-def measure_cells(counts):
-    m = measures(counts)
-    return " | ".join(fmt(m[k]) for k in ("nSn", "nPPV", "nPC", "nCC", "sSn", "sPPV"))
-
-
-def sets(n):
-    return "%d set%s" % (n, "" if n == 1 else "s")
-
-
-def diagnostics(rows):
-    """Per collection: how the widths were chosen, what each width would have scored on
-    its own, and what the best of the reported models would have scored.  These rows use
-    the answer key to compare; the choice itself never does."""
-    lines = []
-    collections = OrderedDict()
-    for row in rows:
-        collections.setdefault(row["collection"], []).append(row)
-    for collection, members in collections.items():
-        widths = sorted(set(r["width"] for m in members for r in m["runs"]))
-        chosen = [m["width"] for m in members]
-        with_pk = any("held_out" in m for m in members)
-        fixed = with_pk or any(m.get("known_width") for m in members)
-        scored = "the scored run" if fixed else "the run chosen by MAP score"
-        lines += ["", "### %s" % collection, "",
-                  ("Width of the scored run: " if fixed else "Chosen width: ") + ", ".join(
-                      "%d in %s" % (w, sets(chosen.count(w))) for w in widths) +
-                  ("; none (failed): %s" % sets(chosen.count(None)) if None in chosen else ""),
-                  "",
-                  "| top model of | nSn | nPPV | nPC | nCC | sSn | sPPV |",
-                  "|---|---:|---:|---:|---:|---:|---:|"]
-        total = dict.fromkeys(COUNT_KEYS, 0)
-        for m in members:
-            add_counts(total, m["counts"])
-        lines.append("| %s | %s |" % (scored, measure_cells(total)))
-        if len(widths) > 1 and all(len(m["runs"]) == len(widths) for m in members):
-            for w in widths:
-                total = dict.fromkeys(COUNT_KEYS, 0)
-                for m in members:
-                    for r in m["runs"]:
-                        if r["width"] == w:
-                            add_counts(total, r["counts"])
-                lines.append("| width %d in every set | %s |" % (w, measure_cells(total)))
-        total = dict.fromkeys(COUNT_KEYS, 0)
-        for m in members:
-            add_counts(total, m["best_rank_counts"])
-        lines.append("| %s, reported model hitting the most known sites (hindsight) | %s |"
-                     % (scored, measure_cells(total)))
-        keyed = [m for m in members if m["known"]]
-        worked = [m for m in members if m["status"] == "ok"]
-        lines += ["",
-                  "- data sets with known sites where the top model hits at least one: "
-                  "%d of %d" % (sum(1 for m in keyed if m["counts"]["sTP"]), len(keyed)),
-                  "- ... where it hits at least half of them: %d of %d" % (
-                      sum(1 for m in keyed if 2 * m["counts"]["sTP"] >= m["known"]),
-                      len(keyed)),
-                  "- ... where a lower-ranked model of the same run hits more known sites "
-                  "than the top model: %d of %d" % (
-                      sum(1 for m in keyed if m["best_rank_counts"]["sTP"] > m["counts"]["sTP"]),
-                      len(keyed)),
-                  "- predicted sites on sequences without any known site: %d of %d" % (
-                      sum(m["predicted_off"] for m in members),
-                      sum(m["predicted"] for m in members)),
-                  "- predicted sites in the data sets without known sites: %d in %s" % (
-                      sum(m["predicted"] for m in members if not m["known"]),
-                      sets(len(members) - len(keyed))),
-                  "- low-complexity top models (consensus at least 3/4 A/T or at least 3/4 "
-                  "G/C): %d of %d top models (runs that worked)" % (
-                      sum(1 for m in worked if low_complexity(m["consensus"])), len(worked))]
-    return lines
-
-
-def report(rows, settings):
-    lines = ["# qiro accuracy on data sets with known sites", "",
-             "Settings: " + settings, "",
-             "## Totals (counts summed over the data sets, then the measures)", ""]
-    lines += totals_table(rows)
-    lines += ["", "## Diagnostics (answer key used to compare, not to choose)"]
-    lines += diagnostics(rows)
-    lines += ["", "## Per data set", ""]
-    lines += per_dataset_table(rows)
-    return "\n".join(lines) + "\n"
 
 
 # ---------------------------------------------------------------------------

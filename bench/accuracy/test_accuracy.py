@@ -287,6 +287,13 @@ class FailureMessages(unittest.TestCase):
                'Warning: something else\n')
         self.assertEqual(accuracy.left_out_count(out), 2)
 
+    def test_sequences_left_out_by_masking_are_counted(self):
+        out = ("Masked letters: 1595 of 19025\nWarning: 1 of 109 sequences have no window of "
+               "9 letters free of masked letters; they are left out of the search.\n")
+        self.assertEqual(accuracy.masked_out_count(out), 1)
+        self.assertEqual(accuracy.left_out_count(out), 0)
+        self.assertEqual(accuracy.masked_out_count("Masked letters: 0 of 10\n"), 0)
+
 
 class PriorKnowledge(unittest.TestCase):
     def test_share_of_the_sites_spread_from_the_first(self):
