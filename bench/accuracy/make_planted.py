@@ -178,9 +178,9 @@ class Background:
         return out
 
 
-def make_set(spec, background, matrix, seed):
+def make_set(plan, background, matrix, seed):
     """FASTA text, answer-key text and index fields of one planted set."""
-    name, organism, mid, _, _ = spec
+    name, organism, mid, _, _ = plan
     rng = random.Random("%d:%s" % (seed, name))
     columns = matrix[1]
     width = len(columns)
@@ -227,8 +227,8 @@ def parse_args(argv):
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
     wanted = set(x for x in args.only.split(",") if x)
-    specs = [s for s in SETS if not wanted or s[0] in wanted]
-    if wanted - set(s[0] for s in specs):
+    plans = [s for s in SETS if not wanted or s[0] in wanted]
+    if wanted - set(s[0] for s in plans):
         sys.exit("make_planted: unknown set(s): %s" % ", ".join(sorted(wanted - set(
             s[0] for s in SETS))))
     matrices = read_jaspar(os.path.join(args.data, "jaspar2024_core", JASPAR_FILE))
@@ -236,8 +236,8 @@ def main(argv=None):
     backgrounds = {}
     index = ["name\torganism\tmatrix\tfactor\tcomposition\twidth\tsequences\twith_site\t"
              "letters\tlower_case\tbackground"]
-    for spec in specs:
-        name, organism, mid, factor, composition = spec
+    for plan in plans:
+        name, organism, mid, factor, composition = plan
         if mid not in matrices or matrices[mid][0] != factor:
             sys.exit("make_planted: %s is not %s in %s" % (mid, factor, JASPAR_FILE))
         if organism not in backgrounds:
@@ -245,7 +245,7 @@ def main(argv=None):
                 organism, os.path.join(args.data, "background_sequences"), args.keep_case)
         bg = backgrounds[organism]
         fasta, key, (count, with_site, letters, lower) = make_set(
-            spec, bg, matrices[mid], args.seed)
+            plan, bg, matrices[mid], args.seed)
         with open(os.path.join(args.out, name + ".fasta"), "w") as handle:
             handle.write(fasta)
         with open(os.path.join(args.out, name + ".sites.tsv"), "w") as handle:
