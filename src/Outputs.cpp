@@ -12,6 +12,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "EvalueRun.h"
+#include "Judge.h"
 #include "Robust.h"
 #include "main.h"
 
@@ -102,6 +104,12 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
     if (s.mask || s.dust > 0) {
         j["mask"] = s.mask;
         j["dust"] = s.dust;
+    }
+    if (s.evalue > 0) {
+        j["evalue"] = s.evalue;
+        j["control_file"] = s.negFile.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negFile);
+        j["motifs_sought"] = s.nmotifs;
+        if (s.kLow > 0) j["widths"] = std::to_string(s.kLow) + "-" + std::to_string(s.kHigh);
     }
     return j;
 }
@@ -217,13 +225,22 @@ std::vector<std::vector<double>> ModelView::Probabilities() const {
     return p;
 }
 
-std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individual>& population) {
+std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individual>& population,
+                                      const JudgedReport* judged) {
     std::vector<ModelView> models;
-    const int K = data->GetK();
-    const size_t n = std::min<size_t>(population.size(), kMaxReported);
+    const size_t n = judged ? population.size() : std::min<size_t>(population.size(), kMaxReported);
     for (size_t r = 0; r < n; ++r) {
         const Individual& ind = population[r];
+        const int K = judged ? judged->models[r].width : data->GetK();
         ModelView m;
+        if (judged) {
+            const ModelJudgement& v = judged->models[r];
+            m.judged = true;
+            m.evalue = FormatEvalue(v.log10e);
+            m.log10e = v.log10e;
+            m.log10p = v.log10p;
+            m.threshold = v.threshold;
+        }
         m.rank = static_cast<int>(r) + 1;
         m.id = "QIRO-" + std::to_string(m.rank);
         m.consensus.assign(ind.Cons, strnlen(ind.Cons, static_cast<size_t>(K)));
@@ -311,7 +328,7 @@ void WriteMeme(std::ostream& out, const std::vector<ModelView>& models, const do
     out << line;
     for (const ModelView& m : models) {
         out << "MOTIF " << m.id << " " << m.consensus << "\n";
-        out << "letter-probability matrix: alength= 4 w= " << m.width << " nsites= " << m.nsites << " E= 0\n";
+        out << "letter-probability matrix: alength= 4 w= " << m.width << " nsites= " << m.nsites << " E= " << (m.judged ? m.evalue : "0") << "\n";
         const std::vector<std::vector<double>> p = m.Probabilities();
         for (int j = 0; j < m.width; ++j) {
             const double column[4] = {p[0][j], p[1][j], p[2][j], p[3][j]};
@@ -359,7 +376,7 @@ void WriteBed(std::ostream& out, const std::vector<ModelView>& models) {
 }
 
 void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
-               const std::vector<ModelView>& models) {
+               const std::vector<ModelView>& models, const JudgedReport* judged) {
     nlohmann::ordered_json j;
     j["program"] = "qiro";
     j["version"] = QIRO_VERSION;
@@ -368,6 +385,14 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
     const double* bg = data->GetFreqInfo();
     j["background"] = {{"A", bg[0]}, {"C", bg[1]}, {"G", bg[2]}, {"T", bg[3]}};
     j["sequences"] = data->GetNumSeq();
+    if (judged) {
+        j["control"] = {{"sequences", judged->controls},
+                        {"source", judged->generated ? "generated" : "given"},
+                        {"file", judged->generated ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negFile)},
+                        {"held_back_input", judged->heldInput},
+                        {"held_back_control", judged->heldControl},
+                        {"candidates_judged", judged->judged}};
+    }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ModelView& m : models) {
         nlohmann::ordered_json mj;
@@ -381,6 +406,13 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
         mj["complexity"] = m.complexity;
         // No MAP score without post-processing; an infinite one has no JSON number either.
         mj["map_score"] = m.maps != 0 && std::isfinite(m.maps) ? nlohmann::ordered_json(m.maps) : nlohmann::ordered_json(nullptr);
+        if (m.judged) {
+            // Values below the smallest double are 0 here; their log10 stays exact.
+            mj["evalue"] = std::pow(10.0, m.log10e);
+            mj["log10_evalue"] = m.log10e;
+            mj["pvalue"] = std::pow(10.0, m.log10p);
+            mj["threshold"] = m.threshold;
+        }
         const std::vector<std::vector<double>> p = m.Probabilities();
         nlohmann::ordered_json counts, probs;
         for (int b = 0; b < 4; ++b) {
@@ -440,7 +472,11 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             << "</td></tr><tr><th>information content</th><td class=\"num\">" << Plain(m.ic)
             << "</td></tr><tr><th>complexity</th><td class=\"num\">" << Plain(m.complexity)
             << "</td></tr><tr><th>MAP score</th><td class=\"num\">" << (m.maps != 0 ? Plain(m.maps) : "none")
-            << "</td></tr><tr><th>sites</th><td class=\"num\">" << m.nsites << "</td></tr></table>\n";
+            << "</td></tr><tr><th>sites</th><td class=\"num\">" << m.nsites << "</td></tr>";
+        if (m.judged)
+            out << "<tr><th>E-value</th><td class=\"num\">" << HtmlEscape(m.evalue) << "</td></tr><tr><th>site threshold (bits)</th><td class=\"num\">"
+                << Plain(m.threshold) << "</td></tr>";
+        out << "</table>\n";
 
         const std::vector<std::vector<double>> p = m.Probabilities();
         std::vector<std::vector<double>> rc(4, std::vector<double>(static_cast<size_t>(m.width)));
@@ -474,10 +510,11 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
     out << "</body>\n</html>\n";
 }
 
-void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population) {
+void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population,
+                  const JudgedReport* judged) {
     const OutputFiles& f = s.outputs;
     if (f.meme.empty() && f.jaspar.empty() && f.bed.empty() && f.json.empty() && f.html.empty()) return;
-    const std::vector<ModelView> models = ReportedModels(data, population);
+    const std::vector<ModelView> models = ReportedModels(data, population, judged);
     // Each file is written beside its name and renamed into place when complete.
     auto write = [&](const std::string& name, const char* what, auto writer) {
         if (name.empty()) return;
@@ -490,7 +527,7 @@ void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std
     write(f.meme, "MEME", [&](std::ostream& o) { WriteMeme(o, models, data->GetFreqInfo(), data->GetDoubleStrand()); });
     write(f.jaspar, "JASPAR", [&](std::ostream& o) { WriteJaspar(o, models); });
     write(f.bed, "BED", [&](std::ostream& o) { WriteBed(o, models); });
-    write(f.json, "JSON", [&](std::ostream& o) { WriteJson(o, s, seed, data, models); });
+    write(f.json, "JSON", [&](std::ostream& o) { WriteJson(o, s, seed, data, models, judged); });
     write(f.html, "HTML", [&](std::ostream& o) { WriteHtml(o, s, seed, data, models); });
 }
 

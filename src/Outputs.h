@@ -14,6 +14,7 @@
 #include "Midlayer.h"
 
 struct RunSettings;
+struct JudgedReport;
 
 // File names of the extra outputs; an empty name asks for nothing.
 struct OutputFiles {
@@ -49,6 +50,12 @@ struct ModelView {
     double ic = 0.0;
     double complexity = 0.0;
     double maps = 0.0;           // 0 when post-processing did not run
+    // Runs with -evalue: the judge's verdict.
+    bool judged = false;
+    std::string evalue;          // as the result file writes it
+    double log10e = 0.0;
+    double log10p = 0.0;         // held-back p-value
+    double threshold = 0.0;      // site threshold (log-odds, bits)
     std::vector<std::vector<double>> counts;  // [A, C, G, T][column]: letter counts of the sites
     std::vector<SiteView> sites;
 
@@ -57,8 +64,10 @@ struct ModelView {
 };
 
 // The first (at most) five models of the population, in report order, with
-// their sites as the result file lists them.
-std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individual>& population);
+// their sites as the result file lists them; with judged, every model, each
+// at its own width, with its verdict.
+std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individual>& population,
+                                      const JudgedReport* judged = nullptr);
 
 // Where a sequence named "chrom:start-end" (optionally followed by "(+)" or
 // "(-)") lies in its genome: the name's numbers are read as 0-based half-open
@@ -76,13 +85,14 @@ void WriteMeme(std::ostream& out, const std::vector<ModelView>& models, const do
 void WriteJaspar(std::ostream& out, const std::vector<ModelView>& models);
 void WriteBed(std::ostream& out, const std::vector<ModelView>& models);
 void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
-               const std::vector<ModelView>& models);
+               const std::vector<ModelView>& models, const JudgedReport* judged = nullptr);
 void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
                const std::vector<ModelView>& models);
 
 // Writes every output the settings name; a file that cannot be written gets a
 // message on standard output and the others are still written.
-void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population);
+void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population,
+                  const JudgedReport* judged = nullptr);
 
 // One line on standard error, rewritten after every generation, while standard
 // error is a terminal; silent otherwise.

@@ -1,6 +1,5 @@
 #include "main.h"
 
-#include <sys/sysinfo.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,9 +12,11 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
-#include <thread>
 
+#include "EvalueRun.h"
+#include "Judge.h"
 #include "Robust.h"
+#include "SearchRun.h"
 
 using std::cout;
 using std::endl;
@@ -74,31 +75,6 @@ void Unhealthy(const char* prefix, Value value, Default dflt) {
     cout << prefix << value << " is unhealthy! Reset to the default value: " << dflt << " ." << endl;
 }
 
-// One thread per core, as far as the system tells.
-int DefaultThreads() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n < 64 ? n : 64);
-}
-
-// A population that cannot fit in the machine's memory (its members alone, one
-// start and one score per strand each) ends the run before it is attempted.
-void CheckPopulationFits(int population, int strands) {
-    struct sysinfo si;
-    if (population <= 0 || sysinfo(&si) != 0) return;
-    const double unit = static_cast<double>(si.mem_unit);
-    const double machine = (static_cast<double>(si.totalram) + static_cast<double>(si.totalswap)) * unit;
-    const double member =
-        static_cast<double>(sizeof(Individual)) + strands * static_cast<double>(sizeof(int) + sizeof(double));
-    const double need = static_cast<double>(population) * member;
-    if (need <= machine) return;
-    const double gb = 1024.0 * 1024.0 * 1024.0;
-    cout << "Error: a population of " << population << " models needs at least "
-         << static_cast<long long>(std::ceil(need / gb)) << " GB of memory, more than this machine has ("
-         << static_cast<long long>(machine / gb) << " GB). Please choose a smaller population (-p). System aborted. "
-         << endl;
-    FatalExit(1);
-}
-
 [[noreturn]] void OutOfMemory() {
     cout << "Error: out of memory; the input or the population size (-p) is too large for this machine. "
             "System aborted. "
@@ -126,6 +102,42 @@ double ParseLevel(const std::string& value) {
         return 0.0;
     }
     return v;
+}
+
+// -evalue's value when the one given is not a positive number.
+const double kDefaultEvalue = 0.05;
+
+// A positive number; anything else is repaired to dflt with a message.
+double ParsePositive(const std::string& value, const char* prefix, double dflt) {
+    char* end = nullptr;
+    const double v = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !std::isfinite(v) || v <= 0) {
+        Unhealthy(prefix, value, dflt);
+        return dflt;
+    }
+    return v;
+}
+
+// "-k <low>-<high>": a range of widths, each within MIN_K..MAX_K and low <=
+// high. Returns false for a value that is not of that form (a single width).
+// A malformed range is repaired to the default width with a message.
+bool ParseRange(const std::string& value, RunSettings& s) {
+    const size_t dash = value.find('-', 1);
+    if (dash == std::string::npos || value[0] < '0' || value[0] > '9') return false;
+    int low = 0, high = 0;
+    char extra = 0;
+    const bool read = std::sscanf(value.c_str(), "%d-%d%c", &low, &high, &extra) == 2;
+    if (!read || low < MIN_K || high > MAX_K || low > high) {
+        cout << "-k=" << value << " is not a range of widths from " << MIN_K << " to " << MAX_K
+             << "! Reset to default length: " << DFLT_K << " ." << endl;
+        s.k = DFLT_K;
+        s.kLow = s.kHigh = 0;
+        return true;
+    }
+    s.k = low;
+    s.kLow = low;
+    s.kHigh = high;
+    return true;
 }
 
 // -version asks for the version alone: wherever it stands, nothing else is
@@ -186,6 +198,10 @@ void HelpMsg() {
     cout << "\t[-threads <number>]          The number of threads; the results do not depend on it (Default: the number of cores)\n";
     cout << "\t[-mask T/F]                  Leave out windows holding a lower-case (soft-masked) letter or a letter other than A, C, G, T (Default=F)\n";
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
+    cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual)\n";
+    cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
+    cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked (Default=1)\n";
+    cout << "\t[-k <low>-<high>]            With -evalue: search a range of widths, e.g. 6-15, and let the E-value choose\n";
     cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
     cout << "\t[-jaspar <jaspar_file>]      Also write the motifs in JASPAR format (letter counts)\n";
@@ -221,6 +237,8 @@ void ParseOptions(RunSettings& s) {
             }
         } else if (word == "-o") {
             if (Usable(value)) s.resultFile = value;
+        } else if (word == "-k" && ParseRange(value, s)) {
+            // a range of widths: checked against -evalue once every word is read
         } else if (word == "-k") {
             std::sscanf(value.c_str(), "%d", &s.k);
             if (s.k > MAX_K) {
@@ -239,6 +257,19 @@ void ParseOptions(RunSettings& s) {
             if (Usable(value)) s.mask = value != "F";
         } else if (word == "-dust") {
             s.dust = ParseLevel(value);
+        } else if (word == "-evalue") {
+            s.evalue = ParsePositive(value, "-evalue=", kDefaultEvalue);
+        } else if (word == "-neg") {
+            if (Usable(value)) s.negFile = value;
+        } else if (word == "-nmotifs") {
+            int n = 0;
+            std::sscanf(value.c_str(), "%d", &n);
+            if (n < 1) {
+                Unhealthy("-nmotifs=", value, 1);
+                n = 1;
+            }
+            s.nmotifs = n;
+            s.nmotifsGiven = true;
         } else if (word == "-threads") {
             int n = 0;
             if (std::sscanf(value.c_str(), "%d", &n) == 1) {
@@ -277,6 +308,13 @@ void ParseOptions(RunSettings& s) {
             }
         }
     }
+    if (s.kLow > 0 && s.evalue <= 0) {
+        cout << "Error: a range of motif widths (-k " << s.kLow << "-" << s.kHigh
+             << ") needs -evalue: the scores of models of different widths are not comparable otherwise. "
+                "System aborted. "
+             << endl;
+        FatalExit(1);
+    }
 }
 
 void PrintSettings(const RunSettings& s) {
@@ -304,6 +342,15 @@ void PrintSettings(const RunSettings& s) {
     if (s.mask || s.dust > 0) {
         cout << "Mask lower-case and other letters: " << s.mask << endl;
         cout << "DUST level: " << s.dust << endl;
+    }
+    if (s.evalue > 0) {
+        cout << "E-value threshold: " << s.evalue << endl;
+        cout << "Control sequences: " << (s.negFile.empty() ? "the input shuffled, letter triplets kept" : s.negFile)
+             << endl;
+        cout << "Motifs sought: " << s.nmotifs << endl;
+        if (s.kLow > 0) cout << "Widths searched: " << s.kLow << "-" << s.kHigh << endl;
+    } else if (!s.negFile.empty() || s.nmotifsGiven) {
+        cout << "Note: -neg and -nmotifs take effect with -evalue only." << endl;
     }
     cout << "######################################################\n\n";
 }
@@ -351,83 +398,14 @@ void MotifDiscovery() {
     data->OpenFreqFile(s.freqFile);
     data->LoadFreqInfo();
 
-    // 9. Known sites fix the width; without them the width comes from -k.
-    bool pkUsed = false;
-    if (s.pkFlag && s.perPK != 0) {
-        data->OpenPKFile(s.pkFile);
-        data->setPerPK(s.perPK);
-        data->setPKQ(s.pkq);
-        data->LoadPKInfo();
-        data->ProducePKFitness();
-        data->setPKPre(true);
-        data->setPKPer(s.pkPer);
-        data->SetFilter(s.filter);
-        pkUsed = true;
-    } else {
-        cout << "No Pre-knowledge information. Filtering operation is skipped.\n";
-        s.filter = false;
-        data->SetFilter(false);
-        data->setPKPre(false);
-        data->SetK(s.k);
-        data->ExcludeShortSeqs();
-        data->ComputePosFreq(true);
+    // With -evalue: searches on part of the input, judged against controls.
+    if (s.evalue > 0) {
+        DiscoverWithEvalues(s, seed, start, data, engineOwner, population);
+        return;
     }
 
-    // 10. Admissible site positions.
-    cout << "\n\nStart the Filtering...\n";
-    data->Filtering();
-    std::vector<kmer>().swap(data->KmerScores);  // the window scores served the filter only
-    cout << "\nFinish filtering...\n";
-
-    // 11. Search parameters.
-    int k = data->GetK();
-    double pkPer = data->getPKPer();
-    double replacement = s.replacement;
-    double winner = s.winner;
-    engine->setParameters(s.population, s.generations, replacement, winner, pkPer, k);
-    engine->Threads = s.threads > 0 ? s.threads : DefaultThreads();
-    const int budget = engine->getIteration();
-    CheckPopulationFits(engine->getPopulation(), data->GetNumStrands());
-
-    // 12. First population.
-    cout << "Start GA:\n\n" << "Initialization.\n";
-    population->clear();
-    engine->Initialization(pkUsed, data, population);
-    cout << "Finish Initialization.\n";
-
-    // 13. Generations, until the budget is spent or the best mismatch has not
-    // changed for 100 generations (the start value 0 counts as a previous best).
-    int remaining = budget;
-    double best = 0.0;
-    int stall = 0;
-    int run = 0;
-    ProgressLine progress;  // on standard error, only when it is a terminal
-    while (remaining != 0) {
-        engine->GeneticOperation(data, population);
-        StableSortModels(*population);
-        const double m = population->at(0).getMismatch();
-        if (m == best) {
-            ++stall;
-        } else {
-            best = m;
-            stall = 0;
-        }
-        ++run;
-        --remaining;
-        if (stall == 100) remaining = 0;
-        progress.Update(run, budget, best, stall);
-    }
-    progress.Finish();
-    // 14.
-    cout << "Finish the GA process after " << run << " generations. \n\n\n";
-
-    // 15. Merging, refinement and ranking.
-    if (s.post) {
-        engine->PostProcessing(data, population, s.numSites);
-        cout << "Finish the Post Processing.\n";
-    } else {
-        cout << "Post Processing is skipped.\n";
-    }
+    // 9-15. Known sites or width, admissible windows, the search, post-processing.
+    SearchAndRefine(s, data, engine, population);
 
     // 16. Elapsed time, which leaves out the writing of the report.
     time_t end = time(nullptr);
@@ -446,7 +424,8 @@ void MotifDiscovery() {
 
 void RevComp(const char* in, char* out) { Midlayer::RevComp(in, out); }
 
-void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName) {
+void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
+                  const JudgedReport* judged) {
     // The report goes to a temporary file beside the result file and takes its
     // name only when complete: an interrupted run leaves the previous file.
     WholeFile file;
@@ -458,15 +437,19 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
         if (!opened) return;
     }
     std::ostream& out = file.stream();
-    const int K = data->GetK();
     out << kBanner;
     out << "\nThe Final Results:\n\n";
-    const size_t n = std::min<size_t>(population->size(), 5);
+    if (judged && population->empty())
+        out << "No motif has an E-value at most " << judged->limit << ".\n";
+    const size_t n = judged ? population->size() : std::min<size_t>(population->size(), 5);
     std::string letters;
     for (size_t r = 0; r < n; ++r) {
         const Individual& model = (*population)[r];
+        const int K = judged ? judged->models[r].width : data->GetK();
         out << "Motif Rank #" << r + 1 << endl;
-        out << model << endl;
+        out << model;
+        if (judged) out << "E-value: " << FormatEvalue(judged->models[r].log10e) << "\n";
+        out << endl;
         out << "\nPosition Frequency Matrix \n\n";
         out << " \t";
         for (int j = 1; j <= K; ++j) out << j << "  ";

@@ -12,6 +12,8 @@
 #include "Midlayer.h"
 #include "Outputs.h"
 
+struct JudgedReport;
+
 // The command line: word i in row i (row 0 the program name), and one empty row
 // after the last word, read as the value of an option given last.
 extern int arg_C;
@@ -46,6 +48,13 @@ struct RunSettings {
     bool seedGiven = false;
     uint32_t seed = 0;
     OutputFiles outputs;  // -meme, -jaspar, -bed, -json, -html
+    // Judging against control sequences (-evalue; 0: off, the models are ranked by MAP score).
+    double evalue = 0.0;
+    std::string negFile;  // -neg: control sequences; none: the input shuffled
+    int nmotifs = 1;      // -nmotifs: motifs sought one after another
+    bool nmotifsGiven = false;
+    int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
+    int kHigh = 0;
 };
 
 void HelloMsg();
@@ -54,7 +63,10 @@ void HelpMsg();
 void ParseOptions(RunSettings& s);
 void PrintSettings(const RunSettings& s);
 void MotifDiscovery();
-void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName);
+// With judged (runs with -evalue): every model of the population is reported,
+// each at its own width and with its E-value; without, the first five as ranked.
+void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
+                  const JudgedReport* judged = nullptr);
 void RevComp(const char* in, char* out);
 // The whole program: banner, command-line checks, run.
 int QiroMain(int argc, char** argv);

@@ -1,0 +1,250 @@
+#include "EvalueRun.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <numeric>
+
+#include "Judge.h"
+#include "Masking.h"
+#include "Outputs.h"
+#include "Robust.h"
+#include "SearchRun.h"
+#include "Shuffle.h"
+#include "main.h"
+
+using std::cout;
+using std::endl;
+
+namespace {
+
+std::vector<SeqRecord> Pick(const std::vector<SeqRecord>& forward, const std::vector<int>& which) {
+    std::vector<SeqRecord> out;
+    out.reserve(which.size());
+    for (int i : which) out.push_back(forward[static_cast<size_t>(i)]);
+    return out;
+}
+
+// The data layer's strands become these forward strands (and their reverse
+// strands when both are searched).
+void HoldStrands(Midlayer* data, std::vector<SeqRecord> forward) {
+    data->NumSeq = static_cast<int>(forward.size());
+    data->BigK = 0;
+    for (const SeqRecord& r : forward) data->BigK += r.len;
+    data->Seqs = std::move(forward);
+    if (data->GetDoubleStrand()) AddReverseStrands(data->Seqs, data->NumSeq);
+}
+
+// The control sequences: read from -neg with the input's masking, or made by
+// shuffling every input sequence keeping its letter triplets.
+std::vector<SeqRecord> LoadControls(const RunSettings& s, const std::vector<SeqRecord>& input, uint32_t seed,
+                                    const Midlayer* data) {
+    if (s.negFile.empty())
+        return MakeControls(input, static_cast<int>(input.size()), 1, kControlWord, seed);
+    Midlayer neg;
+    neg.SetDoubleStrand(false);
+    neg.SetMasking(data->GetMasking());
+    neg.OpenSeqFile(s.negFile);
+    neg.LoadSeqs();
+    if (neg.NumSeq == 0) {
+        cout << "Error: the control file " << s.negFile
+             << " holds no FASTA record (a record starts with a '>' header line). System aborted. " << endl;
+        FatalExit(1);
+    }
+    return std::vector<SeqRecord>(neg.Seqs.begin(), neg.Seqs.begin() + neg.NumSeq);
+}
+
+std::string ConsensusOf(const Candidate& c) {
+    std::string text;
+    for (int j = 0; j < c.width; ++j) {
+        int best = 0;
+        for (int b = 1; b < B; ++b)
+            if (c.count[b][j] > c.count[best][j]) best = b;
+        text += "ACGT"[best];
+    }
+    return text;
+}
+
+// Masks a found motif's sites in every set, so that the next search and the
+// next judging look past it.
+void MaskEverywhere(const Candidate& c, double t, JudgeSets& sets) {
+    for (std::vector<SeqRecord>* set : {&sets.trainInput, &sets.heldInput, &sets.trainControl, &sets.heldControl})
+        for (SeqRecord& r : *set) MaskSites(c.scores, t, sets.bothStrands, r);
+}
+
+// The reported model of a judged candidate: its windows at or above the
+// threshold in every input sequence, scored as any model. Windows that
+// overlap are one binding site read at shifted offsets (a palindrome, a
+// repeat): of those, the best scoring is kept (the first on ties), so that
+// sites never overlap.
+Individual ReportedModel(Midlayer* data, const Candidate& c, double t) {
+    Individual model;
+    model.setConLen(c.width);
+    const int n = data->NumSeq;
+    const int k = c.width;
+    std::vector<ScanHit> hits, kept;
+    std::vector<size_t> order;
+    for (int i = 0; i < n; ++i) {
+        const SeqRecord& r = data->Seqs[static_cast<size_t>(i)];
+        SitesAbove(c.scores, r, t, data->GetDoubleStrand(), hits);
+        auto start = [&](const ScanHit& h) { return h.forward ? h.pos : r.len - h.pos - k; };
+        order.resize(hits.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return hits[x].score > hits[y].score; });
+        kept.clear();
+        for (size_t h : order) {
+            bool overlaps = false;
+            for (const ScanHit& o : kept) overlaps = overlaps || std::abs(start(o) - start(hits[h])) < k;
+            if (!overlaps) kept.push_back(hits[h]);
+        }
+        std::sort(kept.begin(), kept.end(), [&](const ScanHit& x, const ScanHit& y) { return start(x) < start(y); });
+        for (const ScanHit& h : kept) model.Sites.push_back(kmer{h.pos, h.forward ? i : n + i, h.score, 0.0});
+    }
+    data->SetK(c.width);
+    data->ComputePosFreq(true);
+    model.CalculateIndiFitness_vector(data, data->GetFreqInfo());
+    return model;
+}
+
+}  // namespace
+
+std::vector<int> WidthSchedule(int low, int high) {
+    std::vector<int> widths;
+    const int step = high - low + 1 <= 4 ? 1 : 2;
+    for (int w = low; w <= high; w += step) widths.push_back(w);
+    if (widths.back() != high) widths.push_back(high);
+    return widths;
+}
+
+void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* data,
+                         std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population) {
+    // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
+    const int total = data->NumSeq;
+    const std::vector<SeqRecord> input(data->Seqs.begin(), data->Seqs.begin() + total);
+    const std::vector<SeqRecord> controls = LoadControls(s, input, seed, data);
+    const double* bg = data->GetFreqInfo();
+    const int threads = s.threads > 0 ? s.threads : DefaultThreads();
+
+    JudgeSets sets;
+    sets.bothStrands = data->GetDoubleStrand();
+    std::vector<int> train, held, trainC, heldC;
+    SplitSequences(total, kHeldBackShare, seed, 0, train, held);
+    if (s.negFile.empty()) {
+        trainC = train;  // each control goes with the sequence it was shuffled from
+        heldC = held;
+    } else {
+        SplitSequences(static_cast<int>(controls.size()), kHeldBackShare, seed, 1, trainC, heldC);
+    }
+    sets.trainInput = Pick(input, train);
+    sets.heldInput = Pick(input, held);
+    sets.trainControl = Pick(controls, trainC);
+    sets.heldControl = Pick(controls, heldC);
+    cout << "Control sequences: " << controls.size()
+         << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
+    cout << "Searched on " << train.size() << " input sequences; judged on " << held.size() << " input and "
+         << heldC.size() << " control sequences held back." << endl;
+
+    const bool known = s.pkFlag && s.perPK != 0;
+    const std::vector<int> widths = known ? std::vector<int>{0} : s.kLow > 0 ? WidthSchedule(s.kLow, s.kHigh)
+                                                                             : std::vector<int>{s.k};
+    std::vector<Candidate> candidates;
+    std::vector<Verdict> verdicts;
+    std::vector<size_t> found;
+    int searches = 0;
+    for (int round = 0; round < s.nmotifs; ++round) {
+        const size_t first = candidates.size();
+        for (int w : widths) {
+            std::vector<SeqRecord> part;
+            for (const SeqRecord& r : sets.trainInput)
+                if (w == 0 || HasOpenWindow(r, w)) part.push_back(r);
+            if (part.empty()) {
+                cout << "No searched sequence has a window of " << w
+                     << " letters free of masked letters; the width is skipped." << endl;
+                continue;
+            }
+            cout << "\nSearch " << searches + 1 << ": motif " << round + 1;
+            if (w > 0) cout << ", width " << w;
+            cout << ", " << part.size() << " sequences." << endl;
+            HoldStrands(data, std::move(part));
+            engine.reset(new GAFrame());
+            population->clear();
+            RunSettings one = s;
+            if (w > 0) one.k = w;
+            SearchAndRefine(one, data, engine.get(), population);
+            s.filter = one.filter;
+            AddCandidates(*population, data->GetK(), searches, bg, candidates);
+            ++searches;
+        }
+        const std::vector<Verdict> more = JudgeCandidates(candidates, first, candidates.size(), sets, threads);
+        verdicts.insert(verdicts.end(), more.begin(), more.end());
+
+        // This search's best candidate that passes and is not a motif found before.
+        std::vector<size_t> order(candidates.size() - first);
+        std::iota(order.begin(), order.end(), first);
+        std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+            if (verdicts[x].held.log10p != verdicts[y].held.log10p) return verdicts[x].held.log10p < verdicts[y].held.log10p;
+            return verdicts[x].train.log10p < verdicts[y].train.log10p;
+        });
+        const double limit = std::log10(s.evalue);
+        size_t pick = candidates.size();
+        for (size_t i : order) {
+            if (Log10E(verdicts[i], candidates.size()) > limit) break;
+            bool same = false;
+            for (size_t f : found) same = same || SameMotif(candidates[f].columns, candidates[i].columns);
+            if (!same) {
+                pick = i;
+                break;
+            }
+        }
+        if (pick == candidates.size()) {
+            cout << "No further motif has an E-value at most " << s.evalue << "." << endl;
+            break;
+        }
+        found.push_back(pick);
+        cout << "Motif " << found.size() << " found: " << ConsensusOf(candidates[pick]) << ", E-value "
+             << FormatEvalue(Log10E(verdicts[pick], candidates.size())) << endl;
+        if (round + 1 < s.nmotifs) MaskEverywhere(candidates[pick], verdicts[pick].train.threshold, sets);
+    }
+
+    // E-values count every candidate judged, over every search.
+    JudgedReport report;
+    report.limit = s.evalue;
+    report.controls = static_cast<int>(controls.size());
+    report.generated = s.negFile.empty();
+    report.judged = static_cast<int>(candidates.size());
+    report.heldInput = static_cast<int>(held.size());
+    report.heldControl = static_cast<int>(heldC.size());
+    std::vector<size_t> passed;
+    for (size_t f : found)
+        if (Log10E(verdicts[f], candidates.size()) <= std::log10(s.evalue)) passed.push_back(f);
+    std::stable_sort(passed.begin(), passed.end(), [&](size_t x, size_t y) {
+        return verdicts[x].held.log10p < verdicts[y].held.log10p;
+    });
+
+    HoldStrands(data, input);
+    population->clear();
+    for (size_t f : passed) {
+        const Verdict& v = verdicts[f];
+        population->push_back(ReportedModel(data, candidates[f], v.train.threshold));
+        ModelJudgement m;
+        m.width = candidates[f].width;
+        m.threshold = v.train.threshold;
+        m.log10p = v.held.log10p;
+        m.log10e = Log10E(v, candidates.size());
+        m.a = v.a;
+        m.n1 = v.n1;
+        m.b = v.b;
+        m.n2 = v.n2;
+        report.models.push_back(m);
+    }
+    cout << "Judged " << candidates.size() << " candidate models of " << searches << " searches; "
+         << report.models.size() << " with an E-value at most " << s.evalue << "." << endl;
+
+    time_t end = time(nullptr);
+    std::printf("Time taken: %.2lf seconds.", difftime(end, start));
+    cout << "\n";
+    PrintResults(data, population, s.resultFile, &report);
+    WriteOutputs(s, seed, data, *population, &report);
+}

@@ -1,0 +1,56 @@
+// The run driver of -evalue: searches on part of the input, every width of the
+// range, every motif sought; the judge against control sequences; the report
+// of the motifs that pass, with their sites above threshold.
+#ifndef QIRO_EVALUERUN_H
+#define QIRO_EVALUERUN_H
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GAFrame.h"
+#include "Individual.h"
+#include "Midlayer.h"
+
+struct RunSettings;
+
+// Share of the input (and of the controls) held back from the searches and the
+// thresholds to judge on: half, the split whose E-values were measured
+// calibrated on shuffled inputs (docs/accuracy.md).
+const double kHeldBackShare = 0.5;
+
+// Word length the generated controls keep: letter triplets.
+const int kControlWord = 3;
+
+// What a reported model was judged to be; one per model of the report.
+struct ModelJudgement {
+    int width = 0;
+    double threshold = 0.0;  // site threshold (log-odds, bits)
+    double log10p = 0.0;     // held-back p-value, log10
+    double log10e = 0.0;     // E-value, log10
+    int a = 0, n1 = 0, b = 0, n2 = 0;  // held-back sequences with a site / judged, input then controls
+};
+
+// The judge's part of a report.
+struct JudgedReport {
+    std::vector<ModelJudgement> models;
+    double limit = 0.0;           // -evalue
+    int controls = 0;             // control sequences
+    bool generated = true;        // made by shuffling the input (else -neg)
+    int judged = 0;               // candidates judged over all searches
+    int heldInput = 0, heldControl = 0;
+};
+
+// The widths a range searches: every width when it spans at most four, else
+// every second width from the lowest, and the highest.
+std::vector<int> WidthSchedule(int low, int high);
+
+// The whole run after the inputs are loaded (data holds every input sequence,
+// masked, with the background): searches, judge, elapsed time, result file and
+// extra outputs.
+void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* data,
+                         std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population);
+
+#endif

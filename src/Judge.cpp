@@ -1,0 +1,148 @@
+#include "Judge.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+#include "Parallel.h"
+#include "StageRandom.h"
+
+namespace {
+
+// Counts equal to rounding noise: the shares of a model times its site count.
+bool SameCounts(const Candidate& x, const Candidate& y, bool mirror) {
+    if (x.width != y.width || x.nsites != y.nsites) return false;
+    const int k = x.width;
+    for (int j = 0; j < k; ++j)
+        for (int b = 0; b < B; ++b) {
+            const double other = mirror ? y.count[3 - b][k - 1 - j] : y.count[b][j];
+            if (std::fabs(x.count[b][j] - other) > 1e-6) return false;
+        }
+    return true;
+}
+
+// Best scores of the sequences of a set, and the count of those at or above t.
+void Scores(const LogOdds& m, const std::vector<SeqRecord>& set, bool both, std::vector<float>& best) {
+    BestScorePerSequence(m, set, static_cast<int>(set.size()), both, best);
+}
+
+void CountAbove(const std::vector<float>& best, double t, int& hits, int& total) {
+    hits = 0;
+    total = 0;
+    for (float s : best) {
+        if (std::isinf(s) && s < 0) continue;  // no admissible window
+        ++total;
+        if (static_cast<double>(s) >= t) ++hits;
+    }
+}
+
+}  // namespace
+
+Candidate CandidateFromModel(const Individual& model, int width, int search, const double* bg) {
+    Candidate c;
+    c.width = width;
+    c.search = search;
+    c.nsites = static_cast<int>(model.Sites.empty() ? model.Genes.size() : model.Sites.size());
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < width; ++j) {
+            const double v = static_cast<double>(c.nsites) * model.MismatchMatrix[b][j];
+            const double r = std::round(v);
+            c.count[b][j] = std::fabs(v - r) < 1e-6 ? r : v;
+        }
+    c.scores = LogOddsFromCounts(c.count, width, bg);
+    c.columns = ColumnsFromCounts(c.count, width, 0.0);
+    return c;
+}
+
+int AddCandidates(const std::vector<Individual>& population, int width, int search, const double* bg,
+                  std::vector<Candidate>& out) {
+    int added = 0;
+    for (const Individual& model : population) {
+        if (added == kCandidatesPerSearch) break;
+        Candidate c = CandidateFromModel(model, width, search, bg);
+        if (c.nsites == 0) continue;
+        bool seen = false;
+        for (const Candidate& o : out)
+            if (SameCounts(c, o, false) || SameCounts(c, o, true)) {
+                seen = true;
+                break;
+            }
+        if (seen) continue;
+        out.push_back(std::move(c));
+        ++added;
+    }
+    return added;
+}
+
+std::vector<Verdict> JudgeCandidates(const std::vector<Candidate>& candidates, size_t from, size_t to,
+                                     const JudgeSets& sets, int threads) {
+    std::vector<Verdict> verdicts(to - from);
+    ParallelFor(static_cast<int>(to - from), threads, [&](int i) {
+        const LogOdds& m = candidates[from + static_cast<size_t>(i)].scores;
+        std::vector<float> input, control;
+        Scores(m, sets.trainInput, sets.bothStrands, input);
+        Scores(m, sets.trainControl, sets.bothStrands, control);
+        Verdict& v = verdicts[static_cast<size_t>(i)];
+        v.train = ChooseThreshold(input, control);
+        Scores(m, sets.heldInput, sets.bothStrands, input);
+        Scores(m, sets.heldControl, sets.bothStrands, control);
+        CountAbove(input, v.train.threshold, v.a, v.n1);
+        CountAbove(control, v.train.threshold, v.b, v.n2);
+        v.held = FisherEnrichment(v.a, v.n1, v.b, v.n2);
+    });
+    return verdicts;
+}
+
+std::string FormatEvalue(double log10e) {
+    if (log10e > -300) {
+        std::ostringstream o;
+        o << std::pow(10.0, log10e);
+        return o.str();
+    }
+    double exponent = std::floor(log10e);
+    double mantissa = std::pow(10.0, log10e - exponent);
+    if (mantissa >= 9.99995) {  // would print as 10
+        mantissa = 1.0;
+        exponent += 1.0;
+    }
+    std::ostringstream o;
+    o << mantissa << "e" << static_cast<long long>(exponent);
+    return o.str();
+}
+
+void SplitSequences(int n, double share, uint32_t seed, uint32_t stream, std::vector<int>& train,
+                    std::vector<int>& held) {
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
+    StageRandom rng(seed, kStageHoldOut, stream);
+    for (int i = n - 1; i > 0; --i)
+        std::swap(order[static_cast<size_t>(i)], order[rng.Below32(static_cast<uint32_t>(i) + 1)]);
+    const size_t h = static_cast<size_t>(std::floor(n * share));
+    held.assign(order.begin(), order.begin() + static_cast<long>(h));
+    train.assign(order.begin() + static_cast<long>(h), order.end());
+    std::sort(held.begin(), held.end());
+    std::sort(train.begin(), train.end());
+}
+
+size_t MaskSites(const LogOdds& m, double t, bool bothStrands, SeqRecord& fwd) {
+    std::vector<ScanHit> hits;
+    SitesAbove(m, fwd, t, bothStrands, hits);
+    if (hits.empty()) return 0;
+    auto shared = std::make_shared<SeqShared>(*fwd.shared);
+    std::vector<uint64_t>& mask = shared->masked;
+    if (mask.empty()) mask.assign((static_cast<size_t>(fwd.len) + 63) / 64 + 1, 0);
+    size_t added = 0;
+    for (const ScanHit& h : hits) {
+        const int start = h.forward ? h.pos : fwd.len - h.pos - m.k;
+        for (int i = start; i < start + m.k; ++i) {
+            uint64_t& word = mask[static_cast<size_t>(i) >> 6];
+            const uint64_t bit = uint64_t(1) << (i & 63);
+            if (!(word & bit)) ++added;
+            word |= bit;
+        }
+    }
+    fwd.shared = shared;
+    return added;
+}

@@ -1,0 +1,90 @@
+// The judge of a run with -evalue: the final models of every search become
+// candidates, each is scored on the input against control sequences, and a
+// p-value taken on sequences the search never saw says how likely a motif
+// that good would be by chance.
+#ifndef QIRO_JUDGE_H
+#define QIRO_JUDGE_H
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Constants.h"
+#include "Individual.h"
+#include "MotifCompare.h"
+#include "MotifScan.h"
+#include "Sequences.h"
+
+// Most candidates one search hands to the judge: its best distinct final
+// models by rank. The E-value multiplies by the number judged, so more
+// candidates cost significance as well as time; twenty covers the variants a
+// final population holds (most are shifted or trimmed copies of a few motifs).
+const int kCandidatesPerSearch = 20;
+
+// A model to be judged.
+struct Candidate {
+    int width = 0;
+    int search = 0;                       // the search that found it, from 0
+    double count[B][MAX_K] = {};          // letter counts of its sites
+    int nsites = 0;
+    LogOdds scores;                       // its log-odds matrix
+    MotifColumns columns;                 // its letter shares, for comparing motifs
+};
+
+// The sequences a run judges with: input and controls, each split into the
+// part the searches run on (and thresholds are chosen on) and the part held
+// back for the p-value. Forward records only (reverse windows are read off
+// the forward letters).
+struct JudgeSets {
+    std::vector<SeqRecord> trainInput, heldInput;
+    std::vector<SeqRecord> trainControl, heldControl;
+    bool bothStrands = true;
+};
+
+// What the judge says of one candidate.
+struct Verdict {
+    ThresholdChoice train;  // threshold of smallest p on the search's part
+    int a = 0, n1 = 0;      // held-back input sequences holding a site / with a window
+    int b = 0, n2 = 0;      // the same for held-back controls
+    FisherResult held;      // FisherEnrichment(a, n1, b, n2): the p-value reported
+};
+
+// The model of a search result: its letter counts and site count as the
+// result file reports them (sites times shares).
+Candidate CandidateFromModel(const Individual& model, int width, int search, const double* bg);
+
+// Adds to out the best (at most kCandidatesPerSearch) models of a ranked
+// population not already there: a model whose letter counts equal, or mirror
+// (reverse complement), those of a candidate of the same width is a duplicate.
+// Returns how many were added.
+int AddCandidates(const std::vector<Individual>& population, int width, int search, const double* bg,
+                  std::vector<Candidate>& out);
+
+// Judges candidates [from, to) of the list on the sets, on up to `threads`
+// threads; verdicts[i - from] belongs to candidate i. Draws nothing, so the
+// verdicts do not depend on the thread count.
+std::vector<Verdict> JudgeCandidates(const std::vector<Candidate>& candidates, size_t from, size_t to,
+                                     const JudgeSets& sets, int threads);
+
+// log10 of the E-value: the held-back p-value times the candidates judged.
+inline double Log10E(const Verdict& v, size_t judged) {
+    return v.held.log10p + std::log10(static_cast<double>(judged > 0 ? judged : 1));
+}
+
+// An E-value written as the stream writes numbers (six significant digits),
+// also when it is too small for a double ("3.1e-412").
+std::string FormatEvalue(double log10e);
+
+// Sequence indices 0 .. n - 1 split in two by a shuffle drawn from the run's
+// seed: held gets floor(n * share) of them, train the rest, both ascending.
+void SplitSequences(int n, double share, uint32_t seed, uint32_t stream, std::vector<int>& train,
+                    std::vector<int>& held);
+
+// Masks the letters of every window of sequence `fwd` that scores at least t
+// under m (either strand when bothStrands), so that a further search and
+// further judging pass over a motif already found. Returns the letters newly
+// masked. The record gets a mask of its own; records sharing the old one keep it.
+size_t MaskSites(const LogOdds& m, double t, bool bothStrands, SeqRecord& fwd);
+
+#endif

@@ -1,0 +1,122 @@
+// Judging against control sequences (-evalue): a planted motif passes with its
+// sites, sequences without one report nothing, the options that need -evalue
+// refuse to run without it, and the thread count changes nothing.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli_util.h"
+
+namespace {
+
+using clitest::Result;
+using clitest::WorkDir;
+
+const std::string kMotif = "TTGACAGCTATCGT";
+
+// n random sequences of 150 letters; with plant, every one holds the motif at
+// a known place (start 1-based in starts).
+std::string Sequences(int n, bool plant, unsigned seed, std::set<std::string>* starts = nullptr) {
+    std::mt19937 rng(seed);
+    std::string text;
+    for (int i = 0; i < n; ++i) {
+        std::string s(150, 'A');
+        for (char& c : s) c = "ACGT"[rng() % 4];
+        const std::string name = "q" + std::to_string(i);
+        if (plant) {
+            const int at = 10 + static_cast<int>(rng() % 120);
+            s.replace(static_cast<size_t>(at), kMotif.size(), kMotif);
+            if (starts) starts->insert(name + ":" + std::to_string(at + 1));
+        }
+        text += ">" + name + "\n" + s + "\n";
+    }
+    return text;
+}
+
+const std::string kRun = "-i in.fa -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -evalue 0.05";
+
+TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
+    WorkDir dir;
+    std::set<std::string> planted;
+    dir.write("in.fa", Sequences(40, true, 3, &planted));
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro(kRun + " -json e.json -meme e.meme -threads 1");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("E-value threshold: 0.05\nControl sequences: the input shuffled"), std::string::npos);
+
+    // The model block: E-value right after the site count; its sites are the planted ones.
+    const std::string out = dir.read("qiro.out");
+    const size_t at = out.find("No. of sites: ");
+    ASSERT_NE(at, std::string::npos) << out;
+    const size_t line = out.find('\n', at) + 1;
+    ASSERT_EQ(out.compare(line, 9, "E-value: "), 0) << out.substr(at, 80);
+    EXPECT_LT(std::stod(out.substr(line + 9)), 1e-4);
+    int hits = 0, sites = 0;
+    std::istringstream in(out);
+    for (std::string l; std::getline(in, l);) {
+        if (l.empty() || l[0] != '>') continue;
+        std::istringstream f(l.substr(1));
+        std::string name, letters;
+        int strand, start;
+        f >> name >> letters >> strand >> start;
+        ++sites;
+        hits += planted.count(name + ":" + std::to_string(start)) ? 1 : 0;
+    }
+    EXPECT_GE(hits, 36);
+    EXPECT_LE(sites, hits + 4);
+
+    const nlohmann::json j = nlohmann::json::parse(dir.read("e.json"));
+    ASSERT_EQ(j["motifs"].size(), 1u);
+    EXPECT_LT(j["motifs"][0]["evalue"].get<double>(), 1e-4);
+    EXPECT_EQ(j["control"]["sequences"], 40);
+    EXPECT_EQ(j["control"]["source"], "generated");
+    EXPECT_EQ(j["settings"]["evalue"], 0.05);
+    EXPECT_EQ(dir.read("e.meme").find(" E= 0\n"), std::string::npos);
+
+    // Results never depend on the thread count.
+    Result two = dir.qiro(kRun + " -threads 2 -o two.out");
+    ASSERT_EQ(two.status, 0);
+    EXPECT_EQ(dir.read("two.out"), out);
+}
+
+TEST(Evalue, SequencesWithoutAMotifReportNoneAndExitZero) {
+    WorkDir dir;
+    dir.write("in.fa", Sequences(40, false, 5));
+    dir.write("neg.fa", Sequences(40, false, 6));
+    dir.write("bg.freq", clitest::FlatBackground());
+    for (const std::string extra : {"", " -neg neg.fa -k 8-12"}) {
+        Result r = dir.qiro(kRun + extra);
+        ASSERT_EQ(r.status, 0) << r.out;
+        const std::string none = "No motif has an E-value at most 0.05.\n";
+        EXPECT_NE(dir.read("qiro.out").find("The Final Results:\n\n" + none), std::string::npos) << extra;
+        EXPECT_EQ(dir.read("qiro.out").find("Motif Rank"), std::string::npos) << extra;
+    }
+}
+
+TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
+    WorkDir dir;
+    dir.write("in.fa", Sequences(6, true, 7));
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result range = dir.qiro("-i in.fa -freq bg.freq -k 6-15 -seed 1");
+    EXPECT_EQ(range.status, 1);
+    EXPECT_NE(range.out.find("Error: a range of motif widths (-k 6-15) needs -evalue"), std::string::npos);
+    EXPECT_FALSE(dir.exists("qiro.out"));
+
+    Result bad = dir.qiro("-i in.fa -freq bg.freq -k 9-7 -evalue x -nmotifs 0 -seed 1 -g 5 -p 20");
+    EXPECT_EQ(bad.status, 0) << bad.out;
+    EXPECT_NE(bad.out.find("-k=9-7 is not a range of widths from 4 to 40! Reset to default length: 8 ."),
+              std::string::npos);
+    EXPECT_NE(bad.out.find("-evalue=x is unhealthy! Reset to the default value: 0.05 ."), std::string::npos);
+    EXPECT_NE(bad.out.find("-nmotifs=0 is unhealthy! Reset to the default value: 1 ."), std::string::npos);
+
+    Result missing = dir.qiro("-i in.fa -freq bg.freq -seed 1 -evalue 1 -neg nothere.fa");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("nothere.fa"), std::string::npos);
+}
+
+}  // namespace

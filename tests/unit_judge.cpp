@@ -1,0 +1,95 @@
+// The judge's parts: the held-back split, candidates without duplicates or
+// mirror images, E-values beyond the range of a double, masking found sites,
+// and a planted motif judged on sequences the model never saw.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "EvalueRun.h"
+#include "Judge.h"
+
+namespace {
+
+SeqRecord Record(const std::string& name, const std::string& letters) {
+    SeqRecord r;
+    r.Assign(name, letters.data(), letters.size());
+    return r;
+}
+
+std::vector<SeqRecord> RandomSet(int n, unsigned seed, const std::string& plant) {
+    std::mt19937 rng(seed);
+    std::vector<SeqRecord> set;
+    for (int i = 0; i < n; ++i) {
+        std::string s(120, 'A');
+        for (char& c : s) c = "ACGT"[rng() % 4];
+        if (!plant.empty()) s.replace(20 + rng() % 80, plant.size(), plant);
+        set.push_back(Record("s" + std::to_string(i), s));
+    }
+    return set;
+}
+
+// A model whose sites all read `word` (one-hot shares).
+Individual ModelOf(const std::string& word, int sites) {
+    Individual m;
+    m.Sites.resize(static_cast<size_t>(sites));
+    for (int j = 0; j < static_cast<int>(word.size()); ++j)
+        for (int b = 0; b < B; ++b) m.MismatchMatrix[b][j] = "ACGT"[b] == word[static_cast<size_t>(j)] ? 1.0 : 0.0;
+    return m;
+}
+
+const double kFlat[4] = {0.25, 0.25, 0.25, 0.25};
+
+TEST(Judge, SplitIsAPartitionFixedByTheSeed) {
+    std::vector<int> train, held, train2, held2, other, otherHeld;
+    SplitSequences(11, 0.5, 7, 0, train, held);
+    SplitSequences(11, 0.5, 7, 0, train2, held2);
+    SplitSequences(11, 0.5, 8, 0, other, otherHeld);
+    EXPECT_EQ(held.size(), 5u);
+    EXPECT_EQ(train.size(), 6u);
+    std::vector<int> all(train);
+    all.insert(all.end(), held.begin(), held.end());
+    std::sort(all.begin(), all.end());
+    for (int i = 0; i < 11; ++i) EXPECT_EQ(all[static_cast<size_t>(i)], i);
+    EXPECT_EQ(held, held2);
+    EXPECT_NE(held, otherHeld);
+    EXPECT_EQ(WidthSchedule(6, 15), (std::vector<int>{6, 8, 10, 12, 14, 15}));
+    EXPECT_EQ(WidthSchedule(8, 10), (std::vector<int>{8, 9, 10}));
+}
+
+TEST(Judge, CandidatesDropCopiesAndMirrorImagesAndEvaluesStayReadableWhenTiny) {
+    std::vector<Individual> population = {ModelOf("AACGTT", 8), ModelOf("AACGTT", 8), ModelOf("AAGCTG", 8),
+                                          ModelOf("CAGCTT", 8), ModelOf("AAGCTG", 9)};
+    std::vector<Candidate> out;
+    EXPECT_EQ(AddCandidates(population, 6, 0, kFlat, out), 3);  // copy and mirror image (CAGCTT) dropped
+    EXPECT_EQ(out[2].nsites, 9);
+    EXPECT_EQ(FormatEvalue(std::log10(0.0125)), "0.0125");
+    EXPECT_EQ(FormatEvalue(-412.5), "3.16228e-413");
+    EXPECT_EQ(FormatEvalue(-400.000001), "1e-400");
+}
+
+TEST(Judge, PlantedMotifIsJudgedSignificantOnHeldBackSequencesAndItsSitesMasked) {
+    const std::string motif = "GGTCACGTGACCTA";
+    JudgeSets sets;
+    sets.trainInput = RandomSet(30, 1, motif);
+    sets.heldInput = RandomSet(30, 2, motif);
+    sets.trainControl = RandomSet(30, 3, "");
+    sets.heldControl = RandomSet(30, 4, "");
+    std::vector<Candidate> c = {CandidateFromModel(ModelOf(motif, 20), 14, 0, kFlat),
+                                CandidateFromModel(ModelOf("ACGTTGCAACGTAG", 20), 14, 0, kFlat)};
+    const std::vector<Verdict> v = JudgeCandidates(c, 0, 2, sets, 2);
+    EXPECT_EQ(v[0].a, 30);
+    EXPECT_EQ(v[0].b, 0);
+    EXPECT_LT(v[0].held.log10p, -15);
+    EXPECT_GT(v[1].held.p, 0.01);
+
+    SeqRecord r = sets.heldInput[0];
+    EXPECT_EQ(MaskSites(c[0].scores, v[0].train.threshold, true, r), motif.size());
+    EXPECT_TRUE(sets.heldInput[0].shared->masked.empty());  // the record it was copied from keeps its mask
+    int open = 0;
+    for (int p = 0; p + 14 <= r.len; ++p) open += r.WindowMasked(p, 14) ? 0 : 1;
+    EXPECT_EQ(open, r.len - 14 + 1 - (2 * 14 - 1));
+}
+
+}  // namespace
