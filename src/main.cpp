@@ -198,10 +198,9 @@ void HelpMsg() {
     cout << "\t[-threads <number>]          The number of threads; the results do not depend on it (Default: the number of cores)\n";
     cout << "\t[-mask T/F]                  Leave out windows holding a lower-case (soft-masked) letter or a letter other than A, C, G, T (Default=F)\n";
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
-    cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual)\n";
+    cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked (Default=1)\n";
-    cout << "\t[-k <low>-<high>]            With -evalue: search a range of widths, e.g. 6-15, and let the E-value choose\n";
     cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
     cout << "\t[-jaspar <jaspar_file>]      Also write the motifs in JASPAR format (letter counts)\n";
