@@ -177,6 +177,11 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
             AddCandidates(*population, data->GetK(), searches, bg, candidates);
             ++searches;
         }
+        if (searches == 0) {
+            cout << "Error: every window of " << widths.front() << " letters in " << s.inputFile
+                 << " holds a masked letter (-mask, -dust); no sequence is left to search. System aborted. " << endl;
+            FatalExit(1);
+        }
         const std::vector<Verdict> more = JudgeCandidates(candidates, first, candidates.size(), sets, threads);
         verdicts.insert(verdicts.end(), more.begin(), more.end());
 
@@ -199,7 +204,13 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
             }
         }
         if (pick == candidates.size()) {
-            cout << "No further motif has an E-value at most " << s.evalue << "." << endl;
+            cout << "No further motif has an E-value at most " << s.evalue << ".";
+            if (!order.empty())
+                cout << " The best candidate of this search, " << ConsensusOf(candidates[order[0]]) << ", has "
+                     << FormatEvalue(Log10E(verdicts[order[0]], candidates.size())) << " (sites in "
+                     << verdicts[order[0]].a << " of " << verdicts[order[0]].n1 << " held-back input and "
+                     << verdicts[order[0]].b << " of " << verdicts[order[0]].n2 << " control sequences).";
+            cout << endl;
             break;
         }
         found.push_back(pick);
