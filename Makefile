@@ -85,6 +85,7 @@ bench:
 	$(MAKE) --no-print-directory all
 	$(BUILD)/bench/qiro_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 	bash bench/compare.sh
+	bash bench/evalue_cost.sh
 
 accuracy: all
 	python3 -B bench/accuracy/accuracy.py --data $(ACCURACY_DATA) --bin $(BUILD) \
