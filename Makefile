@@ -17,6 +17,10 @@
 #                   with an older commit (bench/compare.sh; RUNS, OLD_RUNS, CASES)
 #   make accuracy   build, then score qiro on the data sets with known sites
 #                   (ACCURACY_DATA, default ../shared/data; table in build/accuracy/)
+#   make accuracy-controls  build, then run qiro on inputs that should give no motif and
+#                   on ENCODE ChIP-seq peaks (CONTROLS_ARGS, e.g.
+#                   CONTROLS_ARGS='--qiro-args="-mask T -evalue 0.05 -threads 1"';
+#                   table in build/accuracy-controls/)
 #   make clean      remove the build folders
 
 JOBS ?= 2
@@ -24,12 +28,13 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 ACCURACY_DATA ?= ../shared/data
 ACCURACY_ARGS ?=
+CONTROLS_ARGS ?=
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 FUZZ_TARGETS ?= fasta freq pk options
 
-.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy clean
+.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -90,6 +95,10 @@ bench:
 accuracy: all
 	python3 -B bench/accuracy/accuracy.py --data $(ACCURACY_DATA) --bin $(BUILD) \
 		--work $(BUILD)/accuracy --jobs $(JOBS) $(ACCURACY_ARGS)
+
+accuracy-controls: all
+	python3 -B bench/accuracy/controls.py --data $(ACCURACY_DATA) --bin $(BUILD) \
+		--work $(BUILD)/accuracy-controls --jobs $(JOBS) $(CONTROLS_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

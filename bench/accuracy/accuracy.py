@@ -43,7 +43,11 @@ With --pk-share S the search gets prior knowledge instead of trying the widths: 
 of a data set's n known sites (spread over the answer key, first one included), each cut
 or widened around its centre to one width (the lower median of their widths, kept within
 8..30), go to qiro with -pk.  They are scored against all known sites, and the report adds
-how many of the sites that were not given are found.
+how many of the sites that were not given are found.  Beside qiro's rows it scores a
+plain matrix scan of the same given sites (matrix_scan.py: log-odds matrix, every window
+of both strands, p < 1e-4 and p < 1e-3 under the set's zero-order background) with the
+same measures, so the report shows what the search adds over scanning for the sites one
+already has; a set without given sites calls nothing there.
 
 With --width-rule known each data set with known sites gets one run, at the width of its
 known sites: the lower median of their widths, kept within 6..20 (the rule of published
@@ -75,6 +79,7 @@ from concurrent.futures import ThreadPoolExecutor
 from accuracy_scoring import (COUNT_KEYS, add_counts, choose_run, low_complexity,  # noqa: F401
                               measures, overlap, ratio, score, site_hit)
 from accuracy_report import report, runs_tsv  # noqa: F401
+import matrix_scan
 
 DEFAULT_WIDTHS = (8, 10, 12, 14)
 
@@ -126,13 +131,15 @@ def parse_result(text):
     """Motif models of a qiro result file, best first.
 
     Returns a list of dicts: rank, consensus, map_score (0 when the line has none),
-    sites (list of (seqname, start, end, forward))."""
+    evalue (None without an "E-value:" line), sites (list of (seqname, start, end,
+    forward)).  A file of a run with an E-value cut that no model passed ("No motif has
+    an E-value at most ...") holds no model, so the list is empty."""
     motifs = []
     current = None
     for line in text.splitlines():
         if line.startswith("Motif Rank #"):
             current = {"rank": int(line[len("Motif Rank #"):].split()[0]),
-                       "consensus": "", "map_score": 0.0, "sites": []}
+                       "consensus": "", "map_score": 0.0, "evalue": None, "sites": []}
             motifs.append(current)
         elif current is None:
             continue
@@ -144,12 +151,23 @@ def parse_result(text):
             else:
                 consensus = tail
             current["consensus"] = consensus.strip()
+        elif line.startswith("E-value:"):
+            current["evalue"] = parse_evalue(line[len("E-value:"):])
         elif line.startswith(">"):
             fields = line[1:].split("\t")
             if len(fields) >= 5:
                 current["sites"].append((fields[0], int(fields[3]), int(fields[4]),
                                          fields[2].strip() == "1"))
     return motifs
+
+
+def parse_evalue(text):
+    """The number of an E-value field; a bound such as "<1e-300" counts as its value, and
+    anything unreadable as None."""
+    try:
+        return float(text.strip().lstrip("<"))
+    except ValueError:
+        return None
 
 
 # ---------------------------------------------------------------------------
@@ -308,13 +326,14 @@ def run_qiro(args, dataset, width, workdir, freq, pk=None, kind="k"):
     """One qiro run (with the prior-knowledge file `pk`, whose sites are `width` wide,
     when given); returns a dict with width, motifs or error, and run details.  `kind`
     names the run files of a width taken from the answer key ("kn") apart from those of
-    the widths tried by the MAP rule ("k")."""
-    tag = "%s.%s%d" % (dataset["name"], "pk" if pk else kind, width)
+    the widths tried by the MAP rule ("k").  Without a width (None) qiro gets no -k from
+    here, so args.qiro_args may choose it; the run files are then <name>.out and .log."""
+    tag = dataset["name"] + (".%s%d" % ("pk" if pk else kind, width) if width else "")
     out = os.path.join(workdir, tag + ".out")
     log = os.path.join(workdir, tag + ".log")
     if os.path.exists(out):
         os.remove(out)
-    choice = ["-pk", pk] if pk else ["-k", str(width)]
+    choice = ["-pk", pk] if pk else (["-k", str(width)] if width else [])
     cmd = [args.qiro, "-i", dataset["fasta"], "-freq", freq] + choice + [
         "-seed", str(args.seed), "-o", out] + args.qiro_args
     run = {"width": width, "motifs": None, "error": None, "left_out": 0, "masked_out": 0}
@@ -352,6 +371,19 @@ def make_freq(args, dataset, workdir):
     if proc.returncode != 0:
         raise RuntimeError("qiro-freq failed on %s: %s" % (dataset["fasta"], proc.stdout))
     return freq
+
+
+def scan_baseline(dataset, lengths, known, held_out):
+    """The matrix scan with the sites given to qiro (matrix_scan.py), per p-value level:
+    counts against all known sites, against the sites not given, and sites called.  A
+    set without given sites gets no matrix and calls nothing."""
+    calls = matrix_scan.baseline(read_fasta(dataset["fasta"]), dataset.get("pk_sites") or [])
+    result = OrderedDict()
+    for level, sites in calls.items():
+        held = score(lengths, held_out, sites)
+        result[level] = {"counts": score(lengths, known, sites), "predicted": len(sites),
+                         "held_out": {"sTP": held["sTP"], "sFN": held["sFN"]}}
+    return result
 
 
 def evaluate(dataset, runs):
@@ -395,6 +427,7 @@ def evaluate(dataset, runs):
         held_out = [site for site in known if site not in given]
         held = score(lengths, held_out, predicted)
         row["held_out"] = {"sTP": held["sTP"], "sFN": held["sFN"]}
+        row["scan"] = scan_baseline(dataset, lengths, known, held_out)
         pk_note = ("prior knowledge: %d of %d sites, width %d" % (
             len(given), len(known), dataset["pk_width"]) if given
             else "no prior knowledge (no usable known site)")
@@ -494,6 +527,8 @@ def main(argv=None):
         if args.pk_share > 0:
             pk, d["pk_given"], d["pk_width"] = write_pk(d, args.pk_share, args.work)
             if pk:
+                with open(pk) as handle:
+                    d["pk_sites"] = handle.read().split()
                 jobs.append((d, d["pk_width"], pk, "k"))
                 continue
         if args.width_rule == "known":
@@ -531,9 +566,14 @@ def main(argv=None):
                         " ".join(args.qiro_args), settings))
     if args.pk_share > 0:
         settings = ("prior knowledge: share %g of the known sites (width: their lower median "
-                    "within %d..%d), qiro -pk FILE -seed %d %s; data sets without known "
-                    "sites: %s" % (args.pk_share, PK_MIN_WIDTH, PK_MAX_WIDTH, args.seed,
-                                   " ".join(args.qiro_args), settings))
+                    "within %d..%d), qiro -pk FILE -seed %d %s; baseline: matrix scan of the "
+                    "given sites (pseudocount 1 split by the background shares, zero-order "
+                    "background of the set's own sequences, both strands, exact p-value on a "
+                    "0.01-bit grid, p < %s); data sets without known sites: %s" % (
+                        args.pk_share, PK_MIN_WIDTH, PK_MAX_WIDTH, args.seed,
+                        " ".join(args.qiro_args),
+                        " and ".join(map(matrix_scan.level_label, matrix_scan.LEVELS)),
+                        settings))
     if args.label:
         settings = "variant %s: %s" % (args.label, settings)
     text = report(rows, settings)

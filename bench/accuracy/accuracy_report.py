@@ -1,9 +1,10 @@
 """The markdown report of accuracy.py: totals per group, diagnostics per collection and the
-per-data-set table."""
+per-data-set table (with --pk-share also the matrix-scan baseline, beside qiro's rows)."""
 
 from collections import OrderedDict
 
 from accuracy_scoring import COUNT_KEYS, add_counts, low_complexity, measures, ratio
+from matrix_scan import level_label
 
 
 def fmt(value, digits=3):
@@ -29,21 +30,31 @@ def per_dataset_table(rows):
     return lines
 
 
+def empty_total():
+    return {"counts": dict.fromkeys(COUNT_KEYS, 0), "held_out": {"sTP": 0, "sFN": 0}}
+
+
+def add_total(total, part):
+    add_counts(total["counts"], part["counts"])
+    for key in ("sTP", "sFN"):
+        total["held_out"][key] += part.get("held_out", {}).get(key, 0)
+
+
 def group_totals(rows):
     """Summed counts per group: each collection; each organism of the Tompa collection
     and of any collection holding more than one; each background type of the Tompa
-    collection."""
+    collection.  The matrix-scan baseline, where there is one, is summed apart per
+    p-value level."""
     groups = OrderedDict()
 
     def add(label, row):
-        entry = groups.setdefault(label, {"sets": 0, "failed": 0,
-                                          "counts": dict.fromkeys(COUNT_KEYS, 0),
-                                          "held_out": {"sTP": 0, "sFN": 0}})
+        entry = groups.setdefault(label, dict(empty_total(), sets=0, failed=0,
+                                              scan=OrderedDict()))
         entry["sets"] += 1
         entry["failed"] += row["status"] == "failed"
-        add_counts(entry["counts"], row["counts"])
-        for key in ("sTP", "sFN"):
-            entry["held_out"][key] += row.get("held_out", {}).get(key, 0)
+        add_total(entry, row)
+        for level, part in row.get("scan", {}).items():
+            add_total(entry["scan"].setdefault(level, empty_total()), part)
 
     collections = OrderedDict()
     for row in rows:
@@ -73,17 +84,51 @@ def totals_table(rows):
              "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
              + ("---:|---:|" if with_pk else "")]
     for label, entry in group_totals(rows).items():
-        c = entry["counts"]
-        m = measures(c)
-        line = "| %s | %d | %d | %d | %d | %d | %d | %s | %s | %s | %s | %d | %d | %d | %s | %s |" % (
-            label, entry["sets"], entry["failed"], c["nTP"], c["nFP"], c["nFN"], c["nTN"],
-            fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
-            c["sTP"], c["sFN"], c["sFP"], fmt(m["sSn"]), fmt(m["sPPV"]))
-        if with_pk:
-            h = entry["held_out"]
-            line += " %d/%d | %s |" % (h["sTP"], h["sTP"] + h["sFN"],
-                                       fmt(ratio(h["sTP"], h["sTP"] + h["sFN"])))
-        lines.append(line)
+        lines.append(totals_line(label, entry["sets"], entry["failed"], entry, with_pk))
+        for level, part in entry["scan"].items():
+            lines.append(totals_line("%s, matrix scan p<%s" % (label, level_label(level)),
+                                     entry["sets"], "-", part, with_pk))
+    return lines
+
+
+def totals_line(label, sets, failed, total, with_pk):
+    c = total["counts"]
+    m = measures(c)
+    line = "| %s | %d | %s | %d | %d | %d | %d | %s | %s | %s | %s | %d | %d | %d | %s | %s |" % (
+        label, sets, failed, c["nTP"], c["nFP"], c["nFN"], c["nTN"],
+        fmt(m["nSn"]), fmt(m["nPPV"]), fmt(m["nPC"]), fmt(m["nCC"]),
+        c["sTP"], c["sFN"], c["sFP"], fmt(m["sSn"]), fmt(m["sPPV"]))
+    if with_pk:
+        h = total["held_out"]
+        line += " %d/%d | %s |" % (h["sTP"], h["sTP"] + h["sFN"],
+                                   fmt(ratio(h["sTP"], h["sTP"] + h["sFN"])))
+    return line
+
+
+def scan_table(rows):
+    """Per data set: qiro's top model and the matrix scan at each p-value level."""
+    levels = next(list(row["scan"]) for row in rows if row.get("scan"))
+    head = ["data set", "given", "qiro sites", "qiro nCC", "qiro sSn", "qiro held-out"]
+    for level in levels:
+        head += ["%s %s" % (k, level_label(level))
+                 for k in ("sites", "nCC", "sSn", "sPPV", "held-out")]
+    lines = ["| " + " | ".join(head) + " |", "|---|" + "---:|" * (len(head) - 1)]
+
+    def held(h):
+        return "%d/%d" % (h["sTP"], h["sTP"] + h["sFN"])
+
+    for row in rows:
+        if "held_out" not in row:
+            continue
+        m = measures(row["counts"])
+        cells = [row["name"], str(len(row.get("pk_given") or [])), str(row["predicted"]),
+                 fmt(m["nCC"]), fmt(m["sSn"]), held(row["held_out"])]
+        for level in levels:
+            part = row["scan"][level]
+            m = measures(part["counts"])
+            cells += [str(part["predicted"]), fmt(m["nCC"]), fmt(m["sSn"]), fmt(m["sPPV"]),
+                      held(part["held_out"])]
+        lines.append("| " + " | ".join(cells) + " |")
     return lines
 
 
@@ -185,6 +230,9 @@ def report(rows, settings):
     lines += totals_table(rows)
     lines += ["", "## Diagnostics (answer key used to compare, not to choose)"]
     lines += diagnostics(rows)
+    if any(row.get("scan") for row in rows):
+        lines += ["", "## Matrix-scan baseline per data set (sites given to qiro, scanned)", ""]
+        lines += scan_table(rows)
     lines += ["", "## Per data set", ""]
     lines += per_dataset_table(rows)
     return "\n".join(lines) + "\n"

@@ -3,8 +3,11 @@
 Run from this folder: python3 -m unittest test_accuracy
 """
 
+import gzip
+import itertools
 import math
 import os
+import random
 import shutil
 import stat
 import sys
@@ -16,6 +19,8 @@ from io import StringIO
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import accuracy  # noqa: E402
+import controls  # noqa: E402
+import matrix_scan  # noqa: E402
 import side_by_side  # noqa: E402
 
 
@@ -200,6 +205,15 @@ class ResultFile(unittest.TestCase):
 
     def test_no_model(self):
         self.assertEqual(accuracy.parse_result("The Final Results:\n\n"), [])
+        self.assertEqual(accuracy.parse_result(
+            "The Final Results:\n\nNo motif has an E-value at most 0.05.\n"), [])
+
+    def test_e_values_after_the_site_count(self):
+        text = RESULT.replace("No. of sites: 2\n", "No. of sites: 2\nE-value: 3.5e-12\n")
+        text = text.replace("No. of sites: 1\n", "No. of sites: 1\nE-value: <1e-300\n")
+        self.assertEqual([m["evalue"] for m in accuracy.parse_result(text)], [3.5e-12, 1e-300])
+        self.assertEqual([m["evalue"] for m in accuracy.parse_result(RESULT)], [None, None])
+        self.assertIsNone(accuracy.parse_evalue(" n/a"))
 
 
 class WidthChoice(unittest.TestCase):
@@ -349,6 +363,60 @@ class LowComplexity(unittest.TestCase):
         self.assertFalse(accuracy.low_complexity(""))
 
 
+class MatrixScan(unittest.TestCase):
+    BG = {"A": 0.3, "T": 0.3, "C": 0.2, "G": 0.2}
+
+    def test_tail_matches_every_word_enumerated(self):
+        columns = matrix_scan.log_odds(["ACG", "ACT", "TCG", "AGG"], self.BG)
+        low, tail = matrix_scan.score_tail(columns, self.BG)
+        words = [(sum(col[x] for col, x in zip(columns, w)),
+                  math.prod(self.BG[x] for x in w)) for w in itertools.product("ACGT", repeat=3)]
+        for score, _ in words:
+            self.assertAlmostEqual(tail[score - low], sum(p for s, p in words if s >= score))
+        self.assertAlmostEqual(tail[0], 1.0)
+        cut = matrix_scan.threshold(low, tail, 0.05)
+        self.assertLess(tail[cut - low], 0.05)
+        self.assertGreaterEqual(tail[cut - low - 1], 0.05)
+
+    def test_both_strands_one_call_per_place_and_no_unusable_letters(self):
+        # The site once forward (3..8), once reversed (17..22), once with an N (28..33);
+        # the palindrome ACGCGT passes on both strands at 38..43 and is one call.
+        records = {"a": "TTGGATCATTTTTTTTTGATCCTTTTTGGNTCATTTTACGCGTTT"}
+        calls = matrix_scan.baseline(records, ["GGATCA", "GGATCA", "GGATCC"], levels=(1e-3,))
+        self.assertEqual(calls[1e-3], [("a", 3, 8), ("a", 17, 22)])
+        calls = matrix_scan.baseline(records, ["ACGCGT"] * 4, levels=(1e-3,))
+        self.assertEqual(calls[1e-3], [("a", 38, 43)])
+        self.assertEqual(matrix_scan.baseline(records, []), {1e-4: [], 1e-3: []})
+
+
+class Controls(unittest.TestCase):
+    def test_shuffle_keeps_words_and_ends(self):
+        rng = random.Random(1)
+        letters = "".join(rng.choice("ACGT") for _ in range(300))
+        words = (lambda s: sorted(s[i:i + 3] for i in range(len(s) - 2)))
+        shuffled = controls.shuffle_words(letters, random.Random(7))
+        self.assertNotEqual(shuffled, letters)
+        self.assertEqual(words(shuffled), words(letters))
+        self.assertEqual((shuffled[:2], shuffled[-2:]), (letters[:2], letters[-2:]))
+        self.assertEqual(shuffled, controls.shuffle_words(letters, random.Random(7)))
+        self.assertEqual(controls.shuffle_words("ACG", random.Random(7)), "ACG")
+
+    def test_core_rule(self):
+        holds = controls.holds_core
+        self.assertTrue(holds("TTATGCAAATGA", "ATGCAAAT", 1))
+        self.assertTrue(holds("TCATTTGCATAA", "ATGCAAAT", 1))  # reverse complement
+        self.assertTrue(holds("TTATGCTAATGA", "ATGCAAAT", 1))  # one mismatch
+        self.assertFalse(holds("TTATGCTATTGA", "ATGCAAAT", 1))  # two
+        self.assertTrue(holds("CATGCAAA", "ATGCAAAT", 1))  # last letter hangs over
+        self.assertFalse(holds("CATGCAAT", "ATGCAAAT", 1))  # ... and one mismatch
+        self.assertFalse(holds("TGCAAA", "ATGCAAAT", 1))  # two letters hang over
+        self.assertTrue(holds("CCAGATAGG", "WGATAR", 0))  # IUPAC
+        self.assertFalse(holds("CCAGATACG", "WGATAR", 0))
+        self.assertTrue(holds("GAAACTGAAACT", "GAAANNGAAA", 1))
+        self.assertTrue(holds("ATTCGGTTTCAG", "GAAANNGAAA", 1))  # reversed, 1 off
+        self.assertFalse(holds("CCGAAA", "GAAANNGAAA", 1))
+
+
 class SideBySide(unittest.TestCase):
     REPORT = textwrap.dedent("""\
         | group | sets | failed | nSn | nPPV | nCC | sSn | sPPV |
@@ -421,8 +489,8 @@ def table_rows(text):
     return rows
 
 
-class Driver(unittest.TestCase):
-    """The whole script against a stand-in qiro, on two small data sets."""
+class StandIn(unittest.TestCase):
+    """A folder with stand-ins for qiro and qiro-freq and two small Tompa data sets."""
 
     def setUp(self):
         self.dir = tempfile.mkdtemp()
@@ -448,6 +516,10 @@ class Driver(unittest.TestCase):
 
     def tearDown(self):
         shutil.rmtree(self.dir)
+
+
+class Driver(StandIn):
+    """The whole script against a stand-in qiro, on two small data sets."""
 
     def test_best_width_scored_and_refused_set_reported(self):
         out, err = StringIO(), StringIO()
@@ -514,6 +586,72 @@ class Driver(unittest.TestCase):
         # Sites not given: none of hm01r's, and mus10r's one, which is not found.
         total = rows["tompa2005: all"]
         self.assertEqual((total["held-out sTP/known"], total["held-out sSn"]), ("0/1", "0.000"))
+        # The scan of hm01r's one given site (ACGTACGTAC) calls every place where it or its
+        # reverse complement reads on the ACGT repeat: starts 1, 3, ..., 21, of which the
+        # six from 1 to 11 share at least 3 letters with 5..14; mus10r has no matrix.
+        scan = rows["tompa2005: all, matrix scan p<1e-4"]
+        self.assertEqual([scan[k] for k in ("sets", "failed", "sTP", "sFN", "sFP",
+                                            "held-out sTP/known")],
+                         ["2", "-", "1", "1", "5", "0/1"])
+
+
+FAKE_CONTROLS_QIRO = textwrap.dedent("""\
+    #!/usr/bin/env python3
+    # Stands in for qiro with -evalue: the result depends on the input file's name.
+    import os, sys
+    a = sys.argv[1:]
+    opt = dict(zip(a[::2], a[1::2]))
+    name = os.path.basename(opt["-i"])
+    model = "Motif Rank #%d\\nComplexity: 1\\tConsensus: %s MAP Score: 1\\nNo. of sites: 1\\n%s\\n"
+    if "shuffled" in name:
+        body = "No motif has an E-value at most 0.05.\\n"
+    elif name.startswith("H1_"):
+        body = model % (1, "TTATGCAAATGA", "E-value: 2e-30") + model % (2, "CCCC", "E-value: 0.01")
+    elif name.startswith("dm07g"):
+        body = model % (1, "ACGTAC", "E-value: 0.3")
+    else:
+        body = model % (1, "ACGTAC", "")
+    open(opt["-o"], "w").write("The Final Results:\\n\\n" + body)
+    """)
+
+
+class ControlsDriver(StandIn):
+    """controls.py against a stand-in qiro whose result files are written by hand."""
+
+    def test_counts_and_core(self):
+        encode = os.path.join(self.dir, "data", "chipseq_encode_hg19")
+        os.makedirs(encode)
+        for name in ("H1_POU5F1_ChIP_HAIB", "H1_POU5F1_ChIP_HAIB_shuffled"):
+            with gzip.open(os.path.join(encode, name + ".masked.fa.gz"), "wt") as handle:
+                handle.write("".join(">chr1:%d-%d\nACGTNACGTA\n" % (i, i + 10)
+                                     for i in range(3)))
+        tompa = os.path.join(self.dir, "data", "tompa2005")
+        for kind, name in (("generic", "dm07g"), ("markov", "dm08m")):
+            os.makedirs(os.path.join(tompa, kind), exist_ok=True)
+            with open(os.path.join(tompa, kind, name + ".fasta"), "w") as handle:
+                handle.write(">seq_0\nACGTACGTACGT\n")
+        with open(os.path.join(self.bin, "qiro"), "w") as handle:
+            handle.write(FAKE_CONTROLS_QIRO)
+        work = os.path.join(self.dir, "work")
+        out, err = StringIO(), StringIO()
+        with redirect_stdout(out), redirect_stderr(err):
+            controls.main(["--data", os.path.join(self.dir, "data"), "--bin", self.bin,
+                           "--work", work, "--qiro-args", "-mask T", "--peaks", "2",
+                           "--only", "encode,encode-shuffled,tompa-empty"])
+        rows = table_rows(out.getvalue())
+        self.assertEqual([rows["H1_POU5F1_ChIP_HAIB"][k] for k in (
+            "sequences", "models", "best E-value", "top consensus", "core in top model")],
+            ["2", "2", "2e-30", "TTATGCAAATGA", "yes"])
+        self.assertEqual([rows["H1_POU5F1_ChIP_HAIB_shuffled"][k] for k in (
+            "models", "best E-value")], ["0", "none"])
+        self.assertEqual(rows["dm08m"]["best E-value"], "none")
+        # Controls: the shuffled peaks report nothing, dm07g only E = 0.3, and dm08m a
+        # model without an E-value, which counts as reported.
+        for line in ("- real ENCODE sets whose top motif holds the core: 1 of 1",
+                     "- control runs reporting a motif at E <= 0.05: 1 of 3",
+                     "  - tompa-empty: 1 of 2", "- failed runs: 0 of 4"):
+            self.assertIn(line + "\n", out.getvalue())
+        self.assertTrue(os.path.exists(os.path.join(work, "runs", "dm07g.freq")))
 
 
 if __name__ == "__main__":
