@@ -37,12 +37,18 @@ void HoldStrands(Midlayer* data, std::vector<SeqRecord> forward) {
     if (data->GetDoubleStrand()) AddReverseStrands(data->Seqs, data->NumSeq);
 }
 
+int ControlCopies(int n) {
+    const int copies = n > 0 ? (kControlTarget + n - 1) / n : 1;
+    return std::max(1, std::min(kMaxControlCopies, copies));
+}
+
 // The control sequences: read from -neg with the input's masking, or made by
 // shuffling every input sequence keeping its letter triplets.
 std::vector<SeqRecord> LoadControls(const RunSettings& s, const std::vector<SeqRecord>& input, uint32_t seed,
                                     const Midlayer* data) {
     if (s.negFile.empty())
-        return MakeControls(input, static_cast<int>(input.size()), 1, kControlWord, seed);
+        return MakeControls(input, static_cast<int>(input.size()), ControlCopies(static_cast<int>(input.size())),
+                            kControlWord, seed);
     Midlayer neg;
     neg.SetDoubleStrand(false);
     neg.SetMasking(data->GetMasking());
@@ -132,8 +138,12 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     std::vector<int> train, held, trainC, heldC;
     SplitSequences(total, kHeldBackShare, seed, 0, train, held);
     if (s.negFile.empty()) {
-        trainC = train;  // each control goes with the sequence it was shuffled from
-        heldC = held;
+        // Each control goes with the sequence it was shuffled from (copies of one sequence are adjacent).
+        const int copies = ControlCopies(total);
+        for (int i : train)
+            for (int c = 0; c < copies; ++c) trainC.push_back(i * copies + c);
+        for (int i : held)
+            for (int c = 0; c < copies; ++c) heldC.push_back(i * copies + c);
     } else {
         SplitSequences(static_cast<int>(controls.size()), kHeldBackShare, seed, 1, trainC, heldC);
     }

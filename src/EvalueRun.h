@@ -24,6 +24,15 @@ const double kHeldBackShare = 0.5;
 // Word length the generated controls keep: letter triplets.
 const int kControlWord = 3;
 
+// Generated controls: every input sequence is shuffled as often as it takes
+// to make at least this many control sequences, at most kMaxControlCopies
+// times. Few input sequences leave few held back; the p-value of a motif in
+// all of them can only be small when the controls it is set against are many
+// (all of 3 held-back sequences with a site against none of 3 controls:
+// p = 0.05; against none of 60: p = 3e-5).
+const int kControlTarget = 200;
+const int kMaxControlCopies = 20;
+
 // What a reported model was judged to be; one per model of the report.
 struct ModelJudgement {
     int width = 0;
