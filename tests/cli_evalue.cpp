@@ -84,6 +84,39 @@ TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
     EXPECT_EQ(dir.read("two.out"), out);
 }
 
+TEST(Evalue, SecondMotifIsFoundAfterTheFirstIsMasked) {
+    WorkDir dir;
+    // Every sequence holds kMotif; every one also holds a second, unrelated motif.
+    std::string text = Sequences(40, true, 9), second = "CCGTAATGGCATAC", fasta;
+    std::istringstream in(text);
+    std::mt19937 rng(2);
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l[0] != '>') {
+            const size_t at = l.find(kMotif) < 70 ? 100 + rng() % 30 : rng() % 40;
+            l.replace(at, second.size(), second);
+        }
+        fasta += l + "\n";
+    }
+    dir.write("in.fa", fasta);
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro(kRun + " -nmotifs 2 -json two.json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const nlohmann::json j = nlohmann::json::parse(dir.read("two.json"));
+    ASSERT_EQ(j["motifs"].size(), 2u) << r.out;
+    std::set<std::string> found;
+    for (const auto& m : j["motifs"]) {
+        EXPECT_LT(m["evalue"].get<double>(), 0.05);
+        const std::string c = m["consensus"];
+        for (const std::string& w : {kMotif, second}) {
+            std::string rc(w.rbegin(), w.rend());
+            for (char& x : rc) x = "TGCA"[std::string("ACGT").find(x)];
+            if (c.find(w.substr(2, 10)) != std::string::npos || c.find(rc.substr(2, 10)) != std::string::npos)
+                found.insert(w);
+        }
+    }
+    EXPECT_EQ(found.size(), 2u) << j["motifs"][0]["consensus"] << " " << j["motifs"][1]["consensus"];
+}
+
 TEST(Evalue, SequencesWithoutAMotifReportNoneAndExitZero) {
     WorkDir dir;
     dir.write("in.fa", Sequences(40, false, 5));
