@@ -13,6 +13,8 @@
 #include "Robust.h"
 #include "SearchRun.h"
 #include "Shuffle.h"
+#include "StageRandom.h"
+#include "Words.h"
 #include "main.h"
 
 using std::cout;
@@ -114,6 +116,16 @@ Individual ReportedModel(Midlayer* data, const Candidate& c, double t) {
     return model;
 }
 
+// One search on the given strands, with a fresh engine and population.
+void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
+            const std::vector<SeqRecord>& strands, const std::vector<std::string>* seeds) {
+    HoldStrands(data, strands);
+    engine.reset(new GAFrame());
+    population->clear();
+    data->PKFit = PKFitness();  // every search scores its known sites afresh
+    SearchAndRefine(one, data, engine.get(), population, seeds);
+}
+
 }  // namespace
 
 std::vector<int> WidthSchedule(int low, int high) {
@@ -157,6 +169,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
          << heldC.size() << " control sequences held back." << endl;
 
     const bool known = s.pkFlag && s.perPK != 0;
+    const bool filterAsked = s.filter;
     const std::vector<int> widths = known ? std::vector<int>{0} : s.kLow > 0 ? WidthSchedule(s.kLow, s.kHigh)
                                                                              : std::vector<int>{s.k};
     std::vector<Candidate> candidates;
@@ -177,15 +190,33 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
             cout << "\nSearch " << searches + 1 << ": motif " << round + 1;
             if (w > 0) cout << ", width " << w;
             cout << ", " << part.size() << " sequences." << endl;
-            HoldStrands(data, std::move(part));
-            engine.reset(new GAFrame());
-            population->clear();
+            // The search from random starts draws from the run's numbers as a run without -evalue does.
             RunSettings one = s;
             if (w > 0) one.k = w;
-            SearchAndRefine(one, data, engine.get(), population);
+            Search(one, data, engine, population, part, nullptr);
             s.filter = one.filter;
             AddCandidates(*population, data->GetK(), searches, bg, candidates);
             ++searches;
+            if (w == 0 || s.words == 0) continue;
+
+            // Searches from enriched words, each with numbers of its own.
+            const int length = std::min(w, kMaxWordLength);
+            const std::vector<EnrichedWord> words =
+                EnrichedWords(part, sets.trainControl, length, sets.bothStrands, s.words);
+            for (const EnrichedWord& word : words) {
+                const std::vector<std::string> seeds = WordSites(part, word.word, w, sets.bothStrands);
+                if (seeds.size() < 2) continue;
+                cout << "\nSearch " << searches + 1 << ": motif " << round + 1 << ", width " << w << ", from the word "
+                     << word.word << " (in " << word.a << " of " << word.n1 << " input and " << word.b << " of "
+                     << word.n2 << " control sequences), " << seeds.size() << " sites." << endl;
+                SeedRandom(StageRandom(seed, kStageWordSearch, static_cast<uint32_t>(searches)).State());
+                RunSettings seeded = s;
+                seeded.k = w;
+                seeded.filter = filterAsked;
+                Search(seeded, data, engine, population, part, &seeds);
+                AddCandidates(*population, data->GetK(), searches, bg, candidates);
+                ++searches;
+            }
         }
         if (searches == 0) {
             cout << "Error: every window of " << widths.front() << " letters in " << s.inputFile

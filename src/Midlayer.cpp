@@ -197,6 +197,21 @@ void Midlayer::LoadPKInfo() {
     ComputePosFreq(false);
 }
 
+void Midlayer::UseKnownSites(const std::vector<std::string>& sites) {
+    FilePK.clear();
+    for (const std::string& site : sites) {
+        PK pk;
+        pk.Seq = site;
+        FilePK.push_back(pk);
+    }
+    NumFilePK = static_cast<int>(FilePK.size());
+    K = FilePK.empty() ? K : static_cast<int>(FilePK[0].Seq.size());
+    ExcludeShortSeqs();
+    UsedPK = ChooseSites(FilePK, NumFilePK, 0, Seqs, NumSeq, K);
+    NumUsedPK = NumFilePK;
+    ComputePosFreq(false);
+}
+
 void Midlayer::ComputePosFreq(bool skipInvalid) { PositionShares(Seqs, NumSeq, K, skipInvalid, PosFreq); }
 
 void Midlayer::ProducePKFitness() {

@@ -140,6 +140,10 @@ public:
 
     // Known sites.
     void LoadPKInfo();
+    // Known sites given in memory (upper-case letters, all of one width, at
+    // least one) in place of a file: as LoadPKInfo with every site used, in
+    // order, and no noise sites. For starting points found by the run itself.
+    void UseKnownSites(const std::vector<std::string>& sites);
     // Base shares at each window offset over the forward sequences. With
     // skipInvalid, windows holding a letter other than A, C, G, T are not
     // counted; otherwise such a letter ends the run.

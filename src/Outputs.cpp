@@ -109,6 +109,7 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
         j["evalue"] = s.evalue;
         j["control_file"] = s.negFile.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negFile);
         j["motifs_sought"] = s.nmotifs;
+        j["words"] = s.words;
         if (s.kLow > 0) j["widths"] = std::to_string(s.kLow) + "-" + std::to_string(s.kHigh);
     }
     return j;

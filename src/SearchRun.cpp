@@ -36,10 +36,21 @@ void CheckPopulationFits(int population, int strands) {
     FatalExit(1);
 }
 
-void SearchAndRefine(RunSettings& s, Midlayer* data, GAFrame* engine, std::vector<Individual>* population) {
+void SearchAndRefine(RunSettings& s, Midlayer* data, GAFrame* engine, std::vector<Individual>* population,
+                     const std::vector<std::string>* seeds) {
     // 9. Known sites fix the width; without them the width comes from -k.
     bool pkUsed = false;
-    if (s.pkFlag && s.perPK != 0) {
+    if (seeds) {
+        data->PKFit = PKFitness();  // a search of its own: the sites are scored afresh
+        data->setPerPK(1.0);
+        data->setPKQ(0.0);
+        data->UseKnownSites(*seeds);
+        data->ProducePKFitness();
+        data->setPKPre(true);
+        data->setPKPer(s.pkPer);
+        data->SetFilter(s.filter);
+        pkUsed = true;
+    } else if (s.pkFlag && s.perPK != 0) {
         data->OpenPKFile(s.pkFile);
         data->setPerPK(s.perPK);
         data->setPKQ(s.pkq);

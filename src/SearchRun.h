@@ -22,6 +22,8 @@ void CheckPopulationFits(int population, int strands);
 // Known sites fix the width (with -pk); without them it comes from s.k. The
 // population ends ranked, post-processed when s.post is set. s.filter is
 // cleared when there are no known sites, as the settings then report it.
-void SearchAndRefine(RunSettings& s, Midlayer* data, GAFrame* engine, std::vector<Individual>* population);
+// With seeds (not null), they are the known sites, in place of -pk's file.
+void SearchAndRefine(RunSettings& s, Midlayer* data, GAFrame* engine, std::vector<Individual>* population,
+                     const std::vector<std::string>* seeds = nullptr);
 
 #endif

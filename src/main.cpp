@@ -16,6 +16,7 @@
 #include "EvalueRun.h"
 #include "Judge.h"
 #include "Robust.h"
+#include "Words.h"
 #include "SearchRun.h"
 
 using std::cout;
@@ -200,6 +201,7 @@ void HelpMsg() {
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
     cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
+    cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own (Default=5; 0: none)\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked (Default=1)\n";
     cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
@@ -269,6 +271,14 @@ void ParseOptions(RunSettings& s) {
             }
             s.nmotifs = n;
             s.nmotifsGiven = true;
+        } else if (word == "-words") {
+            int n = -1;
+            if (std::sscanf(value.c_str(), "%d", &n) != 1 || n < 0) {
+                Unhealthy("-words=", value, kDefaultWords);
+                n = kDefaultWords;
+            }
+            s.words = n;
+            s.wordsGiven = true;
         } else if (word == "-threads") {
             int n = 0;
             if (std::sscanf(value.c_str(), "%d", &n) == 1) {
@@ -347,9 +357,10 @@ void PrintSettings(const RunSettings& s) {
         cout << "Control sequences: " << (s.negFile.empty() ? "the input shuffled, letter triplets kept" : s.negFile)
              << endl;
         cout << "Motifs sought: " << s.nmotifs << endl;
+        cout << "Enriched words per width: " << s.words << endl;
         if (s.kLow > 0) cout << "Widths searched: " << s.kLow << "-" << s.kHigh << endl;
-    } else if (!s.negFile.empty() || s.nmotifsGiven) {
-        cout << "Note: -neg and -nmotifs take effect with -evalue only." << endl;
+    } else if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven) {
+        cout << "Note: -neg, -nmotifs and -words take effect with -evalue only." << endl;
     }
     cout << "######################################################\n\n";
 }

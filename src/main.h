@@ -11,6 +11,7 @@
 #include "Individual.h"
 #include "Midlayer.h"
 #include "Outputs.h"
+#include "Words.h"
 
 struct JudgedReport;
 
@@ -53,6 +54,8 @@ struct RunSettings {
     std::string negFile;  // -neg: control sequences; none: the input shuffled
     int nmotifs = 1;      // -nmotifs: motifs sought one after another
     bool nmotifsGiven = false;
+    int words = kDefaultWords;  // -words: enriched words per width that seed searches (0: none)
+    bool wordsGiven = false;
     int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
     int kHigh = 0;
 };

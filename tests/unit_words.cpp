@@ -1,0 +1,78 @@
+// Enriched words: the planted word ranks first, its variants (one letter
+// off, shifted, reverse complement) are not kept beside it, and its
+// occurrences become sites of the motif width, oriented as the word reads.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Words.h"
+
+namespace {
+
+std::vector<SeqRecord> Set(int n, unsigned seed, const std::string& plant, bool reverseHalf) {
+    std::mt19937 rng(seed);
+    std::vector<SeqRecord> set;
+    for (int i = 0; i < n; ++i) {
+        std::string s(100, 'A');
+        for (char& c : s) c = "ACGT"[rng() % 4];
+        if (!plant.empty()) {
+            const std::string w = reverseHalf && i % 2 ? ReverseComplement(plant) : plant;
+            s.replace(30 + rng() % 40, w.size(), w);
+        }
+        SeqRecord r;
+        r.Assign("s" + std::to_string(i), s.data(), s.size());
+        set.push_back(r);
+    }
+    return set;
+}
+
+// y is x or its reverse complement, shifted by at most one letter, with at
+// most one letter different in all (a letter shifted out counts as one).
+bool Near(const std::string& x, const std::string& y) {
+    for (const std::string& z : {y, ReverseComplement(y)})
+        for (int shift = -1; shift <= 1; ++shift) {
+            int diff = shift == 0 ? 0 : 1;
+            for (int i = 0; i < static_cast<int>(x.size()); ++i) {
+                const int j = i + shift;
+                if (j >= 0 && j < static_cast<int>(z.size())) diff += x[i] != z[j];
+            }
+            if (diff <= 1) return true;
+        }
+    return false;
+}
+
+TEST(Words, PlantedWordRanksFirstAndItsVariantsAreNotKept) {
+    const std::string word = "GATTACCG";
+    const auto input = Set(30, 1, word, true), controls = Set(60, 2, "", false);
+    const std::vector<EnrichedWord> top = EnrichedWords(input, controls, 8, true, 5);
+    ASSERT_FALSE(top.empty());
+    // Within one mismatch, the word shifted by one letter is in every sequence the word is.
+    EXPECT_TRUE(Near(top[0].word, word)) << top[0].word;
+    EXPECT_EQ(top[0].a, 30);
+    EXPECT_EQ(top[0].n1, 30);
+    EXPECT_LT(top[0].p.log10p, -10);
+    for (size_t i = 1; i < top.size(); ++i) EXPECT_FALSE(Near(top[i].word, top[0].word)) << top[i].word;
+    // One strand only: the word is counted as it reads, half the sequences hold it.
+    const std::vector<EnrichedWord> one = EnrichedWords(input, controls, 8, false, 1);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_TRUE(Near(one[0].word, word)) << one[0].word;
+    EXPECT_LE(one[0].a, 20);
+}
+
+TEST(Words, OccurrencesBecomeCentredSitesOrientedAsTheWord) {
+    std::vector<SeqRecord> input(2);
+    const std::string a = "TTTTTCCGATTACCGAAGGG", b = "CCCTTCGGTAATCGGAAAAA";  // b: a reverse complemented
+    input[0].Assign("a", a.data(), a.size());
+    input[1].Assign("b", b.data(), b.size());
+    const std::vector<std::string> wide = WordSites(input, "GATTACCG", 12, true);
+    ASSERT_EQ(wide.size(), 2u);
+    EXPECT_EQ(wide[0], "CCGATTACCGAA");  // two letters either side
+    EXPECT_EQ(wide[1], wide[0]);
+    const std::vector<std::string> narrow = WordSites(input, "GATTACCG", 6, false);
+    EXPECT_EQ(narrow, std::vector<std::string>{"ATTACC"} /* central letters, forward only */);
+    EXPECT_TRUE(WordSites(input, "GATTACCG", 20, true).size() == 0u);  // would leave the sequence
+}
+
+}  // namespace
