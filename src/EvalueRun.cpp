@@ -175,6 +175,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     std::vector<Candidate> candidates;
     std::vector<Verdict> verdicts;
     std::vector<size_t> found;
+    std::vector<std::string> seedOf;  // per search: its seed word, or empty
     int searches = 0;
     for (int round = 0; round < s.nmotifs; ++round) {
         const size_t first = candidates.size();
@@ -196,6 +197,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
             Search(one, data, engine, population, part, nullptr);
             s.filter = one.filter;
             AddCandidates(*population, data->GetK(), searches, bg, candidates);
+            seedOf.push_back(std::string());
             ++searches;
             if (w == 0 || s.words == 0) continue;
 
@@ -215,6 +217,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
                 seeded.filter = filterAsked;
                 Search(seeded, data, engine, population, part, &seeds);
                 AddCandidates(*population, data->GetK(), searches, bg, candidates);
+                seedOf.push_back(word.word);
                 ++searches;
             }
         }
@@ -255,8 +258,11 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
             break;
         }
         found.push_back(pick);
+        const int from = candidates[pick].search;
         cout << "Motif " << found.size() << " found: " << ConsensusOf(candidates[pick]) << ", E-value "
-             << FormatEvalue(Log10E(verdicts[pick], candidates.size())) << endl;
+             << FormatEvalue(Log10E(verdicts[pick], candidates.size())) << ", by search " << from + 1
+             << (seedOf[static_cast<size_t>(from)].empty() ? "" : " from the word " + seedOf[static_cast<size_t>(from)])
+             << "." << endl;
         if (round + 1 < s.nmotifs) MaskEverywhere(candidates[pick], verdicts[pick].train.threshold, sets);
     }
 
@@ -289,6 +295,8 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
         m.n1 = v.n1;
         m.b = v.b;
         m.n2 = v.n2;
+        m.search = candidates[f].search + 1;
+        m.seedWord = seedOf[static_cast<size_t>(candidates[f].search)];
         report.models.push_back(m);
     }
     cout << "Judged " << candidates.size() << " candidate models of " << searches << " searches; "

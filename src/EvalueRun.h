@@ -40,6 +40,8 @@ struct ModelJudgement {
     double log10p = 0.0;     // held-back p-value, log10
     double log10e = 0.0;     // E-value, log10
     int a = 0, n1 = 0, b = 0, n2 = 0;  // held-back sequences with a site / judged, input then controls
+    int search = 0;          // the search that found it, from 1
+    std::string seedWord;    // the enriched word that seeded that search; empty: random starts or -pk
 };
 
 // The judge's part of a report.

@@ -241,6 +241,8 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
             m.log10e = v.log10e;
             m.log10p = v.log10p;
             m.threshold = v.threshold;
+            m.search = v.search;
+            m.seedWord = v.seedWord;
         }
         m.rank = static_cast<int>(r) + 1;
         m.id = "QIRO-" + std::to_string(m.rank);
@@ -413,6 +415,8 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             mj["log10_evalue"] = m.log10e;
             mj["pvalue"] = std::pow(10.0, m.log10p);
             mj["threshold"] = m.threshold;
+            mj["search"] = m.search;
+            mj["seed_word"] = m.seedWord.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedWord);
         }
         const std::vector<std::vector<double>> p = m.Probabilities();
         nlohmann::ordered_json counts, probs;

@@ -56,6 +56,8 @@ struct ModelView {
     double log10e = 0.0;
     double log10p = 0.0;         // held-back p-value
     double threshold = 0.0;      // site threshold (log-odds, bits)
+    int search = 0;              // the search that found it, from 1
+    std::string seedWord;        // the word that seeded that search; empty: none
     std::vector<std::vector<double>> counts;  // [A, C, G, T][column]: letter counts of the sites
     std::vector<SiteView> sites;
 

@@ -75,6 +75,12 @@ TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
     EXPECT_LT(j["motifs"][0]["evalue"].get<double>(), 1e-4);
     EXPECT_EQ(j["control"]["sequences"], 200);  // five shuffles of each of 40
     EXPECT_EQ(j["control"]["source"], "generated");
+    // Every search is named on the console; the motif's search and its seed word (or null) in JSON.
+    const int search = j["motifs"][0]["search"];
+    EXPECT_NE(r.out.find("\nSearch " + std::to_string(search) + ": motif 1, width 14"), std::string::npos);
+    EXPECT_NE(r.out.find(", by search " + std::to_string(search)), std::string::npos);
+    EXPECT_TRUE(j["motifs"][0]["seed_word"].is_null() || j["motifs"][0]["seed_word"].is_string());
+    EXPECT_NE(r.out.find(", from the word "), std::string::npos);
     EXPECT_EQ(j["settings"]["evalue"], 0.05);
     EXPECT_EQ(dir.read("e.meme").find(" E= 0\n"), std::string::npos);
 
