@@ -116,6 +116,30 @@ Individual ReportedModel(Midlayer* data, const Candidate& c, double t) {
     return model;
 }
 
+// Whole sequences drawn at random (StageRandom stage kStageSample) until the
+// next would pass `letters`, skipping those too long to fit; by ascending
+// index. Every sequence when letters is 0 or they all fit; at least one.
+std::vector<size_t> SearchSample(const std::vector<SeqRecord>& set, long long letters, uint32_t seed) {
+    std::vector<size_t> order(set.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    long long total = 0;
+    for (const SeqRecord& r : set) total += r.len;
+    if (letters <= 0 || total <= letters) return order;
+    StageRandom rng(seed, kStageSample);
+    for (size_t i = order.size(); i > 1; --i)
+        std::swap(order[i - 1], order[rng.Below32(static_cast<uint32_t>(i))]);
+    std::vector<size_t> kept;
+    long long used = 0;
+    for (size_t i : order) {
+        if (used + set[i].len > letters) continue;
+        used += set[i].len;
+        kept.push_back(i);
+    }
+    if (kept.empty()) kept.push_back(order.front());
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
 // One search on the given strands, with a fresh engine and population.
 void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
             const std::vector<SeqRecord>& strands, const std::vector<std::string>* seeds) {
@@ -163,10 +187,15 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     sets.heldInput = Pick(input, held);
     sets.trainControl = Pick(controls, trainC);
     sets.heldControl = Pick(controls, heldC);
+    // The searches run on a sample of the searched part when it is larger than -searchsize letters.
+    const std::vector<size_t> sample = SearchSample(sets.trainInput, s.searchSize, seed);
     cout << "Control sequences: " << controls.size()
          << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
     cout << "Searched on " << train.size() << " input sequences; judged on " << held.size() << " input and "
          << heldC.size() << " control sequences held back." << endl;
+    if (sample.size() < train.size())
+        cout << "The searches run on a sample of " << sample.size() << " of the " << train.size()
+             << " searched sequences (-searchsize " << s.searchSize << " letters)." << endl;
 
     const bool known = s.pkFlag && s.perPK != 0;
     const bool filterAsked = s.filter;
@@ -181,8 +210,10 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
         const size_t first = candidates.size();
         for (int w : widths) {
             std::vector<SeqRecord> part;
-            for (const SeqRecord& r : sets.trainInput)
+            for (size_t i : sample) {
+                const SeqRecord& r = sets.trainInput[i];
                 if (w == 0 || HasOpenWindow(r, w)) part.push_back(r);
+            }
             if (part.empty()) {
                 cout << "No searched sequence has a window of " << w
                      << " letters free of masked letters; the width is skipped." << endl;
@@ -204,7 +235,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
             // Searches from enriched words, each with numbers of its own.
             const int length = std::min(w, kMaxWordLength);
             const std::vector<EnrichedWord> words =
-                EnrichedWords(part, sets.trainControl, length, sets.bothStrands, s.words);
+                EnrichedWords(sets.trainInput, sets.trainControl, length, sets.bothStrands, s.words);
             for (const EnrichedWord& word : words) {
                 const std::vector<std::string> seeds = WordSites(part, word.word, w, sets.bothStrands);
                 if (seeds.size() < 2) continue;

@@ -110,6 +110,7 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
         j["control_file"] = s.negFile.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negFile);
         j["motifs_sought"] = s.nmotifs;
         j["words"] = s.words;
+        j["search_size"] = s.searchSize;
         if (s.kLow > 0) j["widths"] = std::to_string(s.kLow) + "-" + std::to_string(s.kHigh);
     }
     return j;

@@ -10,6 +10,7 @@
 // stage's numbers never change when another stage is added.
 const uint32_t kStageControls = 1;  // shuffled control sequences (Shuffle.h)
 const uint32_t kStageHoldOut = 2;   // the split of input and controls into searched and held-back parts (Judge.h)
+const uint32_t kStageSample = 4;      // the sample of sequences the searches run on (-searchsize, EvalueRun.h)
 const uint32_t kStageWordSearch = 3;  // the searches from enriched words, stream = the search's number (EvalueRun.h)
 
 // The classic portable generator of Random() (Constants.h),

@@ -202,6 +202,7 @@ void HelpMsg() {
     cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own (Default=5; 0: none)\n";
+    cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked (Default=1)\n";
     cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
@@ -271,6 +272,15 @@ void ParseOptions(RunSettings& s) {
             }
             s.nmotifs = n;
             s.nmotifsGiven = true;
+        } else if (word == "-searchsize") {
+            long long n = -1;
+            char extra = 0;
+            if (std::sscanf(value.c_str(), "%lld%c", &n, &extra) != 1 || n < 0) {
+                Unhealthy("-searchsize=", value, kDefaultSearchSize);
+                n = kDefaultSearchSize;
+            }
+            s.searchSize = n;
+            s.searchSizeGiven = true;
         } else if (word == "-words") {
             int n = -1;
             if (std::sscanf(value.c_str(), "%d", &n) != 1 || n < 0) {
@@ -358,9 +368,10 @@ void PrintSettings(const RunSettings& s) {
              << endl;
         cout << "Motifs sought: " << s.nmotifs << endl;
         cout << "Enriched words per width: " << s.words << endl;
+        cout << "Letters searched: " << (s.searchSize > 0 ? std::to_string(s.searchSize) : "all") << endl;
         if (s.kLow > 0) cout << "Widths searched: " << s.kLow << "-" << s.kHigh << endl;
-    } else if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven) {
-        cout << "Note: -neg, -nmotifs and -words take effect with -evalue only." << endl;
+    } else if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven || s.searchSizeGiven) {
+        cout << "Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only." << endl;
     }
     cout << "######################################################\n\n";
 }

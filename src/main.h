@@ -13,6 +13,11 @@
 #include "Outputs.h"
 #include "Words.h"
 
+// Letters of the sample the searches of -evalue run on, unless -searchsize
+// says otherwise: MEME's default sample size; the judge and the site calls
+// use every sequence.
+const long long kDefaultSearchSize = 100000;
+
 struct JudgedReport;
 
 // The command line: word i in row i (row 0 the program name), and one empty row
@@ -56,6 +61,8 @@ struct RunSettings {
     bool nmotifsGiven = false;
     int words = kDefaultWords;  // -words: enriched words per width that seed searches (0: none)
     bool wordsGiven = false;
+    long long searchSize = kDefaultSearchSize;  // -searchsize: letters the searches run on (0: all)
+    bool searchSizeGiven = false;
     int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
     int kHigh = 0;
 };

@@ -84,6 +84,15 @@ TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
     EXPECT_EQ(j["settings"]["evalue"], 0.05);
     EXPECT_EQ(dir.read("e.meme").find(" E= 0\n"), std::string::npos);
 
+    // A sample of whole sequences, at most -searchsize letters, for every search; the same for 2 threads.
+    Result sampled = dir.qiro(kRun + " -searchsize 1000 -words 1 -threads 1 -o s1.out");
+    ASSERT_EQ(sampled.status, 0);
+    EXPECT_NE(sampled.out.find("The searches run on a sample of 6 of the 20 searched sequences (-searchsize 1000 letters)."),
+              std::string::npos) << sampled.out;
+    EXPECT_NE(sampled.out.find("\nSearch 1: motif 1, width 14, 6 sequences."), std::string::npos);
+    EXPECT_EQ(dir.qiro(kRun + " -searchsize 1000 -words 1 -threads 2 -o s2.out").status, 0);
+    EXPECT_EQ(dir.read("s2.out"), dir.read("s1.out"));
+
     // Results never depend on the thread count.
     Result two = dir.qiro(kRun + " -threads 2 -o two.out");
     ASSERT_EQ(two.status, 0);
