@@ -116,6 +116,17 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
     return j;
 }
 
+// The width of the report: one for a plain run; judged models each have their own.
+std::string Widths(const std::vector<ModelView>& models, int k) {
+    std::string text;
+    for (const ModelView& m : models) {
+        if (!m.judged) return std::to_string(k);
+        const std::string w = std::to_string(m.width);
+        if ((", " + text + ", ").find(", " + w + ", ") == std::string::npos) text += (text.empty() ? "" : ", ") + w;
+    }
+    return text.empty() ? std::to_string(k) : text;
+}
+
 // ------------------------------------------------------------- logo drawing
 
 // Letter outlines in a 100 x 100 box (y downwards), filled in the letter's colour.
@@ -454,7 +465,7 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
         << "</head>\n<body>\n";
     out << "<h1>QIRO motifs: " << HtmlEscape(s.inputFile) << "</h1>\n";
     out << "<p>QIRO " << QIRO_VERSION << ", random seed " << seed << ", " << data->GetNumSeq()
-        << " sequences, motif width " << data->GetK() << ", " << models.size() << " reported model"
+        << " sequences, motif width " << Widths(models, data->GetK()) << ", " << models.size() << " reported model"
         << (models.size() == 1 ? "" : "s") << ".</p>\n";
 
     out << "<h2 id=\"settings\">Settings</h2>\n<dl class=\"settings\">\n";
