@@ -83,6 +83,9 @@ memcheck:
 		> ../$(BUILD)/memcheck/run.log
 	cd examples && $(VALGRIND) ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -pk crp_regulondb_sites.txt -perpk 0.2 \
 		-seed 1 -g 10 -p 20 -threads 2 -o ../$(BUILD)/memcheck/pk.out > ../$(BUILD)/memcheck/pk.log
+	cd examples && $(VALGRIND) ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -k 20-22 -evalue 1 -nmotifs 2 -words 2 \
+		-seed 1 -g 10 -p 20 -threads 2 -o ../$(BUILD)/memcheck/evalue.out -json ../$(BUILD)/memcheck/evalue.json \
+		-html ../$(BUILD)/memcheck/evalue.html -meme ../$(BUILD)/memcheck/evalue.meme > ../$(BUILD)/memcheck/evalue.log
 	@echo "memcheck: clean"
 
 bench:
