@@ -162,6 +162,22 @@ TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
     EXPECT_NE(bad.out.find("-evalue=x is unhealthy! Reset to the default value: 0.05 ."), std::string::npos);
     EXPECT_NE(bad.out.find("-nmotifs=0 is unhealthy! Reset to the default value: 1 ."), std::string::npos);
 
+    Result words = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -evalue 1 -words -1 -searchsize -1");
+    EXPECT_NE(words.out.find("-words=-1 is unhealthy! Reset to the default value: 5 ."), std::string::npos);
+    EXPECT_NE(words.out.find("-searchsize=-1 is unhealthy! Reset to the default value: 100000 ."), std::string::npos);
+    Result plain = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -words 3 -neg in.fa");
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_NE(plain.out.find("Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only.\n"),
+              std::string::npos);
+    EXPECT_EQ(dir.read("qiro.out").find("E-value"), std::string::npos);
+    std::string lower = Sequences(6, false, 8);
+    for (char& c : lower)
+        if (c == 'A' || c == 'C' || c == 'G' || c == 'T') c = static_cast<char>(c + 32);
+    dir.write("lower.fa", lower);
+    Result masked = dir.qiro("-i lower.fa -freq bg.freq -seed 1 -mask T -evalue 1");
+    EXPECT_EQ(masked.status, 1);
+    EXPECT_NE(masked.out.find("holds a masked letter (-mask, -dust); no sequence is left to search."), std::string::npos);
+
     Result missing = dir.qiro("-i in.fa -freq bg.freq -seed 1 -evalue 1 -neg nothere.fa");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.out.find("nothere.fa"), std::string::npos);
