@@ -94,6 +94,7 @@ bench:
 	$(BUILD)/bench/qiro_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 	bash bench/compare.sh
 	bash bench/evalue_cost.sh
+	python3 -B bench/scale.py --bin $(BUILD)
 
 accuracy: all
 	python3 -B bench/accuracy/accuracy.py --data $(ACCURACY_DATA) --bin $(BUILD) \
