@@ -506,11 +506,16 @@ def parse_args(argv):
     return args
 
 
-def main(argv=None):
-    args = parse_args(sys.argv[1:] if argv is None else argv)
+def require_tools(args, program):
+    """Ends the program with a message unless qiro and qiro-freq are built."""
     for tool in (args.qiro, args.qiro_freq):
         if not os.access(tool, os.X_OK):
-            sys.exit("accuracy: %s not found; build first (make)" % tool)
+            sys.exit("%s: %s not found; build first (make)" % (program, tool))
+
+
+def main(argv=None):
+    args = parse_args(sys.argv[1:] if argv is None else argv)
+    require_tools(args, "accuracy")
     datasets = discover(args.data)
     if args.only:
         wanted = set(x.strip() for x in args.only.split(","))

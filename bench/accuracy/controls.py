@@ -355,9 +355,7 @@ def parse_args(argv):
 
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
-    for tool in (args.qiro, args.qiro_freq):
-        if not os.access(tool, os.X_OK):
-            sys.exit("controls: %s not found; build first (make)" % tool)
+    accuracy.require_tools(args, "controls")
     inputs, results = os.path.join(args.work, "inputs"), os.path.join(args.work, "runs")
     os.makedirs(inputs, exist_ok=True)
     os.makedirs(results, exist_ok=True)
