@@ -132,6 +132,30 @@ TEST(Evalue, SecondMotifIsFoundAfterTheFirstIsMasked) {
     EXPECT_EQ(found.size(), 2u) << j["motifs"][0]["consensus"] << " " << j["motifs"][1]["consensus"];
 }
 
+TEST(Evalue, WidthRangeReportsEachModelAtItsOwnWidth) {
+    WorkDir dir;
+    dir.write("in.fa", Sequences(40, true, 11));
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-14 -seed 2 -g 40 -p 60 -evalue 0.05 -words 1 -json w.json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Widths searched: 8-14\n"), std::string::npos);
+    EXPECT_NE(r.out.find(", width 12, "), std::string::npos);  // every second width of the range ...
+    EXPECT_NE(r.out.find(", width 14, "), std::string::npos);  // ... and the highest
+    const nlohmann::json j = nlohmann::json::parse(dir.read("w.json"));
+    ASSERT_EQ(j["motifs"].size(), 1u);
+    const auto& m = j["motifs"][0];
+    const int width = m["width"];
+    EXPECT_EQ(m["consensus"].get<std::string>().size(), static_cast<size_t>(width));
+    EXPECT_EQ(m["counts"]["A"].size(), static_cast<size_t>(width));
+    for (const auto& site : m["sites"]) EXPECT_EQ(site["end"].get<int>() - site["start"].get<int>() + 1, width);
+    // The result file's matrix has as many columns as the model is wide.
+    const std::string out = dir.read("qiro.out");
+    const size_t header = out.find("Position Frequency Matrix");
+    ASSERT_NE(header, std::string::npos);
+    EXPECT_NE(out.find(" " + std::to_string(width) + "  \n", header), std::string::npos);
+    EXPECT_EQ(out.find(" " + std::to_string(width + 1) + "  \n", header), std::string::npos);
+}
+
 TEST(Evalue, SequencesWithoutAMotifReportNoneAndExitZero) {
     WorkDir dir;
     dir.write("in.fa", Sequences(40, false, 5));
