@@ -4,19 +4,22 @@
 
 bool AlignmentCache::Renew(const Midlayer* data) {
     if (data_ == data) return false;
-    byText_.clear();
+    clear();
     data_ = data;
     return true;
 }
 
-const Individual* AlignmentCache::Find(const std::string& text) {
+const std::vector<int>* AlignmentCache::Find(const std::string& text) {
     auto hit = byText_.find(text);
     if (hit == byText_.end()) return nullptr;
     ++Hits;
     return &hit->second;
 }
 
-void AlignmentCache::Keep(const std::string& text, Individual&& model, size_t entryBytes) {
-    if ((byText_.size() + 1) * entryBytes > Limit) byText_.clear();
-    byText_.emplace(text, std::move(model));
+void AlignmentCache::Keep(const std::string& text, std::vector<int> starts) {
+    // The starts, the text and about what the hash table spends on a node.
+    const size_t entryBytes = starts.capacity() * sizeof(int) + text.capacity() + 64;
+    if (bytes_ + entryBytes > Limit) clear();
+    bytes_ += entryBytes;
+    byText_.emplace(text, std::move(starts));
 }

@@ -1,37 +1,48 @@
 // The search's memory of re-aligned children: once the data are loaded, the
 // whole scoring of a re-aligned child depends only on its mutated consensus,
-// and children often share one, so the scored model of each text is kept.
+// and children often share one, so the site starts the alignment chose for
+// each text are kept.
 #ifndef QIRO_ALIGNMENTCACHE_H
 #define QIRO_ALIGNMENTCACHE_H
 
 #include <cstddef>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
-#include "Individual.h"
 #include "Midlayer.h"
 
-// Scored models by text, for one data layer, up to a bounded number of bytes
+// Site starts by text, for one data layer, up to a bounded number of bytes
 // (all entries together); when full it starts afresh.
+//
+// Only the starts are kept, not the scored model: aligning a text reads
+// every window of every strand, scoring its sites reads one window a strand,
+// so the starts keep almost all of the saving in a quarter of the memory of a
+// model (a start is four bytes a strand; a model holds a start, a mismatch
+// and its site order, sixteen). Scoring the same starts gives the same model.
 class AlignmentCache {
 public:
-    size_t Limit = size_t(1) << 28;
+    size_t Limit = size_t(1) << 26;
     size_t Hits = 0;
     size_t Misses = 0;
 
     // False when the entries were made for data; otherwise they are
     // forgotten and the cache now serves data.
     bool Renew(const Midlayer* data);
-    // The model scored for text, or nullptr (each call that finds one counts a hit).
-    const Individual* Find(const std::string& text);
-    // Keeps a newly scored model; entryBytes is about what one entry takes.
-    void Keep(const std::string& text, Individual&& model, size_t entryBytes);
-    void clear() { byText_.clear(); }
+    // The starts aligned for text, or nullptr (each call that finds them counts a hit).
+    const std::vector<int>* Find(const std::string& text);
+    // Keeps the starts newly aligned for text.
+    void Keep(const std::string& text, std::vector<int> starts);
+    void clear() {
+        byText_.clear();
+        bytes_ = 0;
+    }
     size_t size() const { return byText_.size(); }
 
 private:
-    std::unordered_map<std::string, Individual> byText_;
+    std::unordered_map<std::string, std::vector<int>> byText_;
     const Midlayer* data_ = nullptr;
+    size_t bytes_ = 0;
 };
 
 #endif

@@ -365,39 +365,47 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
         plan.model.ApplyReplacedOffsets(data, text, plan.starts, plan.slots, plan.replaced);
         plan.text.assign(text, K);
     });
-    // Texts met before take their scored model from the cache; each new text
-    // is aligned and scored once, however many children share it.
+    // Each text is scored once, however many children share it; a text met
+    // in earlier generations takes its starts from the cache and skips the
+    // alignment.
+    struct Text {
+        const std::string* text;
+        const std::vector<int>* cached;  // nullptr: to be aligned
+    };
     std::unordered_map<std::string, size_t> fresh;
-    std::vector<const std::string*> todo;
+    std::vector<Text> todo;
     std::vector<int> plain;
-    std::vector<const Individual*> known(n, nullptr);
-    std::vector<int> freshOf(n, -1);
+    std::vector<int> textOf(n, -1);
     for (int i = 0; i < n; ++i) {
         ChildPlan& plan = plans[i];
         if (!plan.realign) {
             plain.push_back(i);
             continue;
         }
-        if ((known[i] = AlignCache.Find(plan.text)) != nullptr) continue;
         auto added = fresh.emplace(plan.text, todo.size());
         if (added.second) {
-            ++AlignCache.Misses;
-            todo.push_back(&plan.text);
+            const std::vector<int>* cached = AlignCache.Find(plan.text);
+            if (cached == nullptr) ++AlignCache.Misses;
+            todo.push_back({&plan.text, cached});
         }
-        freshOf[i] = static_cast<int>(added.first->second);
+        textOf[i] = static_cast<int>(added.first->second);
     }
     const double* freq = data->GetFreqInfo();
     const int S = data->GetNumStrands();
     std::vector<Individual> scored(todo.size());
+    std::vector<std::vector<int>> aligned(todo.size());
     const int jobs = static_cast<int>(todo.size() + plain.size());
     ParallelFor(jobs, Threads, [&](int j) {
-        std::vector<int> starts;
         if (j < static_cast<int>(todo.size())) {
             Individual& model = scored[j];
             model.setConLen(K);
             model.setGeneNo(S);
-            Realign(data, todo[j]->c_str(), starts);
-            model.CalculateIndiFitness(data, freq, starts);
+            if (todo[j].cached != nullptr) {
+                model.CalculateIndiFitness(data, freq, *todo[j].cached);
+            } else {
+                Realign(data, todo[j].text->c_str(), aligned[j]);
+                model.CalculateIndiFitness(data, freq, aligned[j]);
+            }
             // Crossover wants a parent's sites by fit: worked out here, in
             // parallel, once for all the children of this text (a model
             // scored once is often copied into many children).
@@ -409,15 +417,10 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
     });
     // The copies, too, in parallel: the models are large.
     ParallelFor(n, Threads, [&](int i) {
-        if (known[i] != nullptr) {
-            plans[i].model = *known[i];
-        } else if (freshOf[i] >= 0) {
-            plans[i].model = scored[freshOf[i]];
-        }
+        if (textOf[i] >= 0) plans[i].model = scored[textOf[i]];
     });
-    // About twelve bytes a strand per entry (a start and a score).
-    const size_t entryBytes = sizeof(Individual) + static_cast<size_t>(S) * (sizeof(int) + sizeof(double)) + K;
-    for (size_t i = 0; i < todo.size(); ++i) AlignCache.Keep(*todo[i], std::move(scored[i]), entryBytes);
+    for (size_t i = 0; i < todo.size(); ++i)
+        if (todo[i].cached == nullptr) AlignCache.Keep(*todo[i].text, std::move(aligned[i]));
 }
 
 void GAFrame::NewPopulation(std::vector<Individual>* population, std::vector<Individual>&& pool) {
