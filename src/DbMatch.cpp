@@ -25,7 +25,9 @@ inline double DotComplement(const Column& x, const Column& y) {
     return std::min(1.0, std::max(-1.0, r));
 }
 
-inline int Bin(double s) { return static_cast<int>(std::lround(s * R)); }
+// The nearest bin (halves up): s is in [-1, 1], so the truncated value is
+// never negative and truncation is the floor, without a call into libm.
+inline int Bin(double s) { return static_cast<int>(s * R + (R + 0.5)) - R; }
 
 // Upper tails of the null distribution of the rounded sum over every range
 // of query columns a .. a+L-1: Tail(a, L, s) = P(sum >= s), s in -R L .. R L.
@@ -51,30 +53,40 @@ public:
                 total += static_cast<size_t>(2 * R * L + 1);
             }
         tail_.assign(total, 0.0);
+        // Where each column's distribution is not zero: the convolution need
+        // not visit similarities no database column reaches.
+        std::vector<int> lo(w_, kBins), hi(w_, -1);
+        for (int i = 0; i < w_; ++i)
+            for (int y = 0; y < kBins; ++y)
+                if (column[static_cast<size_t>(i) * kBins + y] != 0.0) lo[i] = std::min(lo[i], y), hi[i] = y;
         // From each start, the distribution of the sum grows one column at a
-        // time by convolution; its tail is kept at every length.
+        // time by convolution; its tail is kept at every length. dist[x] is
+        // the probability of the sum x - R L, zero outside dlo..dhi.
         std::vector<double> dist, next;
         dist.reserve(static_cast<size_t>(2 * R * w_ + 1));
         next.reserve(dist.capacity());
         for (int a = 0; a < w_; ++a) {
             dist.assign(column.begin() + static_cast<long>(a) * kBins, column.begin() + static_cast<long>(a + 1) * kBins);
+            int dlo = lo[a], dhi = hi[a];
             for (int L = 1;; ++L) {
                 double* t = &tail_[base_[static_cast<size_t>(a) * w_ + L - 1]];
                 double sum = 0.0;
-                for (size_t k = dist.size(); k-- > 0;) {
-                    sum += dist[k];
+                for (int k = static_cast<int>(dist.size()) - 1; k >= 0; --k) {
+                    if (k <= dhi && k >= dlo) sum += dist[static_cast<size_t>(k)];
                     t[k] = std::min(1.0, sum);
                 }
                 if (a + L == w_) break;
-                const double* h = &column[static_cast<size_t>(a + L) * kBins];
+                const int c = a + L;
+                const double* h = &column[static_cast<size_t>(c) * kBins];
                 next.assign(dist.size() + kBins - 1, 0.0);
-                for (int y = 0; y < kBins; ++y) {
+                for (int y = lo[c]; y <= hi[c]; ++y) {
                     const double hy = h[y];
                     if (hy == 0.0) continue;
                     double* out = next.data() + y;
-                    const size_t n = dist.size();
-                    for (size_t x = 0; x < n; ++x) out[x] += dist[x] * hy;
+                    for (int x = dlo; x <= dhi; ++x) out[x] += dist[static_cast<size_t>(x)] * hy;
                 }
+                dlo += lo[c];
+                dhi += hi[c];
                 dist.swap(next);
             }
         }
@@ -118,7 +130,9 @@ MotifMatcher::MotifMatcher(const std::vector<DbMotif>& db) : db_(db) {
 }
 
 std::vector<MotifMatch> MotifMatcher::Match(const MotifColumns& query) const {
-    if (query.empty()) throw std::invalid_argument("MotifMatcher: empty query");
+    if (query.empty() || query.size() > static_cast<size_t>(kMatchMaxQueryWidth))
+        throw std::invalid_argument("MotifMatcher: a query must have 1 to " + std::to_string(kMatchMaxQueryWidth) +
+                                    " columns");
     std::vector<MotifMatch> matches;
     if (db_.empty()) return matches;
     const PreparedMotif q(query);
