@@ -181,7 +181,8 @@ TEST(DbMatch, FindsCopyReverseComplementAndShift) {
     // A flat query prefers nothing: every alignment scores 0, as likely as can be.
     for (const MotifMatch& x : matcher.Match(Consensus("NNNNNNNNNN"))) EXPECT_EQ(x.pValue, 1.0);
     EXPECT_TRUE(matcher.BestMatches(Consensus("NNNNNNNNNN")).empty());
-    EXPECT_THROW(matcher.Match(MotifColumns{}), std::invalid_argument);
+    for (size_t w : {size_t(0), size_t(kMatchMaxQueryWidth + 1)})
+        EXPECT_THROW(matcher.Match(Consensus(std::string(w, 'A'))), std::invalid_argument);
 }
 
 // A random column: letters drawn from a flat Dirichlet distribution.
@@ -230,7 +231,7 @@ TEST(DbMatch, NamesRestAndGataInAJasparExcerptAndRandomQueriesRarelyMatch) {
         for (const MotifMatch& m : all) pairs += 1, below += m.pValue <= 0.05;
         matched += all[0].eValue <= kDbMaxEvalue;
     }
-    EXPECT_LE(below, pairs * 0.08) << below << " of " << pairs;
+    EXPECT_LE(below, pairs * 0.06) << below << " of " << pairs;
     EXPECT_LE(matched, 200 * 0.4) << matched;
 
     // From several threads at once, the same answers as one after another.
