@@ -69,8 +69,9 @@ struct MotifMatch {
 // stay exact for small p) and kept at least the smallest normal double. The
 // E-value is the p-value times the number of database motifs.
 //
-// Matching allocates per query, never per database motif. A const matcher may
-// match different queries from several threads at once.
+// The null distributions are built once per query and the alignment loop
+// allocates nothing. A const matcher may match different queries from several
+// threads at once (each call keeps its own work space).
 class MotifMatcher {
 public:
     explicit MotifMatcher(const std::vector<DbMotif>& db);
