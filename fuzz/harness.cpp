@@ -2,13 +2,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "DbMatch.h"
 #include "Midlayer.h"
+#include "MotifDb.h"
 #include "main.h"
 
 namespace fuzzharness {
@@ -235,6 +239,60 @@ void OptionsInput(const uint8_t* data, size_t size) {
         PrintSettings(s);
         Check(s.freqFlag && !s.freqFile.empty() && s.freqFile[0] != '-');
     }
+}
+
+namespace {
+
+// What naming a query against the database gave: every motif once, by
+// p-value, each alignment within the two motifs and its score within the overlap.
+void CheckMatches(const MotifMatcher& matcher, const MotifColumns& query, const std::vector<MotifMatch>& matches) {
+    const size_t n = matcher.size();
+    Check(matches.size() == n);
+    std::vector<bool> seen(n, false);
+    const int wq = static_cast<int>(query.size());
+    for (size_t i = 0; i < n; ++i) {
+        const MotifMatch& m = matches[i];
+        Check(m.index >= 0 && static_cast<size_t>(m.index) < n && !seen[static_cast<size_t>(m.index)]);
+        seen[static_cast<size_t>(m.index)] = true;
+        Check(m.pValue > 0.0 && m.pValue <= 1.0);
+        Check(std::fabs(m.eValue - m.pValue * static_cast<double>(n)) <= 1e-12 * m.eValue);
+        if (i > 0) Check(matches[i - 1].pValue <= m.pValue);
+        const int wd = static_cast<int>(matcher.motif(static_cast<size_t>(m.index)).columns.size());
+        const int need = std::max(1, std::min({kMatchMinOverlap, wq, wd}));
+        Check(m.offset >= need - wd && m.offset <= wq - need);
+        Check(m.overlap == std::min(wq, m.offset + wd) - std::max(0, m.offset) && m.overlap >= need);
+        Check(std::fabs(m.score) <= m.overlap + 1e-9);
+    }
+}
+
+}  // namespace
+
+void DbInput(const uint8_t* data, size_t size) {
+    const Scratch& scratch = TheScratch();
+    const std::string file = scratch.path("input.db");
+    WriteFile(file, data, size);
+
+    const std::vector<DbMotif> db = LoadMotifDatabases({file});
+    Check(!db.empty());
+    for (const DbMotif& m : db) {
+        Check(!m.id.empty() && m.file == file && m.line >= 1 && !m.columns.empty());
+        for (char c : m.id) Check(c != ' ' && c != '\t' && c != '\n' && c != '\r');
+        for (const auto& column : m.columns) {
+            double sum = 0.0;
+            for (double p : column) {
+                Check(p >= 0.0 && p <= 1.0);
+                sum += p;
+            }
+            Check(std::fabs(sum - 1.0) < 1e-9);
+        }
+    }
+    const MotifMatcher matcher(db);
+    const std::string consensus = "TTGACGCAATGC";
+    MotifColumns query(consensus.size(), {0.1, 0.1, 0.1, 0.1});
+    for (size_t j = 0; j < query.size(); ++j) query[j][std::string("ACGT").find(consensus[j])] = 0.7;
+    CheckMatches(matcher, query, matcher.Match(query));
+    if (db[0].columns.size() <= static_cast<size_t>(kMatchMaxQueryWidth))
+        CheckMatches(matcher, db[0].columns, matcher.Match(db[0].columns));
 }
 
 }  // namespace fuzzharness

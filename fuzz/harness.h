@@ -35,6 +35,11 @@ void PKInput(const uint8_t* data, size_t size);
 // settings block.
 void OptionsInput(const uint8_t* data, size_t size);
 
+// The bytes as a motif database file (MEME or JASPAR format, plain or
+// gzip-compressed): loading, then a fixed query and the database's first
+// motif named against the whole database.
+void DbInput(const uint8_t* data, size_t size);
+
 }  // namespace fuzzharness
 
 #endif

@@ -70,5 +70,6 @@ TEST(FuzzRegressionsDeath, FastaLoader) { ReplayTarget("fasta", fuzzharness::Fas
 TEST(FuzzRegressionsDeath, FrequencyFileLoader) { ReplayTarget("freq", fuzzharness::FreqInput); }
 TEST(FuzzRegressionsDeath, PriorKnowledgeLoader) { ReplayTarget("pk", fuzzharness::PKInput); }
 TEST(FuzzRegressionsDeath, OptionParser) { ReplayTarget("options", fuzzharness::OptionsInput); }
+TEST(FuzzRegressionsDeath, MotifDatabaseLoader) { ReplayTarget("db", fuzzharness::DbInput); }
 
 }  // namespace
