@@ -37,6 +37,11 @@ public:
         byText_.clear();
         bytes_ = 0;
     }
+    // Forgets every entry and gives their memory back (the search is over).
+    void Release() {
+        std::unordered_map<std::string, std::vector<int>>().swap(byText_);
+        bytes_ = 0;
+    }
     size_t size() const { return byText_.size(); }
 
 private:

@@ -16,7 +16,9 @@ void PostProcessor::DropTables() { tables_.reset(); }
 void PostProcessor::Run(std::vector<Individual>* population, int sitesPerStrand) {
     UseTables();
 
-    std::vector<Individual> work(*population);
+    // Merging makes new models from these, so they are moved, not copied.
+    std::vector<Individual> work(std::move(*population));
+    population->clear();
     MergingStep(&work);
     std::stable_sort(work.begin(), work.end(), RankMAPS);
 
@@ -51,20 +53,72 @@ void PostProcessor::Run(std::vector<Individual>* population, int sitesPerStrand)
     std::stable_sort(population->begin(), population->end(), RankMAPS);
 }
 
+// Sites kept by the rule of RemoveDuplicateSites, taken one at a time, so a
+// merged model's sites are never held twice. Ruled-out positions are bits, one
+// per letter of every strand; a mirror position outside its strand (strands of
+// one name but different lengths) goes to a small set.
+class PostProcessor::SiteDeduper {
+public:
+    SiteDeduper(const Midlayer* data, int k) : data_(data), k_(k), sameName_(SameNameStrands(data)) {
+        const int strands = data->GetNumStrands();
+        first_.resize(strands + 1, 0);
+        for (int t = 0; t < strands; ++t) first_[t + 1] = first_[t] + static_cast<size_t>(std::max(0, data->Seqs[t].len));
+        bits_.assign((first_[strands] + 63) / 64, 0);
+    }
+    // Starts afresh, the kept sites handed over to `out`.
+    void Take(std::vector<kmer>& out) {
+        out = std::move(kept_);
+        kept_.clear();
+        for (size_t word : touched_) bits_[word] = 0;
+        touched_.clear();
+        outside_.clear();
+    }
+    void Add(const kmer& s) {
+        if (Blocked(s.Strand, s.Pos)) return;
+        kept_.push_back(s);
+        AddBlocked(data_, sameName_, s, k_, *this);
+    }
+    // The set interface AddBlocked writes to.
+    const uint64_t* end() const { return nullptr; }
+    void insert(const uint64_t*, uint64_t key) {
+        const int strand = static_cast<int>(key >> 32), pos = static_cast<int32_t>(key & 0xffffffffu);
+        size_t bit;
+        if (!Inside(strand, pos, bit)) {
+            outside_.insert(key);
+            return;
+        }
+        if (bits_[bit / 64] == 0) touched_.push_back(bit / 64);
+        bits_[bit / 64] |= uint64_t(1) << (bit % 64);
+    }
+
+private:
+    bool Inside(int strand, int pos, size_t& bit) const {
+        if (strand < 0 || strand + 1 >= static_cast<int>(first_.size()) || pos < 0) return false;
+        bit = first_[strand] + static_cast<size_t>(pos);
+        return bit < first_[strand + 1];
+    }
+    bool Blocked(int strand, int pos) const {
+        size_t bit;
+        if (Inside(strand, pos, bit)) return (bits_[bit / 64] >> (bit % 64)) & 1u;
+        return outside_.count(SiteKey(strand, pos)) != 0;
+    }
+
+    const Midlayer* data_;
+    int k_;
+    std::vector<std::vector<int>> sameName_;
+    std::vector<size_t> first_;  // first bit of each strand
+    std::vector<uint64_t> bits_;
+    std::vector<size_t> touched_;  // words with a bit set, to clear them fast
+    std::unordered_set<uint64_t> outside_;
+    std::vector<kmer> kept_;
+};
+
 void PostProcessor::RemoveDuplicateSites(std::vector<kmer>& sites) const {
     // A site goes exactly when an earlier kept site rules it out, so one pass
     // with the set of ruled-out positions gives the pairwise result.
-    const std::vector<std::vector<int>> sameName = SameNameStrands(data_);
-    std::unordered_set<uint64_t> blocked;
-    blocked.reserve(sites.size() * 2);
-    std::vector<kmer> kept;
-    kept.reserve(sites.size());
-    for (const kmer& s : sites) {
-        if (blocked.count(SiteKey(s.Strand, s.Pos))) continue;
-        kept.push_back(s);
-        AddBlocked(data_, sameName, s, K, blocked);
-    }
-    sites = std::move(kept);
+    SiteDeduper dedup(data_, K);
+    for (const kmer& s : sites) dedup.Add(s);
+    dedup.Take(sites);
 }
 
 void PostProcessor::MergingStep(std::vector<Individual>* population) {
@@ -82,6 +136,9 @@ void PostProcessor::MergingStep(std::vector<Individual>* population) {
     auto sitesOf = [](const Individual& m, std::vector<kmer>& list) {
         for (size_t g = 0; g < m.Genes.size(); ++g) list.push_back({m.Genes[g], static_cast<int>(g), 0.0, 0.0});
     };
+    // The sites of several models, in order, are deduplicated as they come:
+    // the same result as joining the lists and removing duplicates after.
+    SiteDeduper dedup(data, K);
 
     // Models with one consensus become one model.
     const std::vector<Individual>& W = *population;
@@ -89,39 +146,51 @@ void PostProcessor::MergingStep(std::vector<Individual>* population) {
     std::vector<bool> grouped(n, false);
     std::vector<Individual> M;
     std::vector<kmer> L;
+    std::vector<size_t> group;
     for (size_t b = 0; b < n; ++b) {
         if (grouped[b]) continue;
-        L.clear();
-        sitesOf(W[b], L);
-        bool several = false;
+        group.assign(1, b);
         for (size_t s = b + 1; s < n; ++s) {
             if (!grouped[s] && std::strcmp(W[s].Cons, W[b].Cons) == 0) {
                 grouped[s] = true;
-                several = true;
-                sitesOf(W[s], L);
+                group.push_back(s);
             }
         }
-        if (several) RemoveDuplicateSites(L);
+        L.clear();
+        if (group.size() == 1) {
+            sitesOf(W[b], L);
+        } else {
+            for (size_t m : group)
+                for (size_t g = 0; g < W[m].Genes.size(); ++g) dedup.Add({W[m].Genes[g], static_cast<int>(g), 0.0, 0.0});
+            dedup.Take(L);
+        }
         build(L, M);
     }
 
     // Models whose information content lies within delta of an earlier one join it.
     std::vector<std::vector<kmer>> lists;
     std::vector<bool> joined(M.size(), false);
+    std::vector<size_t> joining;
     for (size_t r = 0; r < M.size(); ++r) {
         if (joined[r]) continue;
-        std::vector<kmer> U = M[r].Sites;
-        bool appended = false;
+        joining.clear();
         for (size_t p = r + 1; p < M.size(); ++p) {
             if (joined[p]) continue;
             const double d = M[r].getIC() - M[p].getIC();
             if (delta > std::fabs(d)) {
-                U.insert(U.end(), M[p].Sites.begin(), M[p].Sites.end());
+                joining.push_back(p);
                 joined[p] = true;
-                appended = true;
             }
         }
-        if (appended) RemoveDuplicateSites(U);
+        std::vector<kmer> U;
+        if (joining.empty()) {
+            U = M[r].Sites;
+        } else {
+            for (const kmer& s : M[r].Sites) dedup.Add(s);
+            for (size_t p : joining)
+                for (const kmer& s : M[p].Sites) dedup.Add(s);
+            dedup.Take(U);
+        }
         lists.push_back(std::move(U));
     }
 

@@ -39,6 +39,7 @@ public:
     // Drops from sites every later copy of a site and every later site at the
     // mirror position of a kept one on a strand of the same name.
     void RemoveDuplicateSites(std::vector<kmer>& sites) const;
+    class SiteDeduper;
 
     // Adds the best window to the model unless that lowers its information
     // content. The memo carries what one call leaves for the next on the

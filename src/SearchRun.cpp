@@ -115,6 +115,9 @@ void SearchAndRefine(RunSettings& s, Midlayer* data, GAFrame* engine, std::vecto
         progress.Update(run, budget, best, stall);
     }
     progress.Finish();
+    // The children's alignments are of no use to post-processing, which needs
+    // the memory more.
+    engine->AlignCache.Release();
     // 14.
     cout << "Finish the GA process after " << run << " generations. \n\n\n";
 
