@@ -161,7 +161,8 @@ std::vector<int> WidthSchedule(int low, int high) {
 }
 
 void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* data,
-                         std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population) {
+                         std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
+                         const MotifMatcher* matcher) {
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
     const int total = data->NumSeq;
     const std::vector<SeqRecord> input(data->Seqs.begin(), data->Seqs.begin() + total);
@@ -336,6 +337,5 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     time_t end = time(nullptr);
     std::printf("Time taken: %.2lf seconds.", difftime(end, start));
     cout << "\n";
-    PrintResults(data, population, s.resultFile, &report);
-    WriteOutputs(s, seed, data, *population, &report);
+    ReportRun(s, seed, data, population, &report, matcher);
 }

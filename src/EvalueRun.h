@@ -15,6 +15,7 @@
 #include "Midlayer.h"
 
 struct RunSettings;
+class MotifMatcher;
 
 // Share of the input (and of the controls) held back from the searches and the
 // thresholds to judge on: half, the split whose E-values were measured
@@ -60,8 +61,9 @@ std::vector<int> WidthSchedule(int low, int high);
 
 // The whole run after the inputs are loaded (data holds every input sequence,
 // masked, with the background): searches, judge, elapsed time, result file and
-// extra outputs.
+// extra outputs; with matcher (-db) the reported motifs are named after it.
 void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* data,
-                         std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population);
+                         std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
+                         const MotifMatcher* matcher = nullptr);
 
 #endif

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "Annotation.h"
 #include "EvalueRun.h"
 #include "Judge.h"
 #include "Robust.h"
@@ -35,6 +36,8 @@ double Decimal(float v) {
     return std::strtod(text, nullptr);
 }
 
+}  // namespace
+
 // A number in the stream's default format: six significant digits, no trailing zeros.
 std::string Plain(double v) {
     std::ostringstream o;
@@ -56,6 +59,8 @@ std::string HtmlEscape(const std::string& s) {
     }
     return r;
 }
+
+namespace {
 
 // Letter shares of one column in millionths that add up to exactly one million:
 // each share rounded down, then the millionths still missing go one each to the
@@ -113,6 +118,11 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
         j["search_size"] = s.searchSize;
         if (s.kLow > 0) j["widths"] = std::to_string(s.kLow) + "-" + std::to_string(s.kHigh);
     }
+    if (!s.dbFiles.empty()) {
+        std::string files;
+        for (const std::string& f : s.dbFiles) files += (files.empty() ? "" : ", ") + f;
+        j["motif_databases"] = files;
+    }
     return j;
 }
 
@@ -147,10 +157,12 @@ const char* GlyphShape(int b) {
 
 const char* kColour[4] = {"#109648", "#255c99", "#f7b32b", "#d62839"};
 
+}  // namespace
+
 // A sequence logo: per column, the letters stacked by share x information
 // content (2 bits less the column's entropy), the largest on top.
 std::string LogoSvg(const std::vector<std::vector<double>>& share, const std::string& orientation,
-                    const std::string& title) {
+                    const std::string& title, const std::vector<int>& labels) {
     const int width = static_cast<int>(share.empty() ? 0 : share[0].size());
     const double colW = 28.0, left = 44.0, top = 10.0, plot = 120.0;  // plot: height of 2 bits
     const double totalW = left + colW * width + 10.0, totalH = top + plot + 30.0;
@@ -173,9 +185,12 @@ std::string LogoSvg(const std::vector<std::vector<double>>& share, const std::st
         o << "<text x=\"" << left - 12 << "\" y=\"" << top + plot - bit * plot / 2 + 4 << "\" text-anchor=\"end\">"
           << bit << "</text>";
     o << "<text transform=\"translate(12 " << top + plot / 2 << ") rotate(-90)\" text-anchor=\"middle\">bits</text>";
-    for (int j = 0; j < width; ++j)
+    for (int j = 0; j < width; ++j) {
+        const int label = labels.empty() ? j + 1 : labels[j];
+        if (label == 0) continue;
         o << "<text x=\"" << left + colW * j + colW / 2 << "\" y=\"" << top + plot + 16
-          << "\" text-anchor=\"middle\">" << j + 1 << "</text>";
+          << "\" text-anchor=\"middle\">" << label << "</text>";
+    }
     o << "</g>\n";
     for (int j = 0; j < width; ++j) {
         double h = 0.0;
@@ -201,6 +216,8 @@ std::string LogoSvg(const std::vector<std::vector<double>>& share, const std::st
     o << "</svg>";
     return o.str();
 }
+
+namespace {
 
 const char kStyle[] =
     "body{font-family:sans-serif;margin:2em;color:#222;max-width:80em}"
@@ -450,6 +467,7 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
                              {"score", v.score}});
         }
         mj["sites"] = sites;
+        AddAnnotationJson(mj, m);
         list.push_back(mj);
     }
     j["motifs"] = list;
@@ -503,6 +521,7 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             << "<figcaption>forward</figcaption></figure>\n<figure>"
             << LogoSvg(rc, "reverse", "Logo of " + m.id + ", reverse complement")
             << "<figcaption>reverse complement</figcaption></figure>\n</div>\n";
+        out << MatchesHtml(m) << PositionsHtml(m);
 
         out << "<h3>Position frequency matrix</h3>\n<table class=\"matrix\"><tr><th></th>";
         for (int j = 1; j <= m.width; ++j) out << "<th>" << j << "</th>";
@@ -528,10 +547,10 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
 }
 
 void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population,
-                  const JudgedReport* judged) {
+                  const JudgedReport* judged, const std::vector<ModelView>* views) {
     const OutputFiles& f = s.outputs;
     if (f.meme.empty() && f.jaspar.empty() && f.bed.empty() && f.json.empty() && f.html.empty()) return;
-    const std::vector<ModelView> models = ReportedModels(data, population, judged);
+    const std::vector<ModelView> models = views ? *views : ReportedModels(data, population, judged);
     // Each file is written beside its name and renamed into place when complete.
     auto write = [&](const std::string& name, const char* what, auto writer) {
         if (name.empty()) return;

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "DbMatch.h"
 #include "Individual.h"
 #include "Midlayer.h"
+#include "SitePositions.h"
 
 struct RunSettings;
 struct JudgedReport;
@@ -60,6 +62,14 @@ struct ModelView {
     std::string seedWord;        // the word that seeded that search; empty: none
     std::vector<std::vector<double>> counts;  // [A, C, G, T][column]: letter counts of the sites
     std::vector<SiteView> sites;
+    // Runs with -db: the best database matches, each with the database
+    // motif's columns as aligned (reverse-complemented for a reverse match).
+    bool named = false;
+    std::vector<MotifMatch> matches;
+    std::vector<MotifColumns> matchColumns;
+    // Runs with -db or -evalue: where the sites sit in their sequences.
+    bool placed = false;
+    SitePositions positions;
 
     // Letter shares per column: the counts over the column's total.
     std::vector<std::vector<double>> Probabilities() const;
@@ -82,6 +92,14 @@ struct GenomicRegion {
 };
 bool ParseRegionName(const std::string& name, int length, GenomicRegion& region);
 
+// Shared by the HTML writers: text made safe for HTML, a number in the
+// stream's default format, and a sequence logo of letter shares share[b][j]
+// (labels: a number under each column, 0 for none; empty: 1, 2, ...).
+std::string HtmlEscape(const std::string& s);
+std::string Plain(double v);
+std::string LogoSvg(const std::vector<std::vector<double>>& share, const std::string& orientation,
+                    const std::string& title, const std::vector<int>& labels = {});
+
 void WriteMeme(std::ostream& out, const std::vector<ModelView>& models, const double background[4],
                bool doubleStrand);
 void WriteJaspar(std::ostream& out, const std::vector<ModelView>& models);
@@ -92,9 +110,10 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
                const std::vector<ModelView>& models);
 
 // Writes every output the settings name; a file that cannot be written gets a
-// message on standard output and the others are still written.
+// message on standard output and the others are still written. views: the
+// reported models already made (and annotated); none: made here.
 void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population,
-                  const JudgedReport* judged = nullptr);
+                  const JudgedReport* judged = nullptr, const std::vector<ModelView>* views = nullptr);
 
 // One line on standard error, rewritten after every generation, while standard
 // error is a terminal; silent otherwise.

@@ -13,7 +13,9 @@
 #include <new>
 #include <stdexcept>
 
+#include "Annotation.h"
 #include "EvalueRun.h"
+#include "MotifDb.h"
 #include "Judge.h"
 #include "Robust.h"
 #include "Words.h"
@@ -204,6 +206,7 @@ void HelpMsg() {
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked (Default=1)\n";
+    cout << "\t[-db <motif_file>]           Name each motif after its best matches in a motif database (MEME or JASPAR format, plain or gzip; repeat it or separate files by commas) and show where its sites sit\n";
     cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
     cout << "\t[-jaspar <jaspar_file>]      Also write the motifs in JASPAR format (letter counts)\n";
@@ -263,6 +266,23 @@ void ParseOptions(RunSettings& s) {
             s.evalue = ParsePositive(value, "-evalue=", kDefaultEvalue);
         } else if (word == "-neg") {
             if (Usable(value)) s.negFile = value;
+        } else if (word == "-db") {
+            // Repeatable, and one word may name several files separated by commas.
+            if (!Usable(value)) {
+                cout << "Error: -db needs a motif database file (MEME or JASPAR format). System aborted. " << endl;
+                FatalExit(1);
+            }
+            const size_t before = s.dbFiles.size();
+            size_t from = 0;
+            while (from <= value.size()) {
+                const size_t comma = std::min(value.find(',', from), value.size());
+                if (comma > from) s.dbFiles.push_back(value.substr(from, comma - from));
+                from = comma + 1;
+            }
+            if (s.dbFiles.size() == before) {
+                cout << "Error: -db " << value << " names no file. System aborted. " << endl;
+                FatalExit(1);
+            }
         } else if (word == "-nmotifs") {
             int n = 0;
             std::sscanf(value.c_str(), "%d", &n);
@@ -373,6 +393,11 @@ void PrintSettings(const RunSettings& s) {
     } else if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven || s.searchSizeGiven) {
         cout << "Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only." << endl;
     }
+    if (!s.dbFiles.empty()) {
+        cout << "Motif databases:";
+        for (const std::string& f : s.dbFiles) cout << " " << f;
+        cout << endl;
+    }
     cout << "######################################################\n\n";
 }
 
@@ -418,10 +443,17 @@ void MotifDiscovery() {
     data->LoadSeqs();
     data->OpenFreqFile(s.freqFile);
     data->LoadFreqInfo();
+    // A motif database that cannot be read ends the run before the search.
+    std::unique_ptr<MotifMatcher> matcher;
+    if (!s.dbFiles.empty()) {
+        const std::vector<DbMotif> db = LoadMotifDatabases(s.dbFiles);
+        cout << "Motifs in the databases: " << db.size() << endl;
+        matcher.reset(new MotifMatcher(db));
+    }
 
     // With -evalue: searches on part of the input, judged against controls.
     if (s.evalue > 0) {
-        DiscoverWithEvalues(s, seed, start, data, engineOwner, population);
+        DiscoverWithEvalues(s, seed, start, data, engineOwner, population, matcher.get());
         return;
     }
 
@@ -434,8 +466,7 @@ void MotifDiscovery() {
     cout << "\n";
 
     // 17. Result file.
-    PrintResults(data, population, s.resultFile);
-    WriteOutputs(s, seed, data, *population);
+    ReportRun(s, seed, data, population, nullptr, matcher.get());
 
     // 18.
     dataOwner.reset();
@@ -443,10 +474,27 @@ void MotifDiscovery() {
     populationOwner.reset();
 }
 
+void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
+               const JudgedReport* judged, const MotifMatcher* matcher) {
+    // Only the new options name and place motifs, so a run without them
+    // writes exactly what it always has.
+    if (matcher == nullptr && judged == nullptr) {
+        PrintResults(data, population, s.resultFile);
+        WriteOutputs(s, seed, data, *population);
+        return;
+    }
+    std::vector<ModelView> views = ReportedModels(data, *population, judged);
+    AnnotateModels(views, matcher, true);
+    PrintResults(data, population, s.resultFile, judged, &views);
+    WriteOutputs(s, seed, data, *population, judged, &views);
+    if (matcher != nullptr)
+        for (const ModelView& v : views) cout << "Motif Rank #" << v.rank << ": " << BestMatchLine(v) << endl;
+}
+
 void RevComp(const char* in, char* out) { Midlayer::RevComp(in, out); }
 
 void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
-                  const JudgedReport* judged) {
+                  const JudgedReport* judged, const std::vector<ModelView>* views) {
     // The report goes to a temporary file beside the result file and takes its
     // name only when complete: an interrupted run leaves the previous file.
     WholeFile file;
@@ -470,6 +518,7 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
         out << "Motif Rank #" << r + 1 << endl;
         out << model;
         if (judged) out << "E-value: " << FormatEvalue(judged->models[r].log10e) << "\n";
+        if (views && r < views->size() && (*views)[r].named) out << BestMatchLine((*views)[r]) << "\n";
         out << endl;
         out << "\nPosition Frequency Matrix \n\n";
         out << " \t";

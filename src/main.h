@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "DbMatch.h"
 #include "GAFrame.h"
 #include "Individual.h"
 #include "Midlayer.h"
@@ -63,6 +64,7 @@ struct RunSettings {
     bool wordsGiven = false;
     long long searchSize = kDefaultSearchSize;  // -searchsize: letters the searches run on (0: all)
     bool searchSizeGiven = false;
+    std::vector<std::string> dbFiles;  // -db: motif databases the reported motifs are named after
     int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
     int kHigh = 0;
 };
@@ -75,8 +77,14 @@ void PrintSettings(const RunSettings& s);
 void MotifDiscovery();
 // With judged (runs with -evalue): every model of the population is reported,
 // each at its own width and with its E-value; without, the first five as ranked.
+// views (runs with -db): the reported models with their database matches,
+// whose best one each model's entry names.
 void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
-                  const JudgedReport* judged = nullptr);
+                  const JudgedReport* judged = nullptr, const std::vector<ModelView>* views = nullptr);
+// The result file and every extra output; with -db (matcher) or -evalue
+// (judged) the models are first named and their sites placed.
+void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
+               const JudgedReport* judged, const MotifMatcher* matcher);
 void RevComp(const char* in, char* out);
 // The whole program: banner, command-line checks, run.
 int QiroMain(int argc, char** argv);

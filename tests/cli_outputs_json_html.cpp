@@ -207,10 +207,23 @@ json CheckInBrowser(const WorkDir& dir, const std::string& page, Result& run) {
       });
       cols.push({x: col.getBoundingClientRect().left, letter: best, height: height});
     });
+    var labels = [];
+    svg.querySelectorAll('g.labels text').forEach(function (t) {
+      if (/^[0-9]+$/.test(t.textContent) && t.getAttribute('text-anchor') === 'middle' && !t.getAttribute('transform'))
+        labels.push({x: t.getBoundingClientRect().left + t.getBoundingClientRect().width / 2, n: +t.textContent});
+    });
     cols.sort(function (a, b) { return a.x - b.x; });
     out.logos.push({section: svg.closest('section').id, orientation: svg.getAttribute('data-orientation'),
                     letters: cols.map(function (c) { return c.letter; }).join(''),
+                    labels: labels.map(function (l) { return [Math.round(l.x), l.n]; }),
+                    inMatches: svg.closest('table.matches') !== null,
                     lowest: Math.min.apply(null, cols.map(function (c) { return c.height; }))});
+  });
+  out.bars = {};
+  document.querySelectorAll('svg.positions').forEach(function (svg) {
+    out.bars[svg.closest('section').id] = Array.prototype.map.call(svg.querySelectorAll('rect'), function (r) {
+      return [+r.getAttribute('data-count'), r.getBoundingClientRect().height];
+    });
   });
   out.resources = performance.getEntriesByType('resource').map(function (r) { return r.name; });
   var pre = document.createElement('pre');
@@ -292,6 +305,66 @@ TEST(CliOutputsBrowser, LogoOfAPlantedMotifShowsItsLettersInAHeadlessBrowser) {
     ASSERT_TRUE(PngSize(dir.read("shot.png"), w, h));
     EXPECT_EQ(w, 900u);
     EXPECT_EQ(h, 1200u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliOutputsBrowser, DatabaseLogoLinesUpUnderTheModelAndTheSiteHistogramIsDrawn) {
+    if (!HaveCommand("chromium") && !HaveCommand("chromium-browser") && !HaveCommand("google-chrome"))
+        GTEST_SKIP() << "no Chromium (make deps installs Debian's chromium)";
+    // The core of the REST site in 30 sequences; the excerpt holds REST (MA0138.3).
+    planted::Options o;
+    o.sequences = 30;
+    o.length = 100;
+    o.motif = "TCAGCACCATGGACA";
+    o.seed = 5;
+    WorkDir dir;
+    dir.write("in.fa", planted::Make(o).fasta);
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 15 -p 60 -g 40 -seed 1 -o r.out -json r.json -html r.html -db " +
+                        std::string(QIRO_TEST_DATA) + "/jaspar_excerpt_meme.txt");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const json report = json::parse(dir.read("r.json"));
+    ASSERT_FALSE(report["motifs"][0]["matches"].empty());
+    const json& best = report["motifs"][0]["matches"][0];
+    EXPECT_EQ(best["id"], "MA0138.3");
+
+    Result browser;
+    const json found = CheckInBrowser(dir, "r.html", browser);
+    ASSERT_TRUE(found.is_object()) << browser.out << browser.err;
+    EXPECT_EQ(found["errors"], json::array());
+    EXPECT_EQ(found["resources"], json::array());
+    // The first model's first match: its logo, then the database motif's.
+    json pair = json::array();
+    for (const json& logo : found["logos"])
+        if (logo["section"] == "QIRO-1" && logo["inMatches"].get<bool>()) pair.push_back(logo);
+    ASSERT_GE(pair.size(), 2u);
+    // Column j of the model (label j) sits above column j - offset of the
+    // database motif, at the same place on the page.
+    const int offset = best["offset"];
+    int lined = 0;
+    for (const json& m : pair[0]["labels"])
+        for (const json& d : pair[1]["labels"])
+            if (d[1].get<int>() == m[1].get<int>() - offset) {
+                EXPECT_NEAR(d[0].get<double>(), m[0].get<double>(), 1.0) << m;
+                ++lined;
+            }
+    EXPECT_GE(lined, 5);
+    EXPECT_EQ(pair[0]["letters"], report["motifs"][0]["consensus"]);
+    // The histogram of the first model: every bar as tall as its count allows.
+    const json& bars = found["bars"]["QIRO-1"];
+    ASSERT_FALSE(bars.empty());
+    int most = 0, total = 0;
+    double tallest = 0;
+    for (const json& bar : bars) {
+        most = std::max(most, bar[0].get<int>());
+        tallest = std::max(tallest, bar[1].get<double>());
+        total += bar[0].get<int>();
+    }
+    for (const json& bar : bars) EXPECT_NEAR(bar[1].get<double>(), tallest * bar[0].get<int>() / most, 1.0) << bar;
+    EXPECT_EQ(total, report["motifs"][0]["nsites"].get<int>());
 }
 
 }  // namespace
