@@ -21,6 +21,9 @@
 #                   on ENCODE ChIP-seq peaks (CONTROLS_ARGS, e.g.
 #                   CONTROLS_ARGS='--qiro-args="-mask T -evalue 0.05 -threads 1"';
 #                   table in build/accuracy-controls/)
+#   make accuracy-naming  build, then name the top motif of each ENCODE factor after
+#                   JASPAR 2024 vertebrates (-db) and test where its sites sit, beside
+#                   shuffled peaks (bench/accuracy/naming.py; build/accuracy-naming/)
 #   make clean      remove the build folders
 
 JOBS ?= 2
@@ -34,7 +37,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 FUZZ_TARGETS ?= fasta freq pk options db
 
-.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls clean
+.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -103,6 +106,10 @@ accuracy: all
 accuracy-controls: all
 	python3 -B bench/accuracy/controls.py --data $(ACCURACY_DATA) --bin $(BUILD) \
 		--work $(BUILD)/accuracy-controls --jobs $(JOBS) $(CONTROLS_ARGS)
+
+accuracy-naming: all
+	python3 -B bench/accuracy/naming.py --data $(ACCURACY_DATA) --bin $(BUILD) \
+		--work $(BUILD)/accuracy-naming
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
