@@ -1,25 +1,42 @@
 // The search's memory of re-aligned children: once the data are loaded, the
 // whole scoring of a re-aligned child depends only on its mutated consensus,
-// and children often share one, so the site starts the alignment chose for
-// each text are kept.
+// and children often share one, so what the alignment of each text gave is
+// kept.
 #ifndef QIRO_ALIGNMENTCACHE_H
 #define QIRO_ALIGNMENTCACHE_H
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "Midlayer.h"
 
-// Site starts by text, for one data layer, up to a bounded number of bytes
-// (all entries together); when full it starts afresh.
+// What the alignment of a text gave: its site starts, one per strand, and
+// the strands in order of their sites' fit, which crossover needs.
+struct AlignedText {
+    std::vector<int> starts;
+    std::shared_ptr<const std::vector<int>> order;
+};
+
+// Aligned texts, for one data layer, in at most about Limit bytes.
 //
-// Only the starts are kept, not the scored model: aligning a text reads
-// every window of every strand, scoring its sites reads one window a strand,
-// so the starts keep almost all of the saving in a quarter of the memory of a
-// model (a start is four bytes a strand; a model holds a start, a mismatch
-// and its site order, sixteen). Scoring the same starts gives the same model.
+// Only the starts and the order are kept, not the scored model: aligning a
+// text reads every window of every strand, scoring its sites reads one
+// window a strand, so they keep almost all of the saving. They are packed in
+// two bytes each when every strand is shorter than 65,536 letters and there
+// are at most 65,536 strands (as in ChIP-seq peaks and promoters), four
+// otherwise: an entry takes four bytes a strand where a scored model takes
+// sixteen, so four times as many texts fit. Scoring the same starts gives
+// the same model.
+//
+// Entries live in two generations of half the limit each: new entries go to
+// the recent one, and when it is full it becomes the older one and the
+// previous older one is dropped. An entry found in the older generation moves
+// back to the recent one, so texts the search keeps meeting stay while those
+// it has left behind go.
 class AlignmentCache {
 public:
     size_t Limit = size_t(1) << 26;
@@ -29,25 +46,32 @@ public:
     // False when the entries were made for data; otherwise they are
     // forgotten and the cache now serves data.
     bool Renew(const Midlayer* data);
-    // The starts aligned for text, or nullptr (each call that finds them counts a hit).
-    const std::vector<int>* Find(const std::string& text);
-    // Keeps the starts newly aligned for text.
-    void Keep(const std::string& text, std::vector<int> starts);
-    void clear() {
-        byText_.clear();
-        bytes_ = 0;
-    }
+    // Whether text was aligned before (each call that finds it counts a
+    // hit). Found entries can be unpacked until the next Keep.
+    const void* Find(const std::string& text);
+    // The starts and order of a found entry.
+    void Unpack(const void* entry, AlignedText& out) const;
+    // Keeps what a new alignment of text gave.
+    void Keep(const std::string& text, const AlignedText& aligned);
+    void clear();
     // Forgets every entry and gives their memory back (the search is over).
-    void Release() {
-        std::unordered_map<std::string, std::vector<int>>().swap(byText_);
-        bytes_ = 0;
-    }
-    size_t size() const { return byText_.size(); }
+    void Release();
+    size_t size() const { return recent_.size() + older_.size(); }
 
 private:
-    std::unordered_map<std::string, std::vector<int>> byText_;
+    // Starts, then order; narrow entries in two bytes each, wide in four.
+    struct Entry {
+        std::vector<uint16_t> narrow;
+        std::vector<int32_t> wide;
+    };
+    using Map = std::unordered_map<std::string, Entry>;
+    static size_t EntryBytes(const std::string& text, const Entry& entry);
+    void MakeRoom(size_t bytes);
+
+    Map recent_, older_;
+    size_t recentBytes_ = 0;
+    bool narrow_ = false;
     const Midlayer* data_ = nullptr;
-    size_t bytes_ = 0;
 };
 
 #endif

@@ -370,7 +370,7 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
     // alignment.
     struct Text {
         const std::string* text;
-        const std::vector<int>* cached;  // nullptr: to be aligned
+        const void* cached;  // the cache's entry; nullptr: to be aligned
     };
     std::unordered_map<std::string, size_t> fresh;
     std::vector<Text> todo;
@@ -384,7 +384,7 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
         }
         auto added = fresh.emplace(plan.text, todo.size());
         if (added.second) {
-            const std::vector<int>* cached = AlignCache.Find(plan.text);
+            const void* cached = AlignCache.Find(plan.text);
             if (cached == nullptr) ++AlignCache.Misses;
             todo.push_back({&plan.text, cached});
         }
@@ -393,7 +393,7 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
     const double* freq = data->GetFreqInfo();
     const int S = data->GetNumStrands();
     std::vector<Individual> scored(todo.size());
-    std::vector<std::vector<int>> aligned(todo.size());
+    std::vector<AlignedText> aligned(todo.size());
     const int jobs = static_cast<int>(todo.size() + plain.size());
     ParallelFor(jobs, Threads, [&](int j) {
         if (j < static_cast<int>(todo.size())) {
@@ -401,24 +401,33 @@ void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
             model.setConLen(K);
             model.setGeneNo(S);
             if (todo[j].cached != nullptr) {
-                model.CalculateIndiFitness(data, freq, *todo[j].cached);
+                AlignCache.Unpack(todo[j].cached, aligned[j]);
+                model.CalculateIndiFitness(data, freq, aligned[j].starts);
+                model.SiteOrder = std::move(aligned[j].order);
             } else {
-                Realign(data, todo[j].text->c_str(), aligned[j]);
-                model.CalculateIndiFitness(data, freq, aligned[j]);
+                Realign(data, todo[j].text->c_str(), aligned[j].starts);
+                model.CalculateIndiFitness(data, freq, aligned[j].starts);
+                // Crossover wants a parent's sites by fit: worked out here, in
+                // parallel, once for all the children of this text (a model
+                // scored once is often copied into many children).
+                KeepSiteOrder(model);
+                aligned[j].order = model.SiteOrder;
             }
-            // Crossover wants a parent's sites by fit: worked out here, in
-            // parallel, once for all the children of this text (a model
-            // scored once is often copied into many children).
-            KeepSiteOrder(model);
         } else {
             ChildPlan& plan = plans[plain[j - todo.size()]];
             plan.model.CalculateIndiFitness(data, freq, plan.starts);
         }
     });
-    // The copies, too, in parallel: the models are large.
+    // The copies, too, in parallel: the models are large. The last child of
+    // each text takes the scored model itself, after the others have copied
+    // it, so no model is held once more than the children need.
+    std::vector<int> lastOf(todo.size(), -1);
+    for (int i = 0; i < n; ++i)
+        if (textOf[i] >= 0) lastOf[textOf[i]] = i;
     ParallelFor(n, Threads, [&](int i) {
-        if (textOf[i] >= 0) plans[i].model = scored[textOf[i]];
+        if (textOf[i] >= 0 && lastOf[textOf[i]] != i) plans[i].model = scored[textOf[i]];
     });
+    ParallelFor(static_cast<int>(todo.size()), Threads, [&](int t) { plans[lastOf[t]].model = std::move(scored[t]); });
     for (size_t i = 0; i < todo.size(); ++i)
         if (todo[i].cached == nullptr) AlignCache.Keep(*todo[i].text, std::move(aligned[i]));
 }

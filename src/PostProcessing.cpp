@@ -166,6 +166,8 @@ void PostProcessor::MergingStep(std::vector<Individual>* population) {
         }
         build(L, M);
     }
+    // The models they were made from are done with.
+    std::vector<Individual>().swap(*population);
 
     // Models whose information content lies within delta of an earlier one join it.
     std::vector<std::vector<kmer>> lists;
@@ -182,20 +184,29 @@ void PostProcessor::MergingStep(std::vector<Individual>* population) {
                 joined[p] = true;
             }
         }
+        // Model r is not read after this step, nor is a model once joined to
+        // it: their sites are moved or dropped as they are used.
         std::vector<kmer> U;
         if (joining.empty()) {
-            U = M[r].Sites;
+            U = std::move(M[r].Sites);
         } else {
             for (const kmer& s : M[r].Sites) dedup.Add(s);
-            for (size_t p : joining)
+            std::vector<kmer>().swap(M[r].Sites);
+            for (size_t p : joining) {
                 for (const kmer& s : M[p].Sites) dedup.Add(s);
+                std::vector<kmer>().swap(M[p].Sites);
+            }
             dedup.Take(U);
         }
         lists.push_back(std::move(U));
     }
 
     M.clear();
-    for (const std::vector<kmer>& list : lists) build(list, M);
+    M.reserve(lists.size());
+    for (std::vector<kmer>& list : lists) {
+        build(list, M);
+        std::vector<kmer>().swap(list);
+    }
     *population = std::move(M);
 }
 
