@@ -6,7 +6,8 @@
 Runs qiro with the recommended line (default `-mask T -dust 20 -evalue 0.05 -k 15
 -seed 1 -threads 2`) on the first 1,000 and 5,000 NRSF peaks, every GATA1 peak, and the
 first 1,000, 5,000 and 20,000 HNF4A peaks (the ENCODE files of ../shared/data), RUNS times
-each, one at a time, and prints one markdown row per set: median wall and CPU seconds,
+each, one at a time, and prints one markdown row per set: median wall seconds and the
+fastest and slowest run (the machine noise), median CPU seconds,
 median peak memory (GNU time's maximum resident set size), the top motif, and whether it
 holds the factor's core (the rule of bench/accuracy/controls.py). Standard library and
 /usr/bin/time only.
@@ -65,8 +66,9 @@ def main(argv):
     args = p.parse_args(argv)
     os.makedirs(args.work, exist_ok=True)
     qiro = os.path.join(args.bin, "qiro")
-    print("| set | peaks | wall (s) | CPU (s) | peak memory (MB) | top motif | E-value | core |")
-    print("|---|---:|---:|---:|---:|---|---:|---|")
+    print("| set | peaks | wall (s) | wall, fastest-slowest | CPU (s) | peak memory (MB) | top motif | E-value "
+          "| core |")
+    print("|---|---:|---:|---:|---:|---:|---|---:|---|")
     for name, limit in SETS:
         source = os.path.join(args.data, controls.ENCODE_FOLDER, name + ".masked.fa.gz")
         if not os.path.exists(source):
@@ -90,13 +92,15 @@ def main(argv):
         top = motifs[0] if motifs else None
         core = top is not None and any(controls.holds_core(top["consensus"], c, allowed)
                                        for c in cores)
-        print("| %s %s | %d | %.1f | %.1f | %.0f | %s | %s | %s |" % (
-            factor, limit or "all", peaks, statistics.median(r[0] for r in runs),
+        walls = [r[0] for r in runs]
+        print("| %s %s | %d | %.1f | %.1f-%.1f | %.1f | %.0f | %s | %s | %s |" % (
+            factor, limit or "all", peaks, statistics.median(walls), min(walls), max(walls),
             statistics.median(r[1] for r in runs), statistics.median(r[2] for r in runs) / 1024,
             top["consensus"] if top else "-", evalue,
             "yes" if core else "no"))
         sys.stdout.flush()
-    print("(medians of %d runs each, one run at a time; qiro %s)" % (args.runs, args.args))
+    print("(medians of %d runs each, one run at a time; the spread of the wall times is the "
+          "machine noise; qiro %s)" % (args.runs, args.args))
 
 
 if __name__ == "__main__":
