@@ -111,7 +111,7 @@ void SearchAndRefine(RunSettings& s, Midlayer* data, GAFrame* engine, std::vecto
         }
         ++run;
         --remaining;
-        if (stall == 100) remaining = 0;
+        if (stall == s.stallLimit) remaining = 0;
         progress.Update(run, budget, best, stall);
     }
     progress.Finish();

@@ -188,7 +188,11 @@ TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
 
     Result words = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -evalue 1 -words -1 -searchsize -1");
     EXPECT_NE(words.out.find("-words=-1 is unhealthy! Reset to the default value: 5 ."), std::string::npos);
-    EXPECT_NE(words.out.find("-searchsize=-1 is unhealthy! Reset to the default value: 100000 ."), std::string::npos);
+    EXPECT_NE(words.out.find("-searchsize=-1 is unhealthy! Reset to the default value: 50000 ."), std::string::npos);
+    EXPECT_NE(words.out.find("Population size: 20\n"), std::string::npos) << words.out;
+    // Without -p the searches of -evalue have a population of their own.
+    Result own = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -evalue 1 -words 0");
+    EXPECT_NE(own.out.find("Population size: 300\n"), std::string::npos) << own.out;
     Result plain = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -words 3 -neg in.fa");
     EXPECT_EQ(plain.status, 0);
     EXPECT_NE(plain.out.find("Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only.\n"),
