@@ -246,6 +246,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
                 SeedRandom(StageRandom(seed, kStageWordSearch, static_cast<uint32_t>(searches)).State());
                 RunSettings seeded = s;
                 seeded.k = w;
+                seeded.stallLimit = kWordSearchStall;
                 seeded.filter = filterAsked;
                 Search(seeded, data, engine, population, part, &seeds);
                 AddCandidates(*population, data->GetK(), searches, bg, candidates);

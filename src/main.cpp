@@ -201,7 +201,7 @@ void HelpMsg() {
     cout << "\t[-threads <number>]          The number of threads; the results do not depend on it (Default: the number of cores)\n";
     cout << "\t[-mask T/F]                  Leave out windows holding a lower-case (soft-masked) letter or a letter other than A, C, G, T (Default=F)\n";
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
-    cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths, and each search has a population of " << kEvaluePopulation << " (unless -p says otherwise) and ends after " << kEvalueStall << " generations without a better model\n";
+    cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths, and each search has a population of " << kEvaluePopulation << " (unless -p says otherwise); a search from a word ends after " << kWordSearchStall << " generations without a better model\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
@@ -356,12 +356,10 @@ void ParseOptions(RunSettings& s) {
         FatalExit(1);
     }
     if (s.evalue > 0) {
-        // The judge, not the length of one search, decides what is reported,
-        // and the searches from words start near their motif: shorter
-        // searches of a smaller population find the same motifs in a fraction
-        // of the time (docs/accuracy-evalue.md).
+        // The judge, not one search, decides what is reported: searches of a
+        // smaller population find the same motifs in a fraction of the time
+        // (docs/accuracy-evalue.md).
         if (!s.populationGiven) s.population = kEvaluePopulation;
-        s.stallLimit = kEvalueStall;
     }
 }
 

@@ -19,11 +19,13 @@
 // MEME's default sample size: on 5,000 peaks it found the same motifs at a
 // third of the time of 100,000 (docs/accuracy-evalue.md).
 const long long kDefaultSearchSize = 50000;
-// The searches of -evalue: their population unless -p is given, and the
-// generations without a better best model after which each ends (a plain
-// run's searches: 600 and 100).
+// The searches of -evalue: their population unless -p is given (a plain
+// run's: 600); and the generations without a better best model after which
+// a search from an enriched word ends (every other search: 100). A search
+// from a word starts near its motif; one from random starts needs its
+// hundred on small inputs (docs/accuracy-evalue.md).
 const int kEvaluePopulation = 300;
-const int kEvalueStall = 30;
+const int kWordSearchStall = 30;
 
 struct JudgedReport;
 
@@ -73,7 +75,7 @@ struct RunSettings {
     bool searchSizeGiven = false;
     std::vector<std::string> dbFiles;  // -db: motif databases the reported motifs are named after
     // Generations without a better best model after which a search ends
-    // (kEvalueStall with -evalue; not an option of its own).
+    // (kWordSearchStall for the searches from words; not an option).
     int stallLimit = 100;
     int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
     int kHigh = 0;
