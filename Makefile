@@ -88,7 +88,8 @@ memcheck:
 		-seed 1 -g 10 -p 20 -threads 2 -o ../$(BUILD)/memcheck/pk.out > ../$(BUILD)/memcheck/pk.log
 	cd examples && $(VALGRIND) ../$(BUILD)/qiro -i crp0.fasta -freq crp0.freq -k 20-22 -evalue 1 -nmotifs 2 -words 2 \
 		-seed 1 -g 10 -p 20 -threads 2 -o ../$(BUILD)/memcheck/evalue.out -json ../$(BUILD)/memcheck/evalue.json \
-		-html ../$(BUILD)/memcheck/evalue.html -meme ../$(BUILD)/memcheck/evalue.meme > ../$(BUILD)/memcheck/evalue.log
+		-html ../$(BUILD)/memcheck/evalue.html -meme ../$(BUILD)/memcheck/evalue.meme \
+		-db ../tests/data/jaspar_excerpt_meme.txt > ../$(BUILD)/memcheck/evalue.log
 	@echo "memcheck: clean"
 
 bench:
