@@ -10,6 +10,7 @@
 
 #include "DbMatch.h"
 #include "MotifDb.h"
+#include "motif_fixture.h"
 
 namespace {
 
@@ -24,17 +25,10 @@ const std::vector<DbMotif>& Database() {
     return db;
 }
 
-// Random columns: letters drawn from a flat Dirichlet distribution.
+// Random columns (a fixed draw).
 MotifColumns Query(int width) {
     std::mt19937 rng(3);
-    std::exponential_distribution<double> draw(1.0);
-    MotifColumns q(width);
-    for (auto& c : q) {
-        double sum = 0.0;
-        for (double& p : c) sum += p = draw(rng);
-        for (double& p : c) p /= sum;
-    }
-    return q;
+    return motiffixture::RandomMotif(rng, width);
 }
 
 void BM_BuildMatcher(benchmark::State& state) {

@@ -9,18 +9,15 @@
 
 #include "DbMatch.h"
 #include "MotifDb.h"
+#include "motif_fixture.h"
 #include "Robust.h"
 #include "output_fixture.h"
 
 namespace {
 
-// A motif from a consensus: 0.7 on the letter, 0.1 on each other; N is flat.
-MotifColumns Consensus(const std::string& s) {
-    MotifColumns m(s.size(), {0.25, 0.25, 0.25, 0.25});
-    for (size_t j = 0; j < s.size(); ++j)
-        if (s[j] != 'N') m[j] = {0.1, 0.1, 0.1, 0.1}, m[j][std::string("ACGT").find(s[j])] = 0.7;
-    return m;
-}
+using motiffixture::Consensus;
+using motiffixture::RandomMotif;
+
 
 void ExpectColumns(const MotifColumns& got, const MotifColumns& want) {
     ASSERT_EQ(got.size(), want.size());
@@ -185,17 +182,6 @@ TEST(DbMatch, FindsCopyReverseComplementAndShift) {
         EXPECT_THROW(matcher.Match(Consensus(std::string(w, 'A'))), std::invalid_argument);
 }
 
-// A random column: letters drawn from a flat Dirichlet distribution.
-MotifColumns RandomMotif(std::mt19937& rng, int width) {
-    std::exponential_distribution<double> draw(1.0);
-    MotifColumns m(width);
-    for (auto& c : m) {
-        double sum = 0.0;
-        for (double& p : c) sum += p = draw(rng);
-        for (double& p : c) p /= sum;
-    }
-    return m;
-}
 
 TEST(DbMatch, NamesRestAndGataInAJasparExcerptAndRandomQueriesRarelyMatch) {
     const std::vector<DbMotif> db = LoadMotifDatabases({std::string(QIRO_TEST_DATA) + "/jaspar_excerpt_meme.txt"});

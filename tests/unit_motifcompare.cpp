@@ -6,16 +6,12 @@
 #include <string>
 
 #include "MotifCompare.h"
+#include "motif_fixture.h"
 
 namespace {
 
-// A motif from a consensus: 0.7 on the letter, 0.1 on each other; N is flat.
-MotifColumns Consensus(const std::string& s) {
-    MotifColumns m(s.size(), {0.25, 0.25, 0.25, 0.25});
-    for (size_t j = 0; j < s.size(); ++j)
-        if (s[j] != 'N') m[j] = {0.1, 0.1, 0.1, 0.1}, m[j][std::string("ACGT").find(s[j])] = 0.7;
-    return m;
-}
+using motiffixture::Consensus;
+
 
 void ExpectAlignment(const MotifAlignment& x, double score, int offset, bool reverse, int overlap) {
     EXPECT_NEAR(x.score, score, 1e-12);
