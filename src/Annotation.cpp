@@ -108,6 +108,7 @@ std::string MatchesHtml(const ModelView& m) {
     }
     o << "<table class=\"matches\"><tr><th>database motif</th><th>name</th><th>E-value</th><th>p-value</th>"
       << "<th>strand</th><th>offset</th><th>aligned logos (model above, database motif below)</th></tr>\n";
+    const std::vector<std::vector<double>> p = m.Probabilities();
     for (size_t i = 0; i < m.matches.size(); ++i) {
         const MotifMatch& match = m.matches[i];
         const MotifColumns& db = m.matchColumns[i];
@@ -117,7 +118,6 @@ std::string MatchesHtml(const ModelView& m) {
         const int hi = std::max(m.width, match.offset + static_cast<int>(db.size()));
         const int n = hi - lo;
         std::vector<std::vector<double>> model(4, std::vector<double>(static_cast<size_t>(n), 0.0));
-        const std::vector<std::vector<double>> p = m.Probabilities();
         std::vector<int> modelLabels(static_cast<size_t>(n), 0), dbLabels(static_cast<size_t>(n), 0);
         for (int j = 0; j < n; ++j) {
             const int q = lo + j;
