@@ -160,6 +160,12 @@ std::vector<int> WidthSchedule(int low, int high) {
     return widths;
 }
 
+int SearchGenerations(const RunSettings& s, long long letters) {
+    if (s.generationsGiven) return s.generations;
+    const long long afford = letters > 0 ? kSearchWork / letters : s.generations;
+    return static_cast<int>(std::max<long long>(kMinSearchGenerations, std::min<long long>(s.generations, afford)));
+}
+
 void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* data,
                          std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
                          const MotifMatcher* matcher) {
@@ -211,10 +217,15 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
         const size_t first = candidates.size();
         for (int w : widths) {
             std::vector<SeqRecord> part;
+            long long letters = 0;
             for (size_t i : sample) {
                 const SeqRecord& r = sets.trainInput[i];
-                if (w == 0 || HasOpenWindow(r, w)) part.push_back(r);
+                if (w == 0 || HasOpenWindow(r, w)) {
+                    part.push_back(r);
+                    letters += r.len;
+                }
             }
+            const int generations = SearchGenerations(s, letters);
             if (part.empty()) {
                 cout << "No searched sequence has a window of " << w
                      << " letters free of masked letters; the width is skipped." << endl;
@@ -222,10 +233,13 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
             }
             cout << "\nSearch " << searches + 1 << ": motif " << round + 1;
             if (w > 0) cout << ", width " << w;
-            cout << ", " << part.size() << " sequences." << endl;
+            cout << ", " << part.size() << " sequences";
+            if (generations < s.generations) cout << ", at most " << generations << " generations";
+            cout << "." << endl;
             // The search from random starts draws from the run's numbers as a run without -evalue does.
             RunSettings one = s;
             if (w > 0) one.k = w;
+            one.generations = generations;
             Search(one, data, engine, population, part, nullptr);
             s.filter = one.filter;
             AddCandidates(*population, data->GetK(), searches, bg, candidates);
@@ -247,6 +261,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
                 RunSettings seeded = s;
                 seeded.k = w;
                 seeded.stallLimit = kWordSearchStall;
+                seeded.generations = generations;
                 seeded.filter = filterAsked;
                 Search(seeded, data, engine, population, part, &seeds);
                 AddCandidates(*population, data->GetK(), searches, bg, candidates);

@@ -59,6 +59,10 @@ struct JudgedReport {
 // every second width from the lowest, and the highest.
 std::vector<int> WidthSchedule(int low, int high);
 
+// The generations of one search over `letters` letters: -g when given, else
+// kSearchWork / letters within kMinSearchGenerations and -g's default.
+int SearchGenerations(const RunSettings& s, long long letters);
+
 // The whole run after the inputs are loaded (data holds every input sequence,
 // masked, with the background): searches, judge, elapsed time, result file and
 // extra outputs; with matcher (-db) the reported motifs are named after it.

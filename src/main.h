@@ -26,6 +26,16 @@ const long long kDefaultSearchSize = 50000;
 // hundred on small inputs (docs/accuracy-evalue.md).
 const int kEvaluePopulation = 300;
 const int kWordSearchStall = 30;
+// The generations a search of -evalue may run, unless -g is given: as many
+// as kSearchWork letter-generations allow over the letters it searches
+// (240 on the default sample of 50,000), never fewer than
+// kMinSearchGenerations nor more than a plain run's. On a larger sample a
+// search from random starts keeps finding slightly better models for
+// longer, so its time grew with the sample while the motifs it found did
+// not change (docs/accuracy-evalue.md); the searches from words end long
+// before the limit.
+const long long kSearchWork = 12000000;
+const int kMinSearchGenerations = 100;
 
 struct JudgedReport;
 
@@ -46,6 +56,7 @@ struct RunSettings {
     int k = DFLT_K;
     int numSites = DFLT_NOSITE;
     int generations = DFLT_GEN;
+    bool generationsGiven = false;
     int population = DFLT_POP;
     bool populationGiven = false;
     float replacement = static_cast<float>(DFLT_SUB);

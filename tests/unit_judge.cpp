@@ -9,6 +9,7 @@
 
 #include "EvalueRun.h"
 #include "Judge.h"
+#include "main.h"
 
 namespace {
 
@@ -56,6 +57,16 @@ TEST(Judge, SplitIsAPartitionFixedByTheSeed) {
     EXPECT_NE(held, otherHeld);
     EXPECT_EQ(WidthSchedule(6, 15), (std::vector<int>{6, 8, 10, 12, 14, 15}));
     EXPECT_EQ(WidthSchedule(8, 10), (std::vector<int>{8, 9, 10}));
+}
+
+TEST(Judge, SearchGenerationsShrinkWithTheLettersSearchedUnlessGIsGiven) {
+    RunSettings s;
+    EXPECT_EQ(SearchGenerations(s, 3000), s.generations);  // small inputs keep a plain run's budget
+    EXPECT_EQ(SearchGenerations(s, 50000), 240);
+    EXPECT_EQ(SearchGenerations(s, 5000000), kMinSearchGenerations);
+    s.generations = 700;
+    s.generationsGiven = true;
+    EXPECT_EQ(SearchGenerations(s, 5000000), 700);
 }
 
 TEST(Judge, CandidatesDropCopiesAndMirrorImagesAndEvaluesStayReadableWhenTiny) {
