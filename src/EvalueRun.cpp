@@ -82,32 +82,15 @@ void MaskEverywhere(const Candidate& c, double t, JudgeSets& sets) {
         for (SeqRecord& r : *set) MaskSites(c.scores, t, sets.bothStrands, r);
 }
 
-// The reported model of a judged candidate: its windows at or above the
-// threshold in every input sequence, scored as any model. Windows that
-// overlap are one binding site read at shifted offsets (a palindrome, a
-// repeat): of those, the best scoring is kept (the first on ties), so that
-// sites never overlap.
+// The reported model of a judged candidate: the sites it calls at the
+// threshold in every input sequence (CallSites), scored as any model.
 Individual ReportedModel(Midlayer* data, const Candidate& c, double t) {
     Individual model;
     model.setConLen(c.width);
     const int n = data->NumSeq;
-    const int k = c.width;
-    std::vector<ScanHit> hits, kept;
-    std::vector<size_t> order;
+    std::vector<ScanHit> kept;
     for (int i = 0; i < n; ++i) {
-        const SeqRecord& r = data->Seqs[static_cast<size_t>(i)];
-        SitesAbove(c.scores, r, t, data->GetDoubleStrand(), hits);
-        auto start = [&](const ScanHit& h) { return h.forward ? h.pos : r.len - h.pos - k; };
-        order.resize(hits.size());
-        std::iota(order.begin(), order.end(), size_t(0));
-        std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return hits[x].score > hits[y].score; });
-        kept.clear();
-        for (size_t h : order) {
-            bool overlaps = false;
-            for (const ScanHit& o : kept) overlaps = overlaps || std::abs(start(o) - start(hits[h])) < k;
-            if (!overlaps) kept.push_back(hits[h]);
-        }
-        std::sort(kept.begin(), kept.end(), [&](const ScanHit& x, const ScanHit& y) { return start(x) < start(y); });
+        CallSites(c.scores, data->Seqs[static_cast<size_t>(i)], t, data->GetDoubleStrand(), kept);
         for (const ScanHit& h : kept) model.Sites.push_back(kmer{h.pos, h.forward ? i : n + i, h.score, 0.0});
     }
     data->SetK(c.width);
@@ -333,10 +316,13 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     population->clear();
     for (size_t f : passed) {
         const Verdict& v = verdicts[f];
-        population->push_back(ReportedModel(data, candidates[f], v.train.threshold));
+        Candidate called = candidates[f];
+        double threshold = v.train.threshold;
+        RefitOnCalledSites(called, threshold, input, controls, sets.bothStrands, bg, threads);
+        population->push_back(ReportedModel(data, called, threshold));
         ModelJudgement m;
         m.width = candidates[f].width;
-        m.threshold = v.train.threshold;
+        m.threshold = threshold;
         m.log10p = v.held.log10p;
         m.log10e = Log10E(v, candidates.size());
         m.a = v.a;

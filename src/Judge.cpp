@@ -1,6 +1,8 @@
 #include "Judge.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -162,4 +164,71 @@ size_t MaskSites(const LogOdds& m, double t, bool bothStrands, SeqRecord& fwd) {
     }
     fwd.shared = shared;
     return added;
+}
+
+void CallSites(const LogOdds& m, const SeqRecord& fwd, double t, bool bothStrands, std::vector<ScanHit>& kept) {
+    const int k = m.k;
+    std::vector<ScanHit> hits;
+    SitesAbove(m, fwd, t, bothStrands, hits);
+    auto start = [&](const ScanHit& h) { return h.forward ? h.pos : fwd.len - h.pos - k; };
+    std::vector<size_t> order(hits.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return hits[x].score > hits[y].score; });
+    kept.clear();
+    for (size_t h : order) {
+        bool overlaps = false;
+        for (const ScanHit& o : kept) overlaps = overlaps || std::abs(start(o) - start(hits[h])) < k;
+        if (!overlaps) kept.push_back(hits[h]);
+    }
+    std::sort(kept.begin(), kept.end(), [&](const ScanHit& x, const ScanHit& y) { return start(x) < start(y); });
+}
+
+bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& input,
+                        const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads) {
+    const int k = c.width;
+    const int n = static_cast<int>(input.size());
+    // Letter counts per sequence, added up in sequence order afterwards, so
+    // that the sums do not depend on the thread count.
+    std::vector<std::array<double, B * MAX_K>> counts(static_cast<size_t>(n));
+    std::vector<int> sites(static_cast<size_t>(n), 0);
+    ParallelFor(n, threads, [&](int i) {
+        const SeqRecord& r = input[static_cast<size_t>(i)];
+        std::array<double, B * MAX_K>& count = counts[static_cast<size_t>(i)];
+        count.fill(0.0);
+        std::vector<ScanHit> kept;
+        CallSites(c.scores, r, t, bothStrands, kept);
+        for (const ScanHit& h : kept) {
+            const int at = h.forward ? h.pos : r.len - h.pos - k;
+            for (int j = 0; j < k; ++j) {
+                const int code = h.forward ? r.code[static_cast<size_t>(at + j)]
+                                           : 3 - r.code[static_cast<size_t>(at + k - 1 - j)];
+                count[static_cast<size_t>(code * MAX_K + j)] += 1.0;
+            }
+        }
+        sites[static_cast<size_t>(i)] = static_cast<int>(kept.size());
+    });
+    Candidate refit = c;
+    refit.nsites = 0;
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < k; ++j) refit.count[b][j] = 0.0;
+    for (int i = 0; i < n; ++i) {
+        refit.nsites += sites[static_cast<size_t>(i)];
+        for (int b = 0; b < B; ++b)
+            for (int j = 0; j < k; ++j) refit.count[b][j] += counts[static_cast<size_t>(i)][static_cast<size_t>(b * MAX_K + j)];
+    }
+    if (refit.nsites < 2) return false;
+    refit.scores = LogOddsFromCounts(refit.count, k, bg);
+    refit.columns = ColumnsFromCounts(refit.count, k, 0.0);
+    std::vector<float> inputBest(input.size()), controlBest(controls.size());
+    ParallelFor(n, threads, [&](int i) {
+        inputBest[static_cast<size_t>(i)] = BestScore(refit.scores, input[static_cast<size_t>(i)], bothStrands);
+    });
+    ParallelFor(static_cast<int>(controls.size()), threads, [&](int i) {
+        controlBest[static_cast<size_t>(i)] = BestScore(refit.scores, controls[static_cast<size_t>(i)], bothStrands);
+    });
+    const ThresholdChoice choice = ChooseThreshold(inputBest, controlBest);
+    if (!std::isfinite(choice.threshold)) return false;
+    c = refit;
+    t = choice.threshold;
+    return true;
 }

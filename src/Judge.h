@@ -81,6 +81,27 @@ std::string FormatEvalue(double log10e);
 void SplitSequences(int n, double share, uint32_t seed, uint32_t stream, std::vector<int>& train,
                     std::vector<int>& held);
 
+// The sites m calls in one forward record: its windows scoring at least t
+// (SitesAbove). Windows that overlap are one binding site read at shifted
+// offsets (a palindrome, a repeat): of those, the best scoring is kept (the
+// first on ties), so that sites never overlap. By ascending start on the
+// forward strand; kept is cleared first.
+void CallSites(const LogOdds& m, const SeqRecord& fwd, double t, bool bothStrands, std::vector<ScanHit>& kept);
+
+// A judged candidate refit for its site calls: the letters of the sites it
+// calls at t in every input sequence become its counts and matrix, and t
+// becomes the threshold of smallest Fisher p of the new matrix on every input
+// against every control sequence. A search's model takes a site in every
+// sequence it searched, motif or not, so its matrix is blurred by windows
+// that are no site; the sites above the threshold are the motif's, taken
+// from all the input rather than the sample searched. The E-value stays the
+// one judged: the refit chooses nothing (fewer than two sites, or no
+// threshold: c and t are left as they are, and false is returned).
+// Sequences are scanned on up to `threads` threads; the result does not
+// depend on the count.
+bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& input,
+                        const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads);
+
 // Masks the letters of every window of sequence `fwd` that scores at least t
 // under m (either strand when bothStrands), so that a further search and
 // further judging pass over a motif already found. Returns the letters newly

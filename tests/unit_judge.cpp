@@ -103,4 +103,41 @@ TEST(Judge, PlantedMotifIsJudgedSignificantOnHeldBackSequencesAndItsSitesMasked)
     EXPECT_EQ(open, r.len - 14 + 1 - (2 * 14 - 1));
 }
 
+TEST(Judge, RefitTakesTheMotifFromTheSitesCalledInEveryInputSequenceWhateverTheThreads) {
+    const std::string motif = "GGTCACGTGACCTA";
+    const std::vector<SeqRecord> input = RandomSet(40, 5, motif), controls = RandomSet(80, 6, "");
+    // A blurred model, as a search leaves it: its last four offsets read noise.
+    const Candidate blurred = CandidateFromModel(ModelOf(motif.substr(0, 10) + "AAAA", 20), 14, 0, kFlat);
+    std::vector<float> inputBest, controlBest;
+    BestScorePerSequence(blurred.scores, input, 40, true, inputBest);
+    BestScorePerSequence(blurred.scores, controls, 80, true, controlBest);
+    const double t0 = ChooseThreshold(inputBest, controlBest).threshold;
+
+    Candidate one = blurred, three = blurred;
+    double t1 = t0, t3 = t0;
+    ASSERT_TRUE(RefitOnCalledSites(one, t1, input, controls, true, kFlat, 1));
+    ASSERT_TRUE(RefitOnCalledSites(three, t3, input, controls, true, kFlat, 3));
+    std::string consensus;
+    for (int j = 0; j < 14; ++j) {
+        int best = 0;
+        for (int b = 1; b < B; ++b) best = one.count[b][j] > one.count[best][j] ? b : best;
+        consensus += "ACGT"[best];
+    }
+    EXPECT_EQ(consensus, motif);  // the noise offsets now read the motif
+    EXPECT_GE(one.nsites, 40);
+    EXPECT_LE(one.nsites, 44);
+    EXPECT_GT(t1, t0);  // the sharper matrix scores its sites higher
+    EXPECT_EQ(one.nsites, three.nsites);
+    EXPECT_EQ(t1, t3);
+    for (int j = 0; j < 14; ++j)
+        for (int b = 0; b < B; ++b) EXPECT_EQ(one.count[b][j], three.count[b][j]);
+
+    // Nothing called: the candidate and its threshold stay.
+    Candidate none = blurred;
+    double high = 1e9;
+    EXPECT_FALSE(RefitOnCalledSites(none, high, input, controls, true, kFlat, 2));
+    EXPECT_EQ(high, 1e9);
+    EXPECT_EQ(none.nsites, blurred.nsites);
+}
+
 }  // namespace
