@@ -10,6 +10,7 @@
 #include "Judge.h"
 #include "Masking.h"
 #include "Outputs.h"
+#include "Parallel.h"
 #include "Robust.h"
 #include "SearchRun.h"
 #include "Shuffle.h"
@@ -84,15 +85,19 @@ void MaskEverywhere(const Candidate& c, double t, JudgeSets& sets) {
 
 // The reported model of a judged candidate: the sites it calls at the
 // threshold in every input sequence (CallSites), scored as any model.
-Individual ReportedModel(Midlayer* data, const Candidate& c, double t) {
+// Sequences are scanned on up to `threads` threads and their sites joined in
+// sequence order.
+Individual ReportedModel(Midlayer* data, const Candidate& c, double t, int threads) {
     Individual model;
     model.setConLen(c.width);
     const int n = data->NumSeq;
-    std::vector<ScanHit> kept;
-    for (int i = 0; i < n; ++i) {
-        CallSites(c.scores, data->Seqs[static_cast<size_t>(i)], t, data->GetDoubleStrand(), kept);
-        for (const ScanHit& h : kept) model.Sites.push_back(kmer{h.pos, h.forward ? i : n + i, h.score, 0.0});
-    }
+    std::vector<std::vector<ScanHit>> called(static_cast<size_t>(n));
+    ParallelFor(n, threads, [&](int i) {
+        CallSites(c.scores, data->Seqs[static_cast<size_t>(i)], t, data->GetDoubleStrand(), called[static_cast<size_t>(i)]);
+    });
+    for (int i = 0; i < n; ++i)
+        for (const ScanHit& h : called[static_cast<size_t>(i)])
+            model.Sites.push_back(kmer{h.pos, h.forward ? i : n + i, h.score, 0.0});
     data->SetK(c.width);
     data->ComputePosFreq(true);
     model.CalculateIndiFitness_vector(data, data->GetFreqInfo());
@@ -319,7 +324,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
         Candidate called = candidates[f];
         double threshold = v.train.threshold;
         RefitOnCalledSites(called, threshold, input, controls, sets.bothStrands, bg, threads);
-        population->push_back(ReportedModel(data, called, threshold));
+        population->push_back(ReportedModel(data, called, threshold, threads));
         ModelJudgement m;
         m.width = candidates[f].width;
         m.threshold = threshold;
