@@ -104,9 +104,26 @@ Individual ReportedModel(Midlayer* data, const Candidate& c, double t, int threa
     return model;
 }
 
-// Whole sequences drawn at random (StageRandom stage kStageSample) until the
-// next would pass `letters`, skipping those too long to fit; by ascending
-// index. Every sequence when letters is 0 or they all fit; at least one.
+// One search on the given strands, with a fresh engine and population.
+void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
+            const std::vector<SeqRecord>& strands, const std::vector<std::string>* seeds) {
+    HoldStrands(data, strands);
+    engine.reset(new GAFrame());
+    population->clear();
+    data->PKFit = PKFitness();  // every search scores its known sites afresh
+    SearchAndRefine(one, data, engine.get(), population, seeds);
+}
+
+}  // namespace
+
+std::vector<int> WidthSchedule(int low, int high) {
+    std::vector<int> widths;
+    const int step = high - low + 1 <= 4 ? 1 : 2;
+    for (int w = low; w <= high; w += step) widths.push_back(w);
+    if (widths.back() != high) widths.push_back(high);
+    return widths;
+}
+
 std::vector<size_t> SearchSample(const std::vector<SeqRecord>& set, long long letters, uint32_t seed) {
     std::vector<size_t> order(set.size());
     std::iota(order.begin(), order.end(), size_t(0));
@@ -126,26 +143,6 @@ std::vector<size_t> SearchSample(const std::vector<SeqRecord>& set, long long le
     if (kept.empty()) kept.push_back(order.front());
     std::sort(kept.begin(), kept.end());
     return kept;
-}
-
-// One search on the given strands, with a fresh engine and population.
-void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
-            const std::vector<SeqRecord>& strands, const std::vector<std::string>* seeds) {
-    HoldStrands(data, strands);
-    engine.reset(new GAFrame());
-    population->clear();
-    data->PKFit = PKFitness();  // every search scores its known sites afresh
-    SearchAndRefine(one, data, engine.get(), population, seeds);
-}
-
-}  // namespace
-
-std::vector<int> WidthSchedule(int low, int high) {
-    std::vector<int> widths;
-    const int step = high - low + 1 <= 4 ? 1 : 2;
-    for (int w = low; w <= high; w += step) widths.push_back(w);
-    if (widths.back() != high) widths.push_back(high);
-    return widths;
 }
 
 int SearchGenerations(const RunSettings& s, long long letters) {

@@ -59,6 +59,12 @@ struct JudgedReport {
 // every second width from the lowest, and the highest.
 std::vector<int> WidthSchedule(int low, int high);
 
+// The sample the searches run on: indices of whole sequences of set, drawn at
+// random (StageRandom stage kStageSample, from seed) until the next would
+// pass `letters`, skipping those too long to fit; ascending. Every sequence
+// when letters is 0 or they all fit; never none.
+std::vector<size_t> SearchSample(const std::vector<SeqRecord>& set, long long letters, uint32_t seed);
+
 // The generations of one search over `letters` letters: -g when given, else
 // kSearchWork / letters within kMinSearchGenerations and -g's default.
 int SearchGenerations(const RunSettings& s, long long letters);

@@ -59,6 +59,21 @@ TEST(Judge, SplitIsAPartitionFixedByTheSeed) {
     EXPECT_EQ(WidthSchedule(8, 10), (std::vector<int>{8, 9, 10}));
 }
 
+TEST(Judge, SearchSampleTakesWholeSequencesWithinTheLettersFixedByTheSeed) {
+    std::vector<SeqRecord> set;
+    for (int i = 0; i < 50; ++i) set.push_back(Record("s" + std::to_string(i), std::string(50 + 7 * i, 'A')));
+    const std::vector<size_t> a = SearchSample(set, 2000, 3), again = SearchSample(set, 2000, 3), b = SearchSample(set, 2000, 4);
+    long long letters = 0;
+    for (size_t i : a) letters += set[i].len;
+    EXPECT_LE(letters, 2000);
+    EXPECT_GT(letters, 2000 - (50 + 7 * 49));  // filled until no further sequence fits
+    EXPECT_TRUE(std::is_sorted(a.begin(), a.end()));
+    EXPECT_EQ(a, again);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(SearchSample(set, 0, 3).size(), 50u);
+    EXPECT_EQ(SearchSample(set, 10, 3).size(), 1u);  // none fits: one all the same
+}
+
 TEST(Judge, SearchGenerationsShrinkWithTheLettersSearchedUnlessGIsGiven) {
     RunSettings s;
     EXPECT_EQ(SearchGenerations(s, 3000), s.generations);  // small inputs keep a plain run's budget
