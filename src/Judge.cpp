@@ -1,7 +1,6 @@
 #include "Judge.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <cmath>
 #include <cstdio>
@@ -187,34 +186,27 @@ bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& i
                         const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads) {
     const int k = c.width;
     const int n = static_cast<int>(input.size());
-    // Letter counts per sequence, added up in sequence order afterwards, so
-    // that the sums do not depend on the thread count.
-    std::vector<std::array<double, B * MAX_K>> counts(static_cast<size_t>(n));
-    std::vector<int> sites(static_cast<size_t>(n), 0);
+    // The sites of each sequence first, on the workers; the letters are then
+    // counted in sequence order.
+    std::vector<std::vector<ScanHit>> called(static_cast<size_t>(n));
     ParallelFor(n, threads, [&](int i) {
-        const SeqRecord& r = input[static_cast<size_t>(i)];
-        std::array<double, B * MAX_K>& count = counts[static_cast<size_t>(i)];
-        count.fill(0.0);
-        std::vector<ScanHit> kept;
-        CallSites(c.scores, r, t, bothStrands, kept);
-        for (const ScanHit& h : kept) {
-            const int at = h.forward ? h.pos : r.len - h.pos - k;
-            for (int j = 0; j < k; ++j) {
-                const int code = h.forward ? r.code[static_cast<size_t>(at + j)]
-                                           : 3 - r.code[static_cast<size_t>(at + k - 1 - j)];
-                count[static_cast<size_t>(code * MAX_K + j)] += 1.0;
-            }
-        }
-        sites[static_cast<size_t>(i)] = static_cast<int>(kept.size());
+        CallSites(c.scores, input[static_cast<size_t>(i)], t, bothStrands, called[static_cast<size_t>(i)]);
     });
     Candidate refit = c;
     refit.nsites = 0;
     for (int b = 0; b < B; ++b)
         for (int j = 0; j < k; ++j) refit.count[b][j] = 0.0;
     for (int i = 0; i < n; ++i) {
-        refit.nsites += sites[static_cast<size_t>(i)];
-        for (int b = 0; b < B; ++b)
-            for (int j = 0; j < k; ++j) refit.count[b][j] += counts[static_cast<size_t>(i)][static_cast<size_t>(b * MAX_K + j)];
+        const SeqRecord& r = input[static_cast<size_t>(i)];
+        for (const ScanHit& h : called[static_cast<size_t>(i)]) {
+            const int at = h.forward ? h.pos : r.len - h.pos - k;
+            for (int j = 0; j < k; ++j) {
+                const int code = h.forward ? r.code[static_cast<size_t>(at + j)]
+                                           : 3 - r.code[static_cast<size_t>(at + k - 1 - j)];
+                refit.count[code][j] += 1.0;
+            }
+            ++refit.nsites;
+        }
     }
     if (refit.nsites < 2) return false;
     refit.scores = LogOddsFromCounts(refit.count, k, bg);
