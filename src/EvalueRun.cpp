@@ -114,6 +114,23 @@ void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, 
     SearchAndRefine(one, data, engine.get(), population, seeds);
 }
 
+// A judge that holds back few sequences cannot find any motif significant,
+// however good: say so when even a motif in every held-back input sequence
+// and in no held-back control would miss the limit, so that a user with a
+// handful of promoters knows the answer lies in the input's size, not in
+// the search.
+void ExplainOutOfReach(int total, size_t held, size_t heldControls, size_t judged, double limit) {
+    const FisherResult best = FisherEnrichment(static_cast<int>(held), static_cast<int>(held), 0,
+                                               static_cast<int>(heldControls));
+    const double log10e = best.log10p + std::log10(static_cast<double>(judged > 0 ? judged : 1));
+    if (log10e <= std::log10(limit)) return;
+    cout << "With " << total << " input sequences, the judge holds back " << held << ": even a motif in every held-back"
+         << " input sequence and in none of the " << heldControls << " held-back control sequences would have an E-value of "
+         << FormatEvalue(log10e) << ", above " << limit
+         << ". Give more sequences (the judge needs a few dozen), or run without -evalue to see the search's models"
+         << " unjudged." << endl;
+}
+
 }  // namespace
 
 std::vector<int> WidthSchedule(int low, int high) {
@@ -288,6 +305,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
                      << verdicts[order[0]].a << " of " << verdicts[order[0]].n1 << " held-back input and "
                      << verdicts[order[0]].b << " of " << verdicts[order[0]].n2 << " control sequences).";
             cout << endl;
+            if (found.empty()) ExplainOutOfReach(total, held.size(), heldC.size(), candidates.size(), s.evalue);
             break;
         }
         found.push_back(pick);

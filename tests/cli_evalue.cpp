@@ -167,7 +167,25 @@ TEST(Evalue, SequencesWithoutAMotifReportNoneAndExitZero) {
         const std::string none = "No motif has an E-value at most 0.05.\n";
         EXPECT_NE(dir.read("qiro.out").find("The Final Results:\n\n" + none), std::string::npos) << extra;
         EXPECT_EQ(dir.read("qiro.out").find("Motif Rank"), std::string::npos) << extra;
+        // Forty sequences leave twenty to judge on: a motif could have passed.
+        EXPECT_EQ(r.out.find("even a motif in every held-back"), std::string::npos) << extra;
     }
+}
+
+TEST(Evalue, TooFewSequencesToJudgeOnAreNamedAsTheReason) {
+    // Two sequences, both with the motif, hold back one: in it and in none of
+    // its 20 controls is p = 1/21, too large for 0.05 once multiplied by the
+    // candidates judged.
+    WorkDir dir;
+    dir.write("in.fa", Sequences(2, true, 9));
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro(kRun + " -words 0");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("With 2 input sequences, the judge holds back 1: even a motif in every held-back input"
+                         " sequence and in none of the 20 held-back control sequences would have an E-value of "),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(dir.read("qiro.out").find("No motif has an E-value at most 0.05.\n"), std::string::npos);
 }
 
 TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
