@@ -21,6 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import accuracy  # noqa: E402
 import controls  # noqa: E402
 import matrix_scan  # noqa: E402
+import oracle  # noqa: E402
 import side_by_side  # noqa: E402
 
 
@@ -387,6 +388,29 @@ class MatrixScan(unittest.TestCase):
         calls = matrix_scan.baseline(records, ["ACGCGT"] * 4, levels=(1e-3,))
         self.assertEqual(calls[1e-3], [("a", 38, 43)])
         self.assertEqual(matrix_scan.baseline(records, []), {1e-4: [], 1e-3: []})
+
+
+class Oracle(unittest.TestCase):
+    def test_true_matrix_finds_its_planted_sites_and_levels_read_no_answer(self):
+        rng = random.Random(3)
+        word = "GATTACAGG"
+        shares = [[0.97 if c == x else 0.01 for c in "ACGT"] for x in word]
+        records, known = {}, []
+        for i in range(12):
+            letters = "".join(rng.choice("ACGT") for _ in range(200))
+            if i % 3:
+                at = rng.randint(0, 190)
+                letters = letters[:at] + word + letters[at + 9:]
+                known.append(("s%d" % i, at + 1, at + 9))
+            records["s%d" % i] = letters
+        got = oracle.one_set(records, known, shares)
+        self.assertEqual(got["hindsight"]["sTP"], len(known))
+        self.assertEqual(got["hindsight"]["sFP"], 0)
+        # The fixed levels hold no answer: on the same letters without a key, the
+        # windows they call are all false.
+        bare = oracle.one_set(records, [], shares)
+        self.assertEqual(bare["p<1e-4"]["sTP"], 0)
+        self.assertEqual(bare["p<1e-4"]["sFP"], got["p<1e-4"]["sFP"] + got["p<1e-4"]["sTP"])
 
 
 class Controls(unittest.TestCase):
