@@ -25,35 +25,13 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import accuracy  # noqa: E402
 import accuracy_scoring  # noqa: E402
 import make_planted  # noqa: E402
 import matrix_scan  # noqa: E402
 
 FLOOR = 1e-4
 QUANTILES = 60
-
-
-def read_fasta(path):
-    records, name = {}, None
-    with open(path) as handle:
-        for line in handle:
-            line = line.strip()
-            if line.startswith(">"):
-                name = line[1:].split()[0]
-                records[name] = []
-            elif name is not None:
-                records[name].append(line)
-    return {n: "".join(parts) for n, parts in records.items()}
-
-
-def read_key(path):
-    sites = []
-    with open(path) as handle:
-        for line in handle:
-            fields = line.split("\t")
-            if len(fields) >= 3:
-                sites.append((fields[0], int(fields[1]), int(fields[2])))
-    return sites
 
 
 def true_columns(shares, bg):
@@ -95,6 +73,11 @@ def one_set(records, known, shares):
     return results
 
 
+def cells(m):
+    """The measures of a table row, as its cells."""
+    return " | ".join("-" if m[k] is None else "%.3f" % m[k] for k in ("nSn", "nPPV", "nCC", "sSn", "sPPV"))
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--planted", required=True, help="folder of make_planted.py's sets (index.tsv)")
@@ -109,22 +92,20 @@ def main(argv=None):
         rows = [line.rstrip("\n").split("\t") for line in handle][1:]
     for row in rows:
         name, mid = row[0], row[2]
-        records = read_fasta(os.path.join(args.planted, name + ".fasta"))
-        known = read_key(os.path.join(args.planted, name + ".sites.tsv"))
+        records = accuracy.read_fasta(os.path.join(args.planted, name + ".fasta"))
+        known = accuracy.read_sites(os.path.join(args.planted, name + ".sites.tsv"))
         for label, counts in one_set(records, known, matrices[mid][1]).items():
             totals.setdefault(label, dict.fromkeys(accuracy_scoring.COUNT_KEYS, 0))
             accuracy_scoring.add_counts(totals[label], counts)
             if label == "hindsight":
                 m = accuracy_scoring.measures(counts)
-                print("| %s | %s | %s |" % (name, label, " | ".join(
-                    "-" if m[k] is None else "%.3f" % m[k] for k in ("nSn", "nPPV", "nCC", "sSn", "sPPV"))))
+                print("| %s | %s | %s |" % (name, label, cells(m)))
     print()
     print("| pooled over %d sets | nSn | nPPV | nCC | sSn | sPPV |" % len(rows))
     print("|---|---:|---:|---:|---:|---:|")
     for label, counts in totals.items():
         m = accuracy_scoring.measures(counts)
-        print("| true matrix, %s | %s |" % (label, " | ".join(
-            "-" if m[k] is None else "%.3f" % m[k] for k in ("nSn", "nPPV", "nCC", "sSn", "sPPV"))))
+        print("| true matrix, %s | %s |" % (label, cells(m)))
 
 
 if __name__ == "__main__":
