@@ -13,7 +13,7 @@
 #include "DbMatch.h"
 #include "Midlayer.h"
 #include "MotifDb.h"
-#include "main.h"
+#include "Options.h"
 
 namespace fuzzharness {
 

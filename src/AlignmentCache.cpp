@@ -8,13 +8,12 @@ size_t AlignmentCache::EntryBytes(const std::string& text, const Entry& entry) {
            96;
 }
 
-bool AlignmentCache::Renew(const Midlayer* data) {
-    if (data_ == data) return false;
+bool AlignmentCache::Renew(const void* owner, const std::vector<SeqRecord>& strands, int count) {
+    if (owner_ == owner) return false;
     clear();
-    data_ = data;
-    const int strands = data->GetNumStrands();
-    narrow_ = strands <= 65536;
-    for (int t = 0; t < strands && narrow_; ++t) narrow_ = data->Seqs[t].len <= 65536;
+    owner_ = owner;
+    narrow_ = count <= 65536;
+    for (int t = 0; t < count && narrow_; ++t) narrow_ = strands[t].len <= 65536;
     return true;
 }
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Midlayer.h"
+#include "Sequences.h"
 
 // What the alignment of a text gave: its site starts, one per strand, and
 // the strands in order of their sites' fit, which crossover needs.
@@ -21,7 +21,7 @@ struct AlignedText {
     std::shared_ptr<const std::vector<int>> order;
 };
 
-// Aligned texts, for one data layer, in at most about Limit bytes.
+// Aligned texts, for one set of strands, in at most about Limit bytes.
 //
 // Only the starts and the order are kept, not the scored model: aligning a
 // text reads every window of every strand, scoring its sites reads one
@@ -43,9 +43,10 @@ public:
     size_t Hits = 0;
     size_t Misses = 0;
 
-    // False when the entries were made for data; otherwise they are
-    // forgotten and the cache now serves data.
-    bool Renew(const Midlayer* data);
+    // False when the entries were made for owner's strands; otherwise they
+    // are forgotten and the cache now serves the first `count` of strands,
+    // which owner (the data layer that holds them) stands for.
+    bool Renew(const void* owner, const std::vector<SeqRecord>& strands, int count);
     // Whether text was aligned before (each call that finds it counts a
     // hit). Found entries can be unpacked until the next Keep.
     const void* Find(const std::string& text);
@@ -71,7 +72,7 @@ private:
     Map recent_, older_;
     size_t recentBytes_ = 0;
     bool narrow_ = false;
-    const Midlayer* data_ = nullptr;
+    const void* owner_ = nullptr;
 };
 
 #endif

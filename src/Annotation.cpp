@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "HtmlParts.h"
+
 namespace {
 
 // The page's style sheet is the same for every run, so what only these

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "DbMatch.h"
-#include "Outputs.h"
+#include "ModelView.h"
 
 // Names the models after the matcher's database (when there is one) and
 // places their sites (when place is true). Models of different widths and

@@ -16,7 +16,8 @@
 #include "Shuffle.h"
 #include "StageRandom.h"
 #include "Words.h"
-#include "main.h"
+#include "Report.h"
+#include "Settings.h"
 
 using std::cout;
 using std::endl;
@@ -131,6 +132,251 @@ void ExplainOutOfReach(int total, size_t held, size_t heldControls, size_t judge
          << " unjudged." << endl;
 }
 
+// Which input and control sequences the searches see and which are held
+// back for the judge (indices into the input and into the controls).
+struct Split {
+    std::vector<int> train, held, trainC, heldC;
+};
+
+Split SplitForJudging(int total, int controls, bool generated, uint32_t seed) {
+    Split split;
+    SplitSequences(total, kHeldBackShare, seed, 0, split.train, split.held);
+    if (generated) {
+        // Each control goes with the sequence it was shuffled from (copies of one sequence are adjacent).
+        const int copies = ControlCopies(total);
+        for (int i : split.train)
+            for (int c = 0; c < copies; ++c) split.trainC.push_back(i * copies + c);
+        for (int i : split.held)
+            for (int c = 0; c < copies; ++c) split.heldC.push_back(i * copies + c);
+    } else {
+        SplitSequences(controls, kHeldBackShare, seed, 1, split.trainC, split.heldC);
+    }
+    return split;
+}
+
+JudgeSets MakeJudgeSets(const std::vector<SeqRecord>& input, const std::vector<SeqRecord>& controls,
+                        const Split& split, bool bothStrands) {
+    JudgeSets sets;
+    sets.bothStrands = bothStrands;
+    sets.trainInput = Pick(input, split.train);
+    sets.heldInput = Pick(input, split.held);
+    sets.trainControl = Pick(controls, split.trainC);
+    sets.heldControl = Pick(controls, split.heldC);
+    return sets;
+}
+
+// The widths each motif round searches; one search at the known sites' width
+// (0) when -pk gives them.
+std::vector<int> PlanWidths(const RunSettings& s) {
+    const bool known = s.pkFlag && s.perPK != 0;
+    if (known) return {0};
+    return s.kLow > 0 ? WidthSchedule(s.kLow, s.kHigh) : std::vector<int>{s.k};
+}
+
+// Everything a judged run carries from one stage to the next: the settings
+// and the search's engine, the sequences and how they are split, and the
+// candidates of every search so far with their verdicts.
+struct JudgedRun {
+    JudgedRun(RunSettings& settings, uint32_t runSeed, Midlayer* layer, std::unique_ptr<GAFrame>& searchEngine,
+              std::vector<Individual>* models)
+        : s(settings), seed(runSeed), data(layer), engine(searchEngine), population(models) {}
+
+    RunSettings& s;
+    uint32_t seed;
+    Midlayer* data;
+    std::unique_ptr<GAFrame>& engine;
+    std::vector<Individual>* population;
+    const double* bg = nullptr;
+    int threads = 1;
+    bool filterAsked = true;  // -f as given: the searches from words start from it
+    std::vector<SeqRecord> input, controls;  // every sequence, as loaded and masked
+    Split split;
+    JudgeSets sets;
+    std::vector<size_t> sample;  // the searched sequences the searches run on
+    std::vector<int> widths;
+    std::vector<Candidate> candidates;  // of every search, in search order
+    std::vector<Verdict> verdicts;      // one per candidate
+    std::vector<std::string> seedOf;    // per search: its seed word, or empty
+    std::vector<size_t> found;          // the candidate each motif round picked
+    int searches = 0;
+};
+
+void AnnounceSplit(const JudgedRun& run) {
+    const RunSettings& s = run.s;
+    cout << "Control sequences: " << run.controls.size()
+         << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
+    cout << "Searched on " << run.split.train.size() << " input sequences; judged on " << run.split.held.size()
+         << " input and " << run.split.heldC.size() << " control sequences held back." << endl;
+    if (run.sample.size() < run.split.train.size())
+        cout << "The searches run on a sample of " << run.sample.size() << " of the " << run.split.train.size()
+             << " searched sequences (-searchsize " << s.searchSize << " letters)." << endl;
+}
+
+// The searches from the width's most enriched words, each with numbers of
+// its own, on the sampled sequences that have a window of w letters.
+void SearchFromWords(JudgedRun& run, int round, int w, const std::vector<SeqRecord>& part, int generations) {
+    const RunSettings& s = run.s;
+    const int length = std::min(w, kMaxWordLength);
+    const std::vector<EnrichedWord> words =
+        EnrichedWords(run.sets.trainInput, run.sets.trainControl, length, run.sets.bothStrands, s.words);
+    for (const EnrichedWord& word : words) {
+        const std::vector<std::string> seeds = WordSites(part, word.word, w, run.sets.bothStrands);
+        if (seeds.size() < 2) continue;
+        cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1 << ", width " << w << ", from the word "
+             << word.word << " (in " << word.a << " of " << word.n1 << " input and " << word.b << " of " << word.n2
+             << " control sequences), " << seeds.size() << " sites." << endl;
+        SeedRandom(StageRandom(run.seed, kStageWordSearch, static_cast<uint32_t>(run.searches)).State());
+        RunSettings seeded = s;
+        seeded.k = w;
+        seeded.stallLimit = kWordSearchStall;
+        seeded.generations = generations;
+        seeded.filter = run.filterAsked;
+        Search(seeded, run.data, run.engine, run.population, part, &seeds);
+        AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
+        run.seedOf.push_back(word.word);
+        ++run.searches;
+    }
+}
+
+// The searches of one width in one motif round: one from random starts (or
+// the known sites), then those from enriched words.
+void SearchWidth(JudgedRun& run, int round, int w) {
+    RunSettings& s = run.s;
+    std::vector<SeqRecord> part;
+    long long letters = 0;
+    for (size_t i : run.sample) {
+        const SeqRecord& r = run.sets.trainInput[i];
+        if (w == 0 || HasOpenWindow(r, w)) {
+            part.push_back(r);
+            letters += r.len;
+        }
+    }
+    const int generations = SearchGenerations(s, letters);
+    if (part.empty()) {
+        cout << "No searched sequence has a window of " << w
+             << " letters free of masked letters; the width is skipped." << endl;
+        return;
+    }
+    cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1;
+    if (w > 0) cout << ", width " << w;
+    cout << ", " << part.size() << " sequences";
+    if (generations < s.generations) cout << ", at most " << generations << " generations";
+    cout << "." << endl;
+    // The search from random starts draws from the run's numbers as a run without -evalue does.
+    RunSettings one = s;
+    if (w > 0) one.k = w;
+    one.generations = generations;
+    Search(one, run.data, run.engine, run.population, part, nullptr);
+    s.filter = one.filter;
+    AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
+    run.seedOf.push_back(std::string());
+    ++run.searches;
+    if (w == 0 || s.words == 0) return;
+    SearchFromWords(run, round, w, part, generations);
+}
+
+// The round's best candidate that passes and is not a motif found before
+// (candidates.size() when none); candidates from `first` on are the round's.
+size_t PickMotif(const JudgedRun& run, size_t first) {
+    const std::vector<Verdict>& verdicts = run.verdicts;
+    std::vector<size_t> order(run.candidates.size() - first);
+    std::iota(order.begin(), order.end(), first);
+    std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+        if (verdicts[x].held.log10p != verdicts[y].held.log10p) return verdicts[x].held.log10p < verdicts[y].held.log10p;
+        return verdicts[x].train.log10p < verdicts[y].train.log10p;
+    });
+    const double limit = std::log10(run.s.evalue);
+    for (size_t i : order) {
+        if (Log10E(verdicts[i], run.candidates.size()) > limit) break;
+        bool same = false;
+        for (size_t f : run.found) same = same || SameMotif(run.candidates[f].columns, run.candidates[i].columns);
+        if (!same) return i;
+    }
+    cout << "No further motif has an E-value at most " << run.s.evalue << ".";
+    if (!order.empty()) {
+        const Verdict& v = verdicts[order[0]];
+        cout << " The best candidate of this search, " << ConsensusOf(run.candidates[order[0]]) << ", has "
+             << FormatEvalue(Log10E(v, run.candidates.size())) << " (sites in " << v.a << " of " << v.n1
+             << " held-back input and " << v.b << " of " << v.n2 << " control sequences).";
+    }
+    cout << endl;
+    return run.candidates.size();
+}
+
+// One motif round: every width's searches, their candidates judged, and the
+// motif picked (false when none passes).
+bool FindMotif(JudgedRun& run, int round) {
+    RunSettings& s = run.s;
+    const size_t first = run.candidates.size();
+    for (int w : run.widths) SearchWidth(run, round, w);
+    if (run.searches == 0) {
+        cout << "Error: every window of " << run.widths.front() << " letters in " << s.inputFile
+             << " holds a masked letter (-mask, -dust); no sequence is left to search. System aborted. " << endl;
+        FatalExit(1);
+    }
+    const std::vector<Verdict> more =
+        JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
+    run.verdicts.insert(run.verdicts.end(), more.begin(), more.end());
+
+    const size_t pick = PickMotif(run, first);
+    if (pick == run.candidates.size()) {
+        if (run.found.empty())
+            ExplainOutOfReach(static_cast<int>(run.input.size()), run.split.held.size(), run.split.heldC.size(),
+                              run.candidates.size(), s.evalue);
+        return false;
+    }
+    run.found.push_back(pick);
+    const size_t from = static_cast<size_t>(run.candidates[pick].search);
+    cout << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
+         << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", by search " << from + 1
+         << (run.seedOf[from].empty() ? "" : " from the word " + run.seedOf[from]) << "." << endl;
+    return true;
+}
+
+// The motifs found that still pass once every candidate is counted, best
+// first, each refit on the sites it calls in every input sequence and those
+// sites called; the data layer holds the whole input again for the report.
+JudgedReport CallReportedModels(JudgedRun& run) {
+    const RunSettings& s = run.s;
+    // E-values count every candidate judged, over every search.
+    JudgedReport report;
+    report.limit = s.evalue;
+    report.controls = static_cast<int>(run.controls.size());
+    report.generated = s.negFile.empty();
+    report.judged = static_cast<int>(run.candidates.size());
+    report.heldInput = static_cast<int>(run.split.held.size());
+    report.heldControl = static_cast<int>(run.split.heldC.size());
+    std::vector<size_t> passed;
+    for (size_t f : run.found)
+        if (Log10E(run.verdicts[f], run.candidates.size()) <= std::log10(s.evalue)) passed.push_back(f);
+    std::stable_sort(passed.begin(), passed.end(), [&](size_t x, size_t y) {
+        return run.verdicts[x].held.log10p < run.verdicts[y].held.log10p;
+    });
+
+    HoldStrands(run.data, run.input);
+    run.population->clear();
+    for (size_t f : passed) {
+        const Verdict& v = run.verdicts[f];
+        Candidate called = run.candidates[f];
+        double threshold = v.train.threshold;
+        RefitOnCalledSites(called, threshold, run.input, run.controls, run.sets.bothStrands, run.bg, run.threads);
+        run.population->push_back(ReportedModel(run.data, called, threshold, run.threads));
+        ModelJudgement m;
+        m.width = run.candidates[f].width;
+        m.threshold = threshold;
+        m.log10p = v.held.log10p;
+        m.log10e = Log10E(v, run.candidates.size());
+        m.a = v.a;
+        m.n1 = v.n1;
+        m.b = v.b;
+        m.n2 = v.n2;
+        m.search = run.candidates[f].search + 1;
+        m.seedWord = run.seedOf[static_cast<size_t>(run.candidates[f].search)];
+        report.models.push_back(m);
+    }
+    return report;
+}
+
 }  // namespace
 
 std::vector<int> WidthSchedule(int low, int high) {
@@ -171,193 +417,31 @@ int SearchGenerations(const RunSettings& s, long long letters) {
 void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* data,
                          std::unique_ptr<GAFrame>& engine, std::vector<Individual>* population,
                          const MotifMatcher* matcher) {
+    JudgedRun run(s, seed, data, engine, population);
+    run.bg = data->GetFreqInfo();
+    run.threads = s.threads > 0 ? s.threads : DefaultThreads();
+    run.filterAsked = s.filter;
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
-    const int total = data->NumSeq;
-    const std::vector<SeqRecord> input(data->Seqs.begin(), data->Seqs.begin() + total);
-    const std::vector<SeqRecord> controls = LoadControls(s, input, seed, data);
-    const double* bg = data->GetFreqInfo();
-    const int threads = s.threads > 0 ? s.threads : DefaultThreads();
-
-    JudgeSets sets;
-    sets.bothStrands = data->GetDoubleStrand();
-    std::vector<int> train, held, trainC, heldC;
-    SplitSequences(total, kHeldBackShare, seed, 0, train, held);
-    if (s.negFile.empty()) {
-        // Each control goes with the sequence it was shuffled from (copies of one sequence are adjacent).
-        const int copies = ControlCopies(total);
-        for (int i : train)
-            for (int c = 0; c < copies; ++c) trainC.push_back(i * copies + c);
-        for (int i : held)
-            for (int c = 0; c < copies; ++c) heldC.push_back(i * copies + c);
-    } else {
-        SplitSequences(static_cast<int>(controls.size()), kHeldBackShare, seed, 1, trainC, heldC);
-    }
-    sets.trainInput = Pick(input, train);
-    sets.heldInput = Pick(input, held);
-    sets.trainControl = Pick(controls, trainC);
-    sets.heldControl = Pick(controls, heldC);
+    run.input.assign(data->Seqs.begin(), data->Seqs.begin() + data->NumSeq);
+    run.controls = LoadControls(s, run.input, seed, data);
+    run.split = SplitForJudging(static_cast<int>(run.input.size()), static_cast<int>(run.controls.size()),
+                                s.negFile.empty(), seed);
+    run.sets = MakeJudgeSets(run.input, run.controls, run.split, data->GetDoubleStrand());
     // The searches run on a sample of the searched part when it is larger than -searchsize letters.
-    const std::vector<size_t> sample = SearchSample(sets.trainInput, s.searchSize, seed);
-    cout << "Control sequences: " << controls.size()
-         << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
-    cout << "Searched on " << train.size() << " input sequences; judged on " << held.size() << " input and "
-         << heldC.size() << " control sequences held back." << endl;
-    if (sample.size() < train.size())
-        cout << "The searches run on a sample of " << sample.size() << " of the " << train.size()
-             << " searched sequences (-searchsize " << s.searchSize << " letters)." << endl;
+    run.sample = SearchSample(run.sets.trainInput, s.searchSize, seed);
+    AnnounceSplit(run);
+    run.widths = PlanWidths(s);
 
-    const bool known = s.pkFlag && s.perPK != 0;
-    const bool filterAsked = s.filter;
-    const std::vector<int> widths = known ? std::vector<int>{0} : s.kLow > 0 ? WidthSchedule(s.kLow, s.kHigh)
-                                                                             : std::vector<int>{s.k};
-    std::vector<Candidate> candidates;
-    std::vector<Verdict> verdicts;
-    std::vector<size_t> found;
-    std::vector<std::string> seedOf;  // per search: its seed word, or empty
-    int searches = 0;
     for (int round = 0; round < s.nmotifs; ++round) {
-        const size_t first = candidates.size();
-        for (int w : widths) {
-            std::vector<SeqRecord> part;
-            long long letters = 0;
-            for (size_t i : sample) {
-                const SeqRecord& r = sets.trainInput[i];
-                if (w == 0 || HasOpenWindow(r, w)) {
-                    part.push_back(r);
-                    letters += r.len;
-                }
-            }
-            const int generations = SearchGenerations(s, letters);
-            if (part.empty()) {
-                cout << "No searched sequence has a window of " << w
-                     << " letters free of masked letters; the width is skipped." << endl;
-                continue;
-            }
-            cout << "\nSearch " << searches + 1 << ": motif " << round + 1;
-            if (w > 0) cout << ", width " << w;
-            cout << ", " << part.size() << " sequences";
-            if (generations < s.generations) cout << ", at most " << generations << " generations";
-            cout << "." << endl;
-            // The search from random starts draws from the run's numbers as a run without -evalue does.
-            RunSettings one = s;
-            if (w > 0) one.k = w;
-            one.generations = generations;
-            Search(one, data, engine, population, part, nullptr);
-            s.filter = one.filter;
-            AddCandidates(*population, data->GetK(), searches, bg, candidates);
-            seedOf.push_back(std::string());
-            ++searches;
-            if (w == 0 || s.words == 0) continue;
-
-            // Searches from enriched words, each with numbers of its own.
-            const int length = std::min(w, kMaxWordLength);
-            const std::vector<EnrichedWord> words =
-                EnrichedWords(sets.trainInput, sets.trainControl, length, sets.bothStrands, s.words);
-            for (const EnrichedWord& word : words) {
-                const std::vector<std::string> seeds = WordSites(part, word.word, w, sets.bothStrands);
-                if (seeds.size() < 2) continue;
-                cout << "\nSearch " << searches + 1 << ": motif " << round + 1 << ", width " << w << ", from the word "
-                     << word.word << " (in " << word.a << " of " << word.n1 << " input and " << word.b << " of "
-                     << word.n2 << " control sequences), " << seeds.size() << " sites." << endl;
-                SeedRandom(StageRandom(seed, kStageWordSearch, static_cast<uint32_t>(searches)).State());
-                RunSettings seeded = s;
-                seeded.k = w;
-                seeded.stallLimit = kWordSearchStall;
-                seeded.generations = generations;
-                seeded.filter = filterAsked;
-                Search(seeded, data, engine, population, part, &seeds);
-                AddCandidates(*population, data->GetK(), searches, bg, candidates);
-                seedOf.push_back(word.word);
-                ++searches;
-            }
-        }
-        if (searches == 0) {
-            cout << "Error: every window of " << widths.front() << " letters in " << s.inputFile
-                 << " holds a masked letter (-mask, -dust); no sequence is left to search. System aborted. " << endl;
-            FatalExit(1);
-        }
-        const std::vector<Verdict> more = JudgeCandidates(candidates, first, candidates.size(), sets, threads);
-        verdicts.insert(verdicts.end(), more.begin(), more.end());
-
-        // This search's best candidate that passes and is not a motif found before.
-        std::vector<size_t> order(candidates.size() - first);
-        std::iota(order.begin(), order.end(), first);
-        std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) {
-            if (verdicts[x].held.log10p != verdicts[y].held.log10p) return verdicts[x].held.log10p < verdicts[y].held.log10p;
-            return verdicts[x].train.log10p < verdicts[y].train.log10p;
-        });
-        const double limit = std::log10(s.evalue);
-        size_t pick = candidates.size();
-        for (size_t i : order) {
-            if (Log10E(verdicts[i], candidates.size()) > limit) break;
-            bool same = false;
-            for (size_t f : found) same = same || SameMotif(candidates[f].columns, candidates[i].columns);
-            if (!same) {
-                pick = i;
-                break;
-            }
-        }
-        if (pick == candidates.size()) {
-            cout << "No further motif has an E-value at most " << s.evalue << ".";
-            if (!order.empty())
-                cout << " The best candidate of this search, " << ConsensusOf(candidates[order[0]]) << ", has "
-                     << FormatEvalue(Log10E(verdicts[order[0]], candidates.size())) << " (sites in "
-                     << verdicts[order[0]].a << " of " << verdicts[order[0]].n1 << " held-back input and "
-                     << verdicts[order[0]].b << " of " << verdicts[order[0]].n2 << " control sequences).";
-            cout << endl;
-            if (found.empty()) ExplainOutOfReach(total, held.size(), heldC.size(), candidates.size(), s.evalue);
-            break;
-        }
-        found.push_back(pick);
-        const int from = candidates[pick].search;
-        cout << "Motif " << found.size() << " found: " << ConsensusOf(candidates[pick]) << ", E-value "
-             << FormatEvalue(Log10E(verdicts[pick], candidates.size())) << ", by search " << from + 1
-             << (seedOf[static_cast<size_t>(from)].empty() ? "" : " from the word " + seedOf[static_cast<size_t>(from)])
-             << "." << endl;
-        if (round + 1 < s.nmotifs) MaskEverywhere(candidates[pick], verdicts[pick].train.threshold, sets);
+        if (!FindMotif(run, round)) break;
+        // The next motif round looks past this motif's sites.
+        const size_t pick = run.found.back();
+        if (round + 1 < s.nmotifs) MaskEverywhere(run.candidates[pick], run.verdicts[pick].train.threshold, run.sets);
     }
 
-    // E-values count every candidate judged, over every search.
-    JudgedReport report;
-    report.limit = s.evalue;
-    report.controls = static_cast<int>(controls.size());
-    report.generated = s.negFile.empty();
-    report.judged = static_cast<int>(candidates.size());
-    report.heldInput = static_cast<int>(held.size());
-    report.heldControl = static_cast<int>(heldC.size());
-    std::vector<size_t> passed;
-    for (size_t f : found)
-        if (Log10E(verdicts[f], candidates.size()) <= std::log10(s.evalue)) passed.push_back(f);
-    std::stable_sort(passed.begin(), passed.end(), [&](size_t x, size_t y) {
-        return verdicts[x].held.log10p < verdicts[y].held.log10p;
-    });
-
-    HoldStrands(data, input);
-    population->clear();
-    for (size_t f : passed) {
-        const Verdict& v = verdicts[f];
-        Candidate called = candidates[f];
-        double threshold = v.train.threshold;
-        RefitOnCalledSites(called, threshold, input, controls, sets.bothStrands, bg, threads);
-        population->push_back(ReportedModel(data, called, threshold, threads));
-        ModelJudgement m;
-        m.width = candidates[f].width;
-        m.threshold = threshold;
-        m.log10p = v.held.log10p;
-        m.log10e = Log10E(v, candidates.size());
-        m.a = v.a;
-        m.n1 = v.n1;
-        m.b = v.b;
-        m.n2 = v.n2;
-        m.search = candidates[f].search + 1;
-        m.seedWord = seedOf[static_cast<size_t>(candidates[f].search)];
-        report.models.push_back(m);
-    }
-    cout << "Judged " << candidates.size() << " candidate models of " << searches << " searches; "
+    const JudgedReport report = CallReportedModels(run);
+    cout << "Judged " << run.candidates.size() << " candidate models of " << run.searches << " searches; "
          << report.models.size() << " with an E-value at most " << s.evalue << "." << endl;
-
-    time_t end = time(nullptr);
-    std::printf("Time taken: %.2lf seconds.", difftime(end, start));
-    cout << "\n";
+    PrintTimeTaken(start);
     ReportRun(s, seed, data, population, &report, matcher);
 }

@@ -34,27 +34,6 @@ const int kControlWord = 3;
 const int kControlTarget = 200;
 const int kMaxControlCopies = 20;
 
-// What a reported model was judged to be; one per model of the report.
-struct ModelJudgement {
-    int width = 0;
-    double threshold = 0.0;  // site threshold (log-odds, bits)
-    double log10p = 0.0;     // held-back p-value, log10
-    double log10e = 0.0;     // E-value, log10
-    int a = 0, n1 = 0, b = 0, n2 = 0;  // held-back sequences with a site / judged, input then controls
-    int search = 0;          // the search that found it, from 1
-    std::string seedWord;    // the enriched word that seeded that search; empty: random starts or -pk
-};
-
-// The judge's part of a report.
-struct JudgedReport {
-    std::vector<ModelJudgement> models;
-    double limit = 0.0;           // -evalue
-    int controls = 0;             // control sequences
-    bool generated = true;        // made by shuffling the input (else -neg)
-    int judged = 0;               // candidates judged over all searches
-    int heldInput = 0, heldControl = 0;
-};
-
 // The widths a range searches: every width when it spans at most four, else
 // every second width from the lowest, and the highest.
 std::vector<int> WidthSchedule(int low, int high);

@@ -356,7 +356,7 @@ void GAFrame::PlanDraws(Midlayer* data, ChildPlan* plans) {
 }
 
 void GAFrame::EvaluateChildren(Midlayer* data, std::vector<ChildPlan>& plans) {
-    if (AlignCache.Renew(data) && Windows.UseWide) Windows.Pack(data, K);
+    if (AlignCache.Renew(data, data->Seqs, data->GetNumStrands()) && Windows.UseWide) Windows.Pack(data, K);
     const int n = static_cast<int>(plans.size());
     ParallelFor(n, Threads, [&](int i) {
         ChildPlan& plan = plans[i];

@@ -1,4 +1,5 @@
-// Motif model record: the site record kmer and the motif model Individual.
+// The motif model Individual: its sites, matrix, consensus and scores, and
+// the scorer of windows against it.
 #ifndef QIRO_INDIVIDUAL_H
 #define QIRO_INDIVIDUAL_H
 
@@ -8,27 +9,9 @@
 #include <vector>
 
 #include "Constants.h"
+#include "Site.h"
 
 class Midlayer;
-
-// One site (a window of width k on one strand) or one scored k-mer.
-struct kmer {
-    int32_t Pos;
-    int32_t Strand;
-    double Score;
-    double BGScore;
-    bool operator<(kmer const& other) const { return Score < other.Score; }
-};
-
-// Ascending background score.
-struct BComp {
-    bool operator()(kmer const& a, kmer const& b) const { return a.BGScore < b.BGScore; }
-};
-
-// Ascending strand.
-struct KComp {
-    bool operator()(kmer const& a, kmer const& b) const { return a.Strand < b.Strand; }
-};
 
 // log2 of the background probability of every window of every strand.
 struct WindowLogP {

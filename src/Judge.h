@@ -108,4 +108,25 @@ bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& i
 // masked. The record gets a mask of its own; records sharing the old one keep it.
 size_t MaskSites(const LogOdds& m, double t, bool bothStrands, SeqRecord& fwd);
 
+// What a reported model was judged to be; one per model of the report.
+struct ModelJudgement {
+    int width = 0;
+    double threshold = 0.0;  // site threshold (log-odds, bits)
+    double log10p = 0.0;     // held-back p-value, log10
+    double log10e = 0.0;     // E-value, log10
+    int a = 0, n1 = 0, b = 0, n2 = 0;  // held-back sequences with a site / judged, input then controls
+    int search = 0;          // the search that found it, from 1
+    std::string seedWord;    // the enriched word that seeded that search; empty: random starts or -pk
+};
+
+// The judge's part of a report.
+struct JudgedReport {
+    std::vector<ModelJudgement> models;
+    double limit = 0.0;           // -evalue
+    int controls = 0;             // control sequences
+    bool generated = true;        // made by shuffling the input (else -neg)
+    int judged = 0;               // candidates judged over all searches
+    int heldInput = 0, heldControl = 0;
+};
+
 #endif

@@ -10,7 +10,7 @@
 
 #include "Background.h"
 #include "Constants.h"
-#include "Individual.h"
+#include "Site.h"
 #include "Sequences.h"
 
 // One known binding site.

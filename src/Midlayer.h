@@ -15,7 +15,7 @@
 #include "Constants.h"
 #include "FastaReader.h"
 #include "FileInput.h"
-#include "Individual.h"
+#include "Site.h"
 #include "KnownSites.h"
 #include "Masking.h"
 #include "Sequences.h"

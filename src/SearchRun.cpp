@@ -8,7 +8,7 @@
 
 #include "Outputs.h"
 #include "Robust.h"
-#include "main.h"
+#include "Settings.h"
 
 using std::cout;
 using std::endl;

@@ -81,6 +81,22 @@ public:
     void Blocked(AddingMemo* memo, const kmer& site, bool added) const;
 
 private:
+    struct Look;  // one call's scorer, limits, ruled-out positions and best window
+    // The positions the model's sites rule out: the memo's bits, brought up
+    // to date, or a sorted list made for this call.
+    void RuleOutSites(Look& look) const;
+    // A window whose numerator estimate over den is known: taken when it
+    // passes the limit, is not ruled out and scores best so far.
+    void Consider(Look& look, int g, int p, double estimate, double den) const;
+    // The windows in the order of the memo's bounds, while the model has not
+    // drifted past them; false when the look is given up.
+    bool LookByBound(Look& look) const;
+    // Only the windows whose last ratio lies within the drift of the limit,
+    // in scan order; false when they are too many to pay.
+    bool LookNearLimit(Look& look, double drift) const;
+    // Every admissible window; with tracked, the memo's ratios and bounds
+    // are made afresh.
+    void ScanAll(Look& look, bool tracked) const;
     // A site's positions counted in (by 1) or out (by -1) of the memo's ruled-out windows.
     void MarkSite(AddingMemo* memo, const kmer& site, int by) const;
     const WindowLogP* SharedLogP() const {

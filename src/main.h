@@ -1,114 +1,12 @@
-// Run control and reporting: entry point, options, settings echo, run driver
-// and the result report.
+// The entry point of qiro: the banner, the command-line checks, and the run
+// dispatched to the plain driver or to the judged one (-evalue) once the
+// inputs are loaded.
 #ifndef QIRO_MAIN_H
 #define QIRO_MAIN_H
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "DbMatch.h"
-#include "GAFrame.h"
-#include "Individual.h"
-#include "Midlayer.h"
-#include "Outputs.h"
-#include "Words.h"
-
-// Letters of the sample the searches of -evalue run on, unless -searchsize
-// says otherwise; the judge and the site calls use every sequence. Half of
-// MEME's default sample size: on 5,000 peaks it found the same motifs at a
-// third of the time of 100,000 (docs/accuracy-evalue.md).
-const long long kDefaultSearchSize = 50000;
-// The searches of -evalue: their population unless -p is given (a plain
-// run's: 600); and the generations without a better best model after which
-// a search from an enriched word ends (every other search: 100). A search
-// from a word starts near its motif; one from random starts needs its
-// hundred on small inputs (docs/accuracy-evalue.md).
-const int kEvaluePopulation = 300;
-const int kWordSearchStall = 30;
-// The generations a search of -evalue may run, unless -g is given: as many
-// as kSearchWork letter-generations allow over the letters it searches
-// (240 on the default sample of 50,000), never fewer than
-// kMinSearchGenerations nor more than a plain run's. On a larger sample a
-// search from random starts keeps finding slightly better models for
-// longer, so its time grew with the sample while the motifs it found did
-// not change (docs/accuracy-evalue.md); the searches from words end long
-// before the limit.
-const long long kSearchWork = 12000000;
-const int kMinSearchGenerations = 100;
-
-struct JudgedReport;
-
-// The command line: word i in row i (row 0 the program name), and one empty row
-// after the last word, read as the value of an option given last.
-extern int arg_C;
-extern std::vector<std::string> arg_V;
-
-// Settings of one run, as the command line leaves them.
-struct RunSettings {
-    std::string inputFile;
-    std::string pkFile;
-    std::string freqFile;
-    std::string resultFile = DFLT_OUT;
-    bool inputFlag = false;
-    bool pkFlag = false;
-    bool freqFlag = false;
-    int k = DFLT_K;
-    int numSites = DFLT_NOSITE;
-    int generations = DFLT_GEN;
-    bool generationsGiven = false;
-    int population = DFLT_POP;
-    bool populationGiven = false;
-    float replacement = static_cast<float>(DFLT_SUB);
-    float winner = static_cast<float>(DFLT_WIN);
-    float pkPer = static_cast<float>(DFLT_PKPER);
-    float perPK = static_cast<float>(DFLT_PERPK);
-    float lowerComp = static_cast<float>(DFLT_COMP);
-    float delta = static_cast<float>(DFLT_DELTA);
-    float pkq = static_cast<float>(DFLT_PKQ);
-    bool doubleStrand = DOUBLE_STR;
-    bool filter = FILTERING;
-    bool post = POST_PRO;
-    bool mask = false;   // -mask: lower-case and other letters are never in a site
-    double dust = 0.0;   // -dust: the DUST level; 0 is off
-    int threads = 0;  // 0: one per core
-    bool seedGiven = false;
-    uint32_t seed = 0;
-    OutputFiles outputs;  // -meme, -jaspar, -bed, -json, -html
-    // Judging against control sequences (-evalue; 0: off, the models are ranked by MAP score).
-    double evalue = 0.0;
-    std::string negFile;  // -neg: control sequences; none: the input shuffled
-    int nmotifs = 1;      // -nmotifs: motifs sought one after another
-    bool nmotifsGiven = false;
-    int words = kDefaultWords;  // -words: enriched words per width that seed searches (0: none)
-    bool wordsGiven = false;
-    long long searchSize = kDefaultSearchSize;  // -searchsize: letters the searches run on (0: all)
-    bool searchSizeGiven = false;
-    std::vector<std::string> dbFiles;  // -db: motif databases the reported motifs are named after
-    // Generations without a better best model after which a search ends
-    // (kWordSearchStall for the searches from words; not an option).
-    int stallLimit = 100;
-    int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
-    int kHigh = 0;
-};
-
 void HelloMsg();
-void HelpMsg();
-// Reads rows 1 .. arg_C-1 of arg_V into the settings, repairing bad values.
-void ParseOptions(RunSettings& s);
-void PrintSettings(const RunSettings& s);
+// One whole run as the command line (Options.h) asks.
 void MotifDiscovery();
-// With judged (runs with -evalue): every model of the population is reported,
-// each at its own width and with its E-value; without, the first five as ranked.
-// views (runs with -db): the reported models with their database matches,
-// whose best one each model's entry names.
-void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
-                  const JudgedReport* judged = nullptr, const std::vector<ModelView>* views = nullptr);
-// The result file and every extra output; with -db (matcher) or -evalue
-// (judged) the models are first named and their sites placed.
-void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
-               const JudgedReport* judged, const MotifMatcher* matcher);
-void RevComp(const char* in, char* out);
 // The whole program: banner, command-line checks, run.
 int QiroMain(int argc, char** argv);
 

@@ -42,8 +42,8 @@ TEST(AlignmentCache, StartsAndOrderComeBackNarrowAndWide) {
     Planted large(8, 1, 70000);
     for (Planted* p : {&small, &large}) {
         AlignmentCache cache;
-        ASSERT_TRUE(cache.Renew(&p->data));
-        EXPECT_FALSE(cache.Renew(&p->data));
+        ASSERT_TRUE(cache.Renew(&p->data, p->data.Seqs, p->data.GetNumStrands()));
+        EXPECT_FALSE(cache.Renew(&p->data, p->data.Seqs, p->data.GetNumStrands()));
         const int strands = p->data.GetNumStrands();
         const int largest = p->data.Seqs[0].len - 8;
         const AlignedText a = Made(strands, 1, largest), b = Made(strands, 2, largest);
@@ -59,7 +59,7 @@ TEST(AlignmentCache, StartsAndOrderComeBackNarrowAndWide) {
 TEST(AlignmentCache, ATextMetAgainOutlivesTheTurnOfGenerations) {
     Planted p(8);
     AlignmentCache cache;
-    cache.Renew(&p.data);
+    cache.Renew(&p.data, p.data.Seqs, p.data.GetNumStrands());
     const int strands = p.data.GetNumStrands();
     const AlignedText a = Made(strands, 0, 60);
     // Room for about three entries a generation.

@@ -9,7 +9,7 @@
 
 #include "EvalueRun.h"
 #include "Judge.h"
-#include "main.h"
+#include "Settings.h"
 
 namespace {
 

@@ -23,16 +23,30 @@ if [ -f "$data/ecoli_lexa/lexa_sos_400bp.fasta" ]; then
   "$new/qiro-freq" -o "$work/lexa.freq" "$work/lexa_sos_400bp.fasta"
   have_lexa=1
 fi
+# The judged run on peaks: the first 1,000 NRSF peaks, named after JASPAR vertebrates.
+have_nrsf=0
+nrsf="$data/chipseq_encode_hg19/HeLaS3_NRSF_ChIP_HAIB.masked.fa.gz"
+jaspar="$data/jaspar2024_core/JASPAR2024_CORE_vertebrates_non-redundant_pfms_meme.txt"
+if [ -f "$nrsf" ] && [ -f "$jaspar" ]; then
+  zcat "$nrsf" | awk '/^>/{n++} n<=1000' > "$work/nrsf1k.fa"
+  cp "$jaspar" "$work/jaspar_vert.meme"
+  "$new/qiro-freq" -o "$work/nrsf1k.freq" "$work/nrsf1k.fa" > /dev/null
+  have_nrsf=1
+fi
 
 cases=(
   "crp|-i crp0.fasta -freq crp0.freq -k 22 -seed 1"
   "crp-pk|-i crp0.fasta -freq crp0.freq -pk crp_regulondb_sites.txt -perpk 0.3 -seed 3"
   "crp-nopost|-i crp0.fasta -freq crp0.freq -k 12 -seed 5 -post F -d F"
   "crp-pk-nofilter|-i crp0.fasta -freq crp0.freq -pk crp_regulondb_sites.txt -f F -pkq 0.2 -ns 3 -seed 7"
+  "crp-pk-evalue|-i crp0.fasta -freq crp0.freq -pk crp_regulondb_sites.txt -evalue 0.05 -seed 1"
 )
 if [ $have_lexa = 1 ]; then
   cases+=("lexa|-i lexa_sos_400bp.fasta -freq lexa.freq -k 20 -seed 1"
           "lexa-pk|-i lexa_sos_400bp.fasta -freq lexa.freq -pk regulondb2012_lexa_sites_20bp.txt -perpk 0.5 -seed 2")
+fi
+if [ $have_nrsf = 1 ]; then
+  cases+=("nrsf-judged|-i nrsf1k.fa -freq nrsf1k.freq -mask T -dust 20 -evalue 0.05 -k 8-15 -nmotifs 2 -db jaspar_vert.meme -seed 1")
 fi
 
 # Each side in its own folder under the same file names: the names appear

@@ -1,0 +1,84 @@
+#include "ModelView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const int kMaxReported = 5;
+
+// A count that is a whole number up to rounding noise (s x share) becomes exact.
+double TidyCount(double c) {
+    double r = std::round(c);
+    return std::fabs(c - r) < 1e-6 ? r : c;
+}
+
+}  // namespace
+
+std::vector<std::vector<double>> ModelView::Probabilities() const {
+    std::vector<std::vector<double>> p(4, std::vector<double>(static_cast<size_t>(width), 0.25));
+    for (int j = 0; j < width; ++j) {
+        double total = 0.0;
+        for (int b = 0; b < 4; ++b) total += counts[b][j];
+        if (total > 0)
+            for (int b = 0; b < 4; ++b) p[b][j] = counts[b][j] / total;
+    }
+    return p;
+}
+
+std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individual>& population,
+                                      const JudgedReport* judged) {
+    std::vector<ModelView> models;
+    const size_t n = judged ? population.size() : std::min<size_t>(population.size(), kMaxReported);
+    for (size_t r = 0; r < n; ++r) {
+        const Individual& ind = population[r];
+        const int K = judged ? judged->models[r].width : data->GetK();
+        ModelView m;
+        if (judged) {
+            const ModelJudgement& v = judged->models[r];
+            m.judged = true;
+            m.evalue = FormatEvalue(v.log10e);
+            m.log10e = v.log10e;
+            m.log10p = v.log10p;
+            m.threshold = v.threshold;
+            m.search = v.search;
+            m.seedWord = v.seedWord;
+        }
+        m.rank = static_cast<int>(r) + 1;
+        m.id = "QIRO-" + std::to_string(m.rank);
+        m.consensus.assign(ind.Cons, strnlen(ind.Cons, static_cast<size_t>(K)));
+        m.width = K;
+        m.mismatch = ind.Mismatch;
+        m.ic = ind.IC;
+        m.complexity = ind.Complexity;
+        m.maps = ind.MAPS;
+        const bool listForm = !ind.Sites.empty();
+        const size_t s = listForm ? ind.Sites.size() : ind.Genes.size();
+        m.nsites = static_cast<int>(s);
+        m.counts.assign(4, std::vector<double>(static_cast<size_t>(K), 0.0));
+        for (int b = 0; b < 4; ++b)
+            for (int j = 0; j < K; ++j) m.counts[b][j] = TidyCount(static_cast<double>(s) * ind.MismatchMatrix[b][j]);
+        for (size_t i = 0; i < s; ++i) {
+            const int strand = listForm ? ind.Sites[i].Strand : static_cast<int>(i);
+            const int p = listForm ? ind.Sites[i].Pos : ind.Genes[i];
+            const SeqRecord& rec = data->Seqs[strand];
+            SiteView v;
+            v.sequence = rec.Name();
+            v.length = rec.len;
+            v.forward = rec.forward;
+            v.score = listForm ? ind.Sites[i].Score : ind.GeneMismatch[i];
+            v.letters = rec.Letters(p, K);
+            if (rec.forward) {
+                v.start = p;
+                v.forwardLetters = v.letters;
+            } else {
+                v.start = rec.len - p - K;
+                v.forwardLetters = Midlayer::RevComp(v.letters);
+            }
+            m.sites.push_back(v);
+        }
+        models.push_back(m);
+    }
+    return models;
+}

@@ -1,0 +1,67 @@
+// The reported models in the one form every writer reads: each model's
+// consensus, counts, verdict, database matches and sites as they lie on the
+// sequences given. Made once per report from the final population.
+#ifndef QIRO_MODELVIEW_H
+#define QIRO_MODELVIEW_H
+
+#include <string>
+#include <vector>
+
+#include "DbMatch.h"
+#include "Individual.h"
+#include "Judge.h"
+#include "Midlayer.h"
+#include "SitePositions.h"
+
+// One reported site.
+struct SiteView {
+    std::string sequence;        // name of its sequence
+    int length = 0;              // length of its sequence
+    bool forward = true;         // on the sequence as given (else on its reverse complement)
+    int start = 0;               // 0-based start on the sequence as given
+    std::string forwardLetters;  // the sequence's letters at start .. start + width - 1
+    std::string letters;         // the letters as they align to the motif (on the site's strand)
+    double score = 0.0;          // the site's mismatch score
+};
+
+// One reported model, in the form every writer uses.
+struct ModelView {
+    int rank = 0;                // 1 for the first model of the report
+    std::string id;              // "QIRO-<rank>"
+    std::string consensus;
+    int width = 0;
+    int nsites = 0;
+    double mismatch = 0.0;
+    double ic = 0.0;
+    double complexity = 0.0;
+    double maps = 0.0;           // 0 when post-processing did not run
+    // Runs with -evalue: the judge's verdict.
+    bool judged = false;
+    std::string evalue;          // as the result file writes it
+    double log10e = 0.0;
+    double log10p = 0.0;         // held-back p-value
+    double threshold = 0.0;      // site threshold (log-odds, bits)
+    int search = 0;              // the search that found it, from 1
+    std::string seedWord;        // the word that seeded that search; empty: none
+    std::vector<std::vector<double>> counts;  // [A, C, G, T][column]: letter counts of the sites
+    std::vector<SiteView> sites;
+    // Runs with -db: the best database matches, each with the database
+    // motif's columns as aligned (reverse-complemented for a reverse match).
+    bool named = false;
+    std::vector<MotifMatch> matches;
+    std::vector<MotifColumns> matchColumns;
+    // Runs with -db or -evalue: where the sites sit in their sequences.
+    bool placed = false;
+    SitePositions positions;
+
+    // Letter shares per column: the counts over the column's total.
+    std::vector<std::vector<double>> Probabilities() const;
+};
+
+// The first (at most) five models of the population, in report order, with
+// their sites as the result file lists them; with judged, every model, each
+// at its own width, with its verdict.
+std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individual>& population,
+                                      const JudgedReport* judged = nullptr);
+
+#endif
