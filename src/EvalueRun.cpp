@@ -15,6 +15,7 @@
 #include "SearchRun.h"
 #include "Shuffle.h"
 #include "StageRandom.h"
+#include "WholeJudge.h"
 #include "Words.h"
 #include "Report.h"
 #include "Settings.h"
@@ -138,8 +139,16 @@ struct Split {
     std::vector<int> train, held, trainC, heldC;
 };
 
-Split SplitForJudging(int total, int controls, bool generated, uint32_t seed) {
+Split SplitForJudging(int total, int controls, bool generated, bool whole, uint32_t seed) {
     Split split;
+    if (whole) {
+        // Too few to hold any back: every sequence is searched and judged.
+        for (int i = 0; i < total; ++i) split.train.push_back(i);
+        for (int i = 0; i < controls; ++i) split.trainC.push_back(i);
+        split.held = split.train;
+        split.heldC = split.trainC;
+        return split;
+    }
     SplitSequences(total, kHeldBackShare, seed, 0, split.train, split.held);
     if (generated) {
         // Each control goes with the sequence it was shuffled from (copies of one sequence are adjacent).
@@ -189,6 +198,8 @@ struct JudgedRun {
     const double* bg = nullptr;
     int threads = 1;
     bool filterAsked = true;  // -f as given: the searches from words start from it
+    bool whole = false;       // too few sequences to hold back: judged on every one (WholeJudge)
+    std::unique_ptr<LlrNull> null;  // the alignment E-values' null tables, when whole
     std::vector<SeqRecord> input, controls;  // every sequence, as loaded and masked
     Split split;
     JudgeSets sets;
@@ -205,8 +216,13 @@ void AnnounceSplit(const JudgedRun& run) {
     const RunSettings& s = run.s;
     cout << "Control sequences: " << run.controls.size()
          << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
-    cout << "Searched on " << run.split.train.size() << " input sequences; judged on " << run.split.held.size()
-         << " input and " << run.split.heldC.size() << " control sequences held back." << endl;
+    if (run.whole)
+        cout << "Searched and judged on all " << run.split.train.size() << " input sequences (fewer than "
+             << kWholeJudgeBelow << ": none held back); E-values from each model's alignment of its best sites."
+             << endl;
+    else
+        cout << "Searched on " << run.split.train.size() << " input sequences; judged on " << run.split.held.size()
+             << " input and " << run.split.heldC.size() << " control sequences held back." << endl;
     if (run.sample.size() < run.split.train.size())
         cout << "The searches run on a sample of " << run.sample.size() << " of the " << run.split.train.size()
              << " searched sequences (-searchsize " << s.searchSize << " letters)." << endl;
@@ -296,8 +312,13 @@ size_t PickMotif(const JudgedRun& run, size_t first) {
     if (!order.empty()) {
         const Verdict& v = verdicts[order[0]];
         cout << " The best candidate of this search, " << ConsensusOf(run.candidates[order[0]]) << ", has "
-             << FormatEvalue(Log10E(v, run.candidates.size())) << " (sites in " << v.a << " of " << v.n1
-             << " held-back input and " << v.b << " of " << v.n2 << " control sequences).";
+             << FormatEvalue(Log10E(v, run.candidates.size()));
+        if (v.whole)
+            cout << " (" << v.a << " sites aligned in " << v.n1 << " sequences; " << v.b << " of " << v.n2
+                 << " control sequences as good).";
+        else
+            cout << " (sites in " << v.a << " of " << v.n1 << " held-back input and " << v.b << " of " << v.n2
+                 << " control sequences).";
     }
     cout << endl;
     return run.candidates.size();
@@ -315,12 +336,15 @@ bool FindMotif(JudgedRun& run, int round) {
         FatalExit(1);
     }
     const std::vector<Verdict> more =
-        JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
+        run.whole ? JudgeOnEverySequence(run.candidates, first, run.candidates.size(), run.sets.heldInput,
+                                         run.sets.heldControl, run.sets.bothStrands, run.bg, static_cast<int>(run.widths.size()),
+                                         *run.null, run.threads)
+                  : JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
     run.verdicts.insert(run.verdicts.end(), more.begin(), more.end());
 
     const size_t pick = PickMotif(run, first);
     if (pick == run.candidates.size()) {
-        if (run.found.empty())
+        if (run.found.empty() && !run.whole)
             ExplainOutOfReach(static_cast<int>(run.input.size()), run.split.held.size(), run.split.heldC.size(),
                               run.candidates.size(), s.evalue);
         return false;
@@ -344,8 +368,9 @@ JudgedReport CallReportedModels(JudgedRun& run) {
     report.controls = static_cast<int>(run.controls.size());
     report.generated = s.negFile.empty();
     report.judged = static_cast<int>(run.candidates.size());
-    report.heldInput = static_cast<int>(run.split.held.size());
-    report.heldControl = static_cast<int>(run.split.heldC.size());
+    report.whole = run.whole;
+    report.heldInput = run.whole ? 0 : static_cast<int>(run.split.held.size());
+    report.heldControl = run.whole ? 0 : static_cast<int>(run.split.heldC.size());
     std::vector<size_t> passed;
     for (size_t f : run.found)
         if (Log10E(run.verdicts[f], run.candidates.size()) <= std::log10(s.evalue)) passed.push_back(f);
@@ -424,19 +449,29 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
     run.input.assign(data->Seqs.begin(), data->Seqs.begin() + data->NumSeq);
     run.controls = LoadControls(s, run.input, seed, data);
+    run.whole = static_cast<int>(run.input.size()) < kWholeJudgeBelow;
+    if (run.whole) run.null.reset(new LlrNull(run.bg));
     run.split = SplitForJudging(static_cast<int>(run.input.size()), static_cast<int>(run.controls.size()),
-                                s.negFile.empty(), seed);
+                                s.negFile.empty(), run.whole, seed);
     run.sets = MakeJudgeSets(run.input, run.controls, run.split, data->GetDoubleStrand());
     // The searches run on a sample of the searched part when it is larger than -searchsize letters.
     run.sample = SearchSample(run.sets.trainInput, s.searchSize, seed);
     AnnounceSplit(run);
     run.widths = PlanWidths(s);
 
-    for (int round = 0; round < s.nmotifs; ++round) {
+    int rounds = s.nmotifs;
+    if (run.whole && run.input.size() < 2) {
+        // Nothing to align: said before any search is run.
+        cout << "With " << run.input.size() << " input sequence, no motif can be judged: the judgement needs "
+             << "sites in at least two sequences. Give more sequences, or run without -evalue to see the "
+             << "search's models unjudged." << endl;
+        rounds = 0;
+    }
+    for (int round = 0; round < rounds; ++round) {
         if (!FindMotif(run, round)) break;
         // The next motif round looks past this motif's sites.
         const size_t pick = run.found.back();
-        if (round + 1 < s.nmotifs) MaskEverywhere(run.candidates[pick], run.verdicts[pick].train.threshold, run.sets);
+        if (round + 1 < rounds) MaskEverywhere(run.candidates[pick], run.verdicts[pick].train.threshold, run.sets);
     }
 
     const JudgedReport report = CallReportedModels(run);

@@ -48,6 +48,9 @@ struct Verdict {
     int a = 0, n1 = 0;      // held-back input sequences holding a site / with a window
     int b = 0, n2 = 0;      // the same for held-back controls
     FisherResult held;      // FisherEnrichment(a, n1, b, n2): the p-value reported
+    // Judged on every sequence (small inputs, WholeJudge): a sites aligned in
+    // n1 sequences, and held.log10p is already the E-value.
+    bool whole = false;
 };
 
 // The model of a search result: its letter counts and site count as the
@@ -67,8 +70,10 @@ int AddCandidates(const std::vector<Individual>& population, int width, int sear
 std::vector<Verdict> JudgeCandidates(const std::vector<Candidate>& candidates, size_t from, size_t to,
                                      const JudgeSets& sets, int threads);
 
-// log10 of the E-value: the held-back p-value times the candidates judged.
+// log10 of the E-value: the held-back p-value times the candidates judged
+// (a verdict on every sequence carries its own).
 inline double Log10E(const Verdict& v, size_t judged) {
+    if (v.whole) return v.held.log10p;
     return v.held.log10p + std::log10(static_cast<double>(judged > 0 ? judged : 1));
 }
 
@@ -127,6 +132,7 @@ struct JudgedReport {
     bool generated = true;        // made by shuffling the input (else -neg)
     int judged = 0;               // candidates judged over all searches
     int heldInput = 0, heldControl = 0;
+    bool whole = false;           // judged on every sequence (WholeJudge), none held back
 };
 
 #endif

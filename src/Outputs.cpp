@@ -235,6 +235,8 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
                         {"held_back_input", judged->heldInput},
                         {"held_back_control", judged->heldControl},
                         {"candidates_judged", judged->judged}};
+        // Only inputs too small to hold sequences back say how they were judged.
+        if (judged->whole) j["control"]["judged_on"] = "every sequence (alignment E-value)";
     }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ModelView& m : models) {

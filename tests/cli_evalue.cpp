@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "WholeJudge.h"
 #include "cli_util.h"
 
 namespace {
@@ -87,7 +88,7 @@ TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
     // A sample of whole sequences, at most -searchsize letters, for every search; the same for 2 threads.
     Result sampled = dir.qiro(kRun + " -searchsize 1000 -words 1 -threads 1 -o s1.out");
     ASSERT_EQ(sampled.status, 0);
-    EXPECT_NE(sampled.out.find("The searches run on a sample of 6 of the 20 searched sequences (-searchsize 1000 letters)."),
+    EXPECT_NE(sampled.out.find("The searches run on a sample of 6 of the 40 searched sequences (-searchsize 1000 letters)."),
               std::string::npos) << sampled.out;
     EXPECT_NE(sampled.out.find("\nSearch 1: motif 1, width 14, 6 sequences."), std::string::npos);
     EXPECT_EQ(dir.qiro(kRun + " -searchsize 1000 -words 1 -threads 2 -o s2.out").status, 0);
@@ -173,19 +174,72 @@ TEST(Evalue, SequencesWithoutAMotifReportNoneAndExitZero) {
 }
 
 TEST(Evalue, TooFewSequencesToJudgeOnAreNamedAsTheReason) {
-    // Two sequences, both with the motif, hold back one: in it and in none of
-    // its 20 controls is p = 1/21, too large for 0.05 once multiplied by the
-    // candidates judged.
+    // One sequence can hold no alignment of sites: said before any search.
     WorkDir dir;
-    dir.write("in.fa", Sequences(2, true, 9));
+    dir.write("in.fa", Sequences(1, true, 9));
     dir.write("bg.freq", clitest::FlatBackground());
     Result r = dir.qiro(kRun + " -words 0");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("With 2 input sequences, the judge holds back 1: even a motif in every held-back input"
-                         " sequence and in none of the 20 held-back control sequences would have an E-value of "),
+    EXPECT_NE(r.out.find("With 1 input sequence, no motif can be judged: the judgement needs sites in at least two"
+                         " sequences."),
               std::string::npos)
         << r.out;
+    EXPECT_EQ(r.out.find("\nSearch 1:"), std::string::npos);
     EXPECT_NE(dir.read("qiro.out").find("No motif has an E-value at most 0.05.\n"), std::string::npos);
+    // A control file of two sequences holds back one: even a motif in every held-back input sequence and in
+    // no control would miss the limit.
+    dir.write("many.fa", Sequences(kWholeJudgeBelow, true, 9));
+    dir.write("two.fa", Sequences(2, false, 10));
+    Result few = dir.qiro("-i many.fa -freq bg.freq -k 14 -seed 4 -g 10 -p 40 -evalue 0.05 -words 0 -neg two.fa");
+    ASSERT_EQ(few.status, 0) << few.out;
+    EXPECT_NE(few.out.find("input sequences, the judge holds back 25: even a motif in every held-back input sequence"
+                           " and in none of the 1 held-back control sequences would have an E-value of "),
+              std::string::npos)
+        << few.out;
+}
+
+TEST(Evalue, SmallInputsAreSearchedAndJudgedOnEverySequence) {
+    // Ten sequences, each with the motif: every one is searched and judged, and the
+    // motif passes with its sites. Their letters shuffled: nothing passes.
+    WorkDir dir;
+    std::set<std::string> planted;
+    const std::string text = Sequences(10, true, 21, &planted);
+    dir.write("in.fa", text);
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro(kRun + " -json s.json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Searched and judged on all 10 input sequences (fewer than " +
+                         std::to_string(kWholeJudgeBelow) + ": none held back)"),
+              std::string::npos)
+        << r.out;
+    const nlohmann::json j = nlohmann::json::parse(dir.read("s.json"));
+    ASSERT_EQ(j["motifs"].size(), 1u) << r.out;
+    EXPECT_LT(j["motifs"][0]["evalue"].get<double>(), 1e-3);
+    EXPECT_EQ(j["control"]["judged_on"], "every sequence (alignment E-value)");
+    int hits = 0;
+    for (const auto& site : j["motifs"][0]["sites"])
+        hits += planted.count(site["sequence"].get<std::string>() + ":" + std::to_string(site["start"].get<int>()));
+    EXPECT_GE(hits, 9);
+
+    std::mt19937 rng(5);
+    std::string shuffled;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) {
+        if (!l.empty() && l[0] != '>') std::shuffle(l.begin(), l.end(), rng);
+        shuffled += l + "\n";
+    }
+    dir.write("shuffled.fa", shuffled);
+    Result none = dir.qiro("-i shuffled.fa -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -evalue 0.05");
+    ASSERT_EQ(none.status, 0) << none.out;
+    EXPECT_NE(dir.read("qiro.out").find("No motif has an E-value at most 0.05.\n"), std::string::npos) << none.out;
+
+    // From the switch point on, half of the sequences are held back.
+    dir.write("switch.fa", Sequences(kWholeJudgeBelow, false, 6));
+    Result held = dir.qiro("-i switch.fa -freq bg.freq -k 8 -seed 4 -g 5 -p 20 -evalue 0.05 -words 0");
+    EXPECT_NE(held.out.find("Searched on " + std::to_string(kWholeJudgeBelow - kWholeJudgeBelow / 2) +
+                            " input sequences; judged on " + std::to_string(kWholeJudgeBelow / 2) + " input"),
+              std::string::npos)
+        << held.out;
 }
 
 TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {

@@ -74,7 +74,8 @@ IUPAC_COMPLEMENT = str.maketrans("ACGTRYSWKMBDHVN", "TGCAYRSWMKVHDBN")
 
 TOMPA_EMPTY = ("dm07", "dm08", "yst07", "yst10")
 ENCODE_FOLDER = "chipseq_encode_hg19"
-GROUPS = ("encode", "encode-shuffled", "tompa-empty", "planted-shuffled")
+GROUPS = ("encode", "encode-shuffled", "tompa-empty", "planted-shuffled", "small-shuffled",
+          "small-background")
 
 
 # ---------------------------------------------------------------------------
@@ -229,6 +230,31 @@ def planted_runs(data, inputs, planted_seed, shuffle_seed):
     return runs
 
 
+def small_runs(data, inputs, planted_seed, shuffle_seed, sizes):
+    """Small inputs without a motif, at every size of `sizes`: each planted set of that
+    size with its letters shuffled (small-shuffled), and the same number of pieces of
+    real background sequence with no site planted (small-background), so that structure
+    of real sequence that a shuffle destroys is tested too."""
+    runs = []
+    for size in sizes:
+        for group, share in (("small-shuffled", "1.0"), ("small-background", "0")):
+            folder = os.path.join(inputs, "%s_n%d" % (group, size))
+            with redirect_stdout(StringIO()):
+                make_planted.main(["--out", folder, "--seed", str(planted_seed), "--data", data,
+                                   "--sizes", str(size), "--shares", share])
+            for plan in make_planted.SETS:
+                name = "%s_n%d_%d" % (plan[0], size, int(round(100 * float(share))))
+                records = read_records(os.path.join(folder, name + ".fasta"))
+                if group == "small-shuffled":
+                    rng = random.Random("%d:%s" % (shuffle_seed, name))
+                    records = [(header, shuffle_words(letters, rng)) for header, letters in records]
+                fasta = os.path.join(inputs, "%s_%s.fasta" % (name, group))
+                write_fasta(fasta, records)
+                runs.append({"name": "%s_%s" % (name, group), "group": group, "fasta": fasta,
+                             "sequences": len(records)})
+    return runs
+
+
 # ---------------------------------------------------------------------------
 # Outcome and report
 
@@ -342,6 +368,9 @@ def parse_args(argv):
                    help="make_planted.py --seed (default: 1)")
     p.add_argument("--shuffle-seed", type=int, default=1,
                    help="seed of the 3-letter word shuffle (default: 1)")
+    p.add_argument("--small-sizes", default="10,15,20,30",
+                   help="sequence counts of the small-shuffled and small-background "
+                        "groups (default: 10,15,20,30)")
     p.add_argument("--jobs", type=int, default=2, help="qiro runs at once (default: 2)")
     p.add_argument("--timeout", type=int, default=1800,
                    help="seconds after which a single qiro run counts as failed")
@@ -371,6 +400,9 @@ def main(argv=None):
         runs += tompa_runs(args.data)
     if wanted("planted-shuffled"):
         runs += planted_runs(args.data, inputs, args.planted_seed, args.shuffle_seed)
+    if wanted("small-shuffled") or wanted("small-background"):
+        sizes = [int(x) for x in args.small_sizes.split(",") if x]
+        runs += small_runs(args.data, inputs, args.planted_seed, args.shuffle_seed, sizes)
     if args.only:
         runs = [r for r in runs if r["group"] in args.only or r["name"] in args.only]
     if not runs:

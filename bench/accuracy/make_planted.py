@@ -178,14 +178,18 @@ class Background:
         return out
 
 
-def make_set(plan, background, matrix, seed):
-    """FASTA text, answer-key text and index fields of one planted set."""
+def make_set(plan, background, matrix, seed, size=None, share=None):
+    """FASTA text, answer-key text and index fields of one planted set: of a size
+    and share of sequences with a site drawn from the set's name, or as given."""
     name, organism, mid, _, _ = plan
     rng = random.Random("%d:%s" % (seed, name))
     columns = matrix[1]
     width = len(columns)
     count = rng.randint(MIN_SEQS, MAX_SEQS)
     with_site = rng.randint((count + 1) // 2, count)
+    if size is not None:
+        count = size
+        with_site = int(round(count * (1.0 if share is None else share)))
     holders = set(rng.sample(range(count), with_site))
     lengths = [rng.randint(MIN_LEN, background.max_len) for _ in range(count)]
     fasta, key = [], []
@@ -221,6 +225,13 @@ def parse_args(argv):
     p.add_argument("--only", default="", help="comma-separated set names (default: all)")
     p.add_argument("--keep-case", action="store_true",
                    help="keep the case of sources that are all lower case")
+    p.add_argument("--sizes", default="",
+                   help="comma-separated sequence counts: every set is written once per size "
+                        "and share, named <set>_n<size>_<percent> (default: one set of a size "
+                        "drawn from 20 to 200)")
+    p.add_argument("--shares", default="1.0",
+                   help="with --sizes: comma-separated shares of the sequences holding a "
+                        "site (default: 1.0)")
     return p.parse_args(argv)
 
 
@@ -236,8 +247,14 @@ def main(argv=None):
     backgrounds = {}
     index = ["name\torganism\tmatrix\tfactor\tcomposition\twidth\tsequences\twith_site\t"
              "letters\tlower_case\tbackground"]
-    for plan in plans:
-        name, organism, mid, factor, composition = plan
+    sizes = [int(x) for x in args.sizes.split(",") if x]
+    shares = [float(x) for x in args.shares.split(",") if x]
+    variants = [(n, f) for n in sizes for f in shares] or [(None, None)]
+    for base, (size, share) in ((p, v) for p in plans for v in variants):
+        name, organism, mid, factor, composition = base
+        if size is not None:
+            name = "%s_n%d_%d" % (name, size, int(round(100 * share)))
+        plan = (name, organism, mid, factor, composition)
         if mid not in matrices or matrices[mid][0] != factor:
             sys.exit("make_planted: %s is not %s in %s" % (mid, factor, JASPAR_FILE))
         if organism not in backgrounds:
@@ -245,7 +262,7 @@ def main(argv=None):
                 organism, os.path.join(args.data, "background_sequences"), args.keep_case)
         bg = backgrounds[organism]
         fasta, key, (count, with_site, letters, lower) = make_set(
-            plan, bg, matrices[mid], args.seed)
+            plan, bg, matrices[mid], args.seed, size, share)
         with open(os.path.join(args.out, name + ".fasta"), "w") as handle:
             handle.write(fasta)
         with open(os.path.join(args.out, name + ".sites.tsv"), "w") as handle:
