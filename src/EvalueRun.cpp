@@ -384,7 +384,11 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         const Verdict& v = run.verdicts[f];
         Candidate called = run.candidates[f];
         double threshold = v.train.threshold;
-        RefitOnCalledSites(called, threshold, run.input, run.controls, run.sets.bothStrands, run.bg, run.threads);
+        bool settled = false;
+        const int rounds = RefitUntilSettled(called, threshold, run.input, run.controls, run.sets.bothStrands, run.bg,
+                                             run.threads, kMaxRefits, settled);
+        cout << "Motif " << report.models.size() + 1 << " refit " << rounds << (rounds == 1 ? " time" : " times")
+             << (settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
         run.population->push_back(ReportedModel(run.data, called, threshold, run.threads));
         ModelJudgement m;
         m.width = run.candidates[f].width;
@@ -397,6 +401,14 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         m.n2 = v.n2;
         m.search = run.candidates[f].search + 1;
         m.seedWord = run.seedOf[static_cast<size_t>(run.candidates[f].search)];
+        std::copy(&called.count[0][0], &called.count[0][0] + B * MAX_K, &m.count[0][0]);
+        m.nsites = called.nsites;
+        m.scores = called.scores;
+        double total = 0.0;
+        for (int b = 0; b < B; ++b) total += run.bg[b];
+        for (int b = 0; b < B; ++b) m.background[b] = run.bg[b] / total;
+        m.refits = rounds;
+        m.settled = settled;
         report.models.push_back(m);
     }
     return report;

@@ -22,6 +22,9 @@ class MotifMatcher;
 // calibrated on shuffled inputs (docs/accuracy.md).
 const double kHeldBackShare = 0.5;
 
+// Most rounds of refitting a reported model to its own site calls.
+const int kMaxRefits = 10;
+
 // Word length the generated controls keep: letter triplets.
 const int kControlWord = 3;
 

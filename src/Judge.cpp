@@ -182,20 +182,19 @@ void CallSites(const LogOdds& m, const SeqRecord& fwd, double t, bool bothStrand
     std::sort(kept.begin(), kept.end(), [&](const ScanHit& x, const ScanHit& y) { return start(x) < start(y); });
 }
 
-bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& input,
-                        const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads) {
-    const int k = c.width;
+int SiteLetterCounts(const LogOdds& m, double t, const std::vector<SeqRecord>& input, bool bothStrands, int threads,
+                     double (&count)[B][MAX_K]) {
+    const int k = m.k;
     const int n = static_cast<int>(input.size());
     // The sites of each sequence first, on the workers; the letters are then
     // counted in sequence order.
     std::vector<std::vector<ScanHit>> called(static_cast<size_t>(n));
     ParallelFor(n, threads, [&](int i) {
-        CallSites(c.scores, input[static_cast<size_t>(i)], t, bothStrands, called[static_cast<size_t>(i)]);
+        CallSites(m, input[static_cast<size_t>(i)], t, bothStrands, called[static_cast<size_t>(i)]);
     });
-    Candidate refit = c;
-    refit.nsites = 0;
     for (int b = 0; b < B; ++b)
-        for (int j = 0; j < k; ++j) refit.count[b][j] = 0.0;
+        for (int j = 0; j < MAX_K; ++j) count[b][j] = 0.0;
+    int sites = 0;
     for (int i = 0; i < n; ++i) {
         const SeqRecord& r = input[static_cast<size_t>(i)];
         for (const ScanHit& h : called[static_cast<size_t>(i)]) {
@@ -203,11 +202,20 @@ bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& i
             for (int j = 0; j < k; ++j) {
                 const int code = h.forward ? r.code[static_cast<size_t>(at + j)]
                                            : 3 - r.code[static_cast<size_t>(at + k - 1 - j)];
-                refit.count[code][j] += 1.0;
+                count[code][j] += 1.0;
             }
-            ++refit.nsites;
+            ++sites;
         }
     }
+    return sites;
+}
+
+bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& input,
+                        const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads) {
+    const int k = c.width;
+    const int n = static_cast<int>(input.size());
+    Candidate refit = c;
+    refit.nsites = SiteLetterCounts(c.scores, t, input, bothStrands, threads, refit.count);
     if (refit.nsites < 2) return false;
     refit.scores = LogOddsFromCounts(refit.count, k, bg);
     refit.columns = ColumnsFromCounts(refit.count, k, 0.0);
@@ -223,4 +231,24 @@ bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& i
     c = refit;
     t = choice.threshold;
     return true;
+}
+
+int RefitUntilSettled(Candidate& c, double& t, const std::vector<SeqRecord>& input,
+                      const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads,
+                      int most, bool& settled) {
+    settled = false;
+    double count[B][MAX_K];
+    int rounds = 0;
+    while (rounds < most && RefitOnCalledSites(c, t, input, controls, bothStrands, bg, threads)) {
+        ++rounds;
+        const int sites = SiteLetterCounts(c.scores, t, input, bothStrands, threads, count);
+        bool same = sites == c.nsites;
+        for (int b = 0; b < B && same; ++b)
+            for (int j = 0; j < c.width && same; ++j) same = count[b][j] == c.count[b][j];
+        if (same) {
+            settled = true;
+            break;
+        }
+    }
+    return rounds;
 }

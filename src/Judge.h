@@ -107,6 +107,21 @@ void CallSites(const LogOdds& m, const SeqRecord& fwd, double t, bool bothStrand
 bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& input,
                         const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads);
 
+// The letters of the sites m calls at t (CallSites) in every input sequence:
+// count[b][j] the sites with letter b at offset j (on the site's strand),
+// columns past m.k zero. Returns the sites. Scanned on up to `threads`
+// threads; the counts do not depend on the count.
+int SiteLetterCounts(const LogOdds& m, double t, const std::vector<SeqRecord>& input, bool bothStrands, int threads,
+                     double (&count)[B][MAX_K]);
+
+// RefitOnCalledSites again and again, at most `most` rounds, until the sites
+// the refit matrix calls at its threshold are the very sites it was built
+// from (their letter counts equal its counts): then settled is true, and the
+// matrix, its threshold and its sites are one. Returns the rounds run.
+int RefitUntilSettled(Candidate& c, double& t, const std::vector<SeqRecord>& input,
+                      const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads,
+                      int most, bool& settled);
+
 // Masks the letters of every window of sequence `fwd` that scores at least t
 // under m (either strand when bothStrands), so that a further search and
 // further judging pass over a motif already found. Returns the letters newly
@@ -122,6 +137,17 @@ struct ModelJudgement {
     int a = 0, n1 = 0, b = 0, n2 = 0;  // held-back sequences with a site / judged, input then controls
     int search = 0;          // the search that found it, from 1
     std::string seedWord;    // the enriched word that seeded that search; empty: random starts or -pk
+    // The matrix that called the reported sites: its letter counts (count[b][j],
+    // nsites per column), the log-odds built from them (LogOddsFromCounts) and
+    // scanned at `threshold`; the refits it took, and whether its sites are
+    // the very sites it was built from (settled; else its counts differ from
+    // the sites' letters).
+    double count[B][MAX_K] = {};
+    int nsites = 0;
+    LogOdds scores;
+    double background[B] = {0.25, 0.25, 0.25, 0.25};  // the letter shares the log-odds were built against
+    int refits = 0;
+    bool settled = false;
 };
 
 // The judge's part of a report.

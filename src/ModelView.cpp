@@ -78,6 +78,20 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
             }
             m.sites.push_back(v);
         }
+        if (judged) {
+            // A judged model is reported by the matrix that called its sites.
+            const ModelJudgement& v = judged->models[r];
+            m.logOdds.assign(4, std::vector<double>(static_cast<size_t>(K), 0.0));
+            for (int b = 0; b < 4; ++b)
+                for (int j = 0; j < K; ++j) {
+                    m.counts[b][j] = v.count[b][j];
+                    m.logOdds[b][j] = v.scores.score[j][b];
+                }
+            for (int b = 0; b < 4; ++b) m.background[b] = v.background[b];
+            m.pseudocount = std::sqrt(static_cast<double>(v.nsites));
+            m.refits = v.refits;
+            m.settled = v.settled;
+        }
         models.push_back(m);
     }
     return models;

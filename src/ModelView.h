@@ -41,9 +41,20 @@ struct ModelView {
     double log10e = 0.0;
     double log10p = 0.0;         // held-back p-value
     double threshold = 0.0;      // site threshold (log-odds, bits)
+    // The log-odds that called the sites (logOdds[b][j], bits), the letter
+    // shares and the pseudocount per column they were built with; the refits
+    // that made it, and whether counts are the sites' own letters (settled)
+    // or, after the last refit, still those of the sites before.
+    std::vector<std::vector<double>> logOdds;
+    double background[4] = {0.25, 0.25, 0.25, 0.25};
+    double pseudocount = 0.0;
+    int refits = 0;
+    bool settled = true;
     int search = 0;              // the search that found it, from 1
     std::string seedWord;        // the word that seeded that search; empty: none
-    std::vector<std::vector<double>> counts;  // [A, C, G, T][column]: letter counts of the sites
+    // [A, C, G, T][column]: letter counts of the sites; of a judged model, those
+    // of the matrix that called them.
+    std::vector<std::vector<double>> counts;
     std::vector<SiteView> sites;
     // Runs with -db: the best database matches, each with the database
     // motif's columns as aligned (reverse-complemented for a reverse match).

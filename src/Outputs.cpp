@@ -180,13 +180,17 @@ void WriteMeme(std::ostream& out, const std::vector<ModelView>& models, const do
                           micro[2] / 1e6, micro[3] / 1e6);
             out << line;
         }
+        // Kept apart from the matrix lines, which readers take as they are.
+        if (!m.settled)
+            out << "# " << m.id << ": the matrix that called the sites; their own letters differ (not settled after "
+                << m.refits << " refits)\n";
         out << "\n";
     }
 }
 
 void WriteJaspar(std::ostream& out, const std::vector<ModelView>& models) {
     for (const ModelView& m : models) {
-        out << ">" << m.id << "\t" << m.consensus << "\n";
+        out << ">" << m.id << "\t" << m.consensus << (m.settled ? "" : " (the matrix that called the sites)") << "\n";
         for (int b = 0; b < 4; ++b) {
             out << kLetters[b] << " [";
             for (int j = 0; j < m.width; ++j) out << " " << Plain(m.counts[b][j]);
@@ -269,6 +273,21 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
         }
         mj["counts"] = counts;
         mj["probabilities"] = probs;
+        if (m.judged) {
+            // What a scan needs to call these very sites: the log-odds, how it was built, and
+            // `threshold` above (a window is a site when its score, rounded to float, reaches it).
+            nlohmann::ordered_json logOdds, shares;
+            for (int b = 0; b < 4; ++b) {
+                const std::string letter(1, kLetters[b]);
+                logOdds[letter] = m.logOdds[b];
+                shares[letter] = m.background[b];
+            }
+            mj["log_odds"] = logOdds;
+            mj["log_odds_background"] = shares;
+            mj["pseudocount"] = m.pseudocount;
+            mj["refits"] = m.refits;
+            mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
+        }
         nlohmann::ordered_json sites = nlohmann::ordered_json::array();
         for (const SiteView& v : m.sites) {
             sites.push_back({{"sequence", v.sequence},

@@ -3,6 +3,8 @@
 // refuse to run without it, and the thread count changes nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <set>
 #include <sstream>
@@ -131,6 +133,46 @@ TEST(Evalue, SecondMotifIsFoundAfterTheFirstIsMasked) {
         }
     }
     EXPECT_EQ(found.size(), 2u) << j["motifs"][0]["consensus"] << " " << j["motifs"][1]["consensus"];
+    // Each motif's published matrix and threshold call its published sites.
+    Result rescan = dir.run("python3", "'" + std::string(QIRO_SOURCE_DIR) + "/tools/rescan.py' two.json in.fa --check");
+    EXPECT_EQ(rescan.status, 0) << rescan.err;
+    EXPECT_NE(rescan.err.find("rescan: QIRO-2: the "), std::string::npos) << rescan.err;
+}
+
+TEST(Evalue, TheReportedMatrixIsTheOneThatCalledTheSites) {
+    // The example on the recommended line: the JSON's log-odds rebuild from its counts,
+    // background and pseudocount; the counts are the letters of its sites; and a scan with
+    // the log-odds at the threshold calls exactly those sites.
+    WorkDir dir;
+    const std::string examples = QIRO_EXAMPLES;
+    Result r = dir.qiro("-i '" + examples + "/crp0.fasta' -freq '" + examples +
+                        "/crp0.freq' -mask T -dust 20 -evalue 0.05 -k 20 -seed 1 -json c.json -meme c.meme");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Motif 1 refit "), std::string::npos);
+    const nlohmann::json j = nlohmann::json::parse(dir.read("c.json"));
+    ASSERT_EQ(j["motifs"].size(), 1u) << r.out;
+    const auto& m = j["motifs"][0];
+    EXPECT_EQ(m["counts_are"], "the sites' letters");
+    const int w = m["width"];
+    const double n = m["sites"].size();
+    EXPECT_DOUBLE_EQ(m["pseudocount"].get<double>(), std::sqrt(n));
+    const std::string letters = "ACGT";
+    for (int b = 0; b < 4; ++b) {
+        const std::string x(1, letters[static_cast<size_t>(b)]);
+        const double q = m["log_odds_background"][x];
+        for (int c = 0; c < w; ++c) {
+            double seen = 0;
+            for (const auto& site : m["sites"]) seen += site["letters"].get<std::string>()[static_cast<size_t>(c)] == letters[b];
+            EXPECT_EQ(m["counts"][x][c].get<double>(), seen) << x << c;
+            const double root = std::sqrt(n);
+            EXPECT_NEAR(m["log_odds"][x][c].get<double>(), std::log2((seen + root * q) / (n + root) / q), 1e-12);
+        }
+    }
+    Result rescan = dir.run("python3", "'" + std::string(QIRO_SOURCE_DIR) + "/tools/rescan.py' c.json '" + examples +
+                                           "/crp0.fasta' --check");
+    EXPECT_EQ(rescan.status, 0) << rescan.err;
+    EXPECT_EQ(std::count(rescan.out.begin(), rescan.out.end(), '\n'), static_cast<long>(n));
+    EXPECT_EQ(dir.read("c.meme").find("# QIRO-1"), std::string::npos);  // the note only when they differ
 }
 
 TEST(Evalue, WidthRangeReportsEachModelAtItsOwnWidth) {

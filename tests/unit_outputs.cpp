@@ -2,6 +2,8 @@
 // letter shares of a model view.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <string>
 
 #include "Outputs.h"
@@ -55,6 +57,29 @@ TEST(UnitOutputs, SharesAreCountsOverTheColumnTotal) {
     EXPECT_DOUBLE_EQ(p[3][0], 0.5);
     // A column without letters has no preference.
     for (int b = 0; b < 4; ++b) EXPECT_DOUBLE_EQ(p[b][1], 0.25);
+}
+
+TEST(UnitOutputs, AMatrixThatIsNotItsSitesLettersSaysSoInMemeAndJaspar) {
+    ModelView m;
+    m.id = "QIRO-1";
+    m.consensus = "AT";
+    m.width = 2;
+    m.judged = true;
+    m.evalue = "0.01";
+    m.counts = {{3, 0}, {0, 0}, {0, 0}, {0, 3}};
+    const double bg[4] = {0.25, 0.25, 0.25, 0.25};
+    for (bool settled : {true, false}) {
+        m.settled = settled;
+        m.refits = settled ? 2 : 10;
+        std::ostringstream meme, jaspar;
+        WriteMeme(meme, {m}, bg, true);
+        WriteJaspar(jaspar, {m});
+        const bool memeNote = meme.str().find("# QIRO-1: the matrix that called the sites; their own letters differ "
+                                              "(not settled after 10 refits)\n") != std::string::npos;
+        const bool jasparNote = jaspar.str().find(">QIRO-1\tAT (the matrix that called the sites)\n") != std::string::npos;
+        EXPECT_EQ(memeNote, !settled);
+        EXPECT_EQ(jasparNote, !settled);
+    }
 }
 
 }  // namespace
