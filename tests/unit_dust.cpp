@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Dust.h"
+#include "Masking.h"
 #include "Sequences.h"
 
 namespace {
@@ -186,6 +187,21 @@ TEST(Dust, WorkedCases) {
     for (int i = 0; i < 2000; ++i) uniform += "ACGT"[rng() % 4];
     const std::string mask = Mask(uniform, 20);
     EXPECT_LT(std::count(mask.begin(), mask.end(), '#'), 40);
+}
+
+TEST(Masking, ASequenceAsLongAsTheWidthHasItsOneWindow) {
+    // Exactly k letters: one window, open unless a letter in it is masked.
+    std::vector<SeqRecord> seqs(2);
+    seqs[0].Assign("exact", "ACGTACGT", 8);
+    seqs[1].Assign("soft", "ACGTaCGT", 8);
+    MaskSequences(seqs, 2, MaskSettings{true, 0.0});
+    std::vector<int> starts;
+    EXPECT_TRUE(HasOpenWindow(seqs[0], 8));
+    OpenWindows(seqs[0], 8, starts);
+    EXPECT_EQ(starts, std::vector<int>{0});
+    EXPECT_FALSE(HasOpenWindow(seqs[0], 9));
+    EXPECT_FALSE(HasOpenWindow(seqs[1], 8));
+    EXPECT_TRUE(HasOpenWindow(seqs[1], 3));
 }
 
 }  // namespace

@@ -155,4 +155,36 @@ TEST(Judge, RefitTakesTheMotifFromTheSitesCalledInEveryInputSequenceWhateverTheT
     EXPECT_EQ(none.nsites, blurred.nsites);
 }
 
+TEST(Judge, SitesOnTheReverseStrandAreCountedAsTheMotifReads) {
+    // The motif (no palindrome) planted only as its reverse complement: the letters of the
+    // sites its matrix calls, and those of the refits until they settle, read the motif.
+    const std::string motif = "TTGACAGCTATCGT";
+    std::string rc(motif.rbegin(), motif.rend());
+    for (char& c : rc) c = "TGCA"[std::string("ACGT").find(c)];
+    const std::vector<SeqRecord> input = RandomSet(30, 8, rc), controls = RandomSet(60, 9, "");
+    Candidate c = CandidateFromModel(ModelOf(motif, 30), 14, 0, kFlat);
+    auto consensus = [](const double (&count)[B][MAX_K]) {
+        std::string text;
+        for (int j = 0; j < 14; ++j) {
+            int best = 0;
+            for (int b = 1; b < B; ++b) best = count[b][j] > count[best][j] ? b : best;
+            text += "ACGT"[best];
+        }
+        return text;
+    };
+    double count[B][MAX_K];
+    const int sites = SiteLetterCounts(c.scores, 10.0, input, true, 2, count);
+    EXPECT_GE(sites, 30);  // every planted site, and at most a chance window or two
+    EXPECT_LE(sites, 32);
+    EXPECT_EQ(consensus(count), motif);
+    double t = 10.0;
+    bool settled = false;
+    EXPECT_GE(RefitUntilSettled(c, t, input, controls, true, kFlat, 2, 10, settled), 1);
+    EXPECT_TRUE(settled);
+    EXPECT_EQ(consensus(c.count), motif);
+    EXPECT_EQ(SiteLetterCounts(c.scores, t, input, true, 1, count), c.nsites);
+    for (int j = 0; j < 14; ++j)
+        for (int b = 0; b < B; ++b) EXPECT_EQ(count[b][j], c.count[b][j]);
+}
+
 }  // namespace

@@ -75,4 +75,29 @@ TEST(Words, OccurrencesBecomeCentredSitesOrientedAsTheWord) {
     EXPECT_TRUE(WordSites(input, "GATTACCG", 20, true).size() == 0u);  // would leave the sequence
 }
 
+TEST(Words, CountsWithinOneMismatchOnBothStrandsMatchABruteForceCount) {
+    // Every word kept holds, in a and b, the sequences that have a window reading it or its
+    // reverse complement with at most one letter different, counted here window by window.
+    const std::vector<SeqRecord> input = Set(12, 4, "ACGGT", true), controls = Set(20, 5, "", false);
+    auto holds = [](const SeqRecord& r, const std::string& w) {
+        const std::string s = r.Text();
+        for (const std::string& x : {w, ReverseComplement(w)})
+            for (size_t p = 0; p + x.size() <= s.size(); ++p) {
+                int diff = 0;
+                for (size_t j = 0; j < x.size(); ++j) diff += s[p + j] != x[j];
+                if (diff <= 1) return true;
+            }
+        return false;
+    };
+    const std::vector<EnrichedWord> words = EnrichedWords(input, controls, 5, true, 1000);
+    ASSERT_GE(words.size(), 5u);
+    for (const EnrichedWord& w : words) {
+        int a = 0, b = 0;
+        for (const SeqRecord& r : input) a += holds(r, w.word);
+        for (const SeqRecord& r : controls) b += holds(r, w.word);
+        EXPECT_EQ(w.a, a) << w.word;
+        EXPECT_EQ(w.b, b) << w.word;
+    }
+}
+
 }  // namespace
