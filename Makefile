@@ -35,7 +35,7 @@ CONTROLS_ARGS ?=
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
-FUZZ_TARGETS ?= fasta freq pk options db
+FUZZ_TARGETS ?= fasta freq pk options db neg
 
 .PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming clean
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Controls.h"
 #include "DbMatch.h"
 #include "Midlayer.h"
 #include "MotifDb.h"
@@ -293,6 +294,39 @@ void DbInput(const uint8_t* data, size_t size) {
     CheckMatches(matcher, query, matcher.Match(query));
     if (db[0].columns.size() <= static_cast<size_t>(kMatchMaxQueryWidth))
         CheckMatches(matcher, db[0].columns, matcher.Match(db[0].columns));
+}
+
+void NegInput(const uint8_t* data, size_t size) {
+    const Scratch& scratch = TheScratch();
+    const std::string file = scratch.path("neg.fa");
+    WriteFile(file, data, size);
+    Midlayer input;
+    input.SetDoubleStrand(false);
+    input.OpenSeqFile(scratch.path("seqs.fa"));
+    input.LoadSeqs();
+    const std::vector<SeqRecord> records(input.Seqs.begin(), input.Seqs.begin() + input.NumSeq);
+    MaskSettings masking;
+    masking.softMask = size % 2 == 0;
+    masking.dust = size % 3 == 0 ? 20.0 : 0.0;
+    const int width = MIN_K + static_cast<int>(size % 9);
+    const std::vector<SeqRecord> controls = LoadControls(file, records, 1, masking, width);
+    Check(!controls.empty());
+    bool scannable = false;
+    for (const SeqRecord& r : controls) {
+        Check(r.forward);
+        Check(static_cast<int>(r.code.size()) >= r.len);
+        scannable = scannable || HasScannableWindow(r, width);
+    }
+    Check(scannable);
+    // Cut or not, the controls hold the letters of the file's records, in order.
+    Midlayer neg;
+    neg.SetDoubleStrand(false);
+    neg.OpenSeqFile(file);
+    neg.LoadSeqs();
+    std::string before, after;
+    for (int s = 0; s < neg.NumSeq; ++s) before += neg.Seqs[static_cast<size_t>(s)].Text();
+    for (const SeqRecord& r : controls) after += r.Text();
+    Check(before == after);
 }
 
 }  // namespace fuzzharness

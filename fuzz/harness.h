@@ -40,6 +40,12 @@ void OptionsInput(const uint8_t* data, size_t size);
 // motif named against the whole database.
 void DbInput(const uint8_t* data, size_t size);
 
+// The bytes as a control file (-neg) against a small fixed input: loaded with
+// the input's masking (soft-masking and DUST taken from the input's size), long
+// records cut to the input's length; every control a forward record, the
+// pieces of a cut record its letters in order, one window at least scannable.
+void NegInput(const uint8_t* data, size_t size);
+
 }  // namespace fuzzharness
 
 #endif

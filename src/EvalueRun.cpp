@@ -42,31 +42,6 @@ void HoldStrands(Midlayer* data, std::vector<SeqRecord> forward) {
     if (data->GetDoubleStrand()) AddReverseStrands(data->Seqs, data->NumSeq);
 }
 
-int ControlCopies(int n) {
-    const int copies = n > 0 ? (kControlTarget + n - 1) / n : 1;
-    return std::max(1, std::min(kMaxControlCopies, copies));
-}
-
-// The control sequences: read from -neg with the input's masking, or made by
-// shuffling every input sequence keeping its letter triplets.
-std::vector<SeqRecord> LoadControls(const RunSettings& s, const std::vector<SeqRecord>& input, uint32_t seed,
-                                    const Midlayer* data) {
-    if (s.negFile.empty())
-        return MakeControls(input, static_cast<int>(input.size()), ControlCopies(static_cast<int>(input.size())),
-                            kControlWord, seed);
-    Midlayer neg;
-    neg.SetDoubleStrand(false);
-    neg.SetMasking(data->GetMasking());
-    neg.OpenSeqFile(s.negFile);
-    neg.LoadSeqs();
-    if (neg.NumSeq == 0) {
-        cout << "Error: the control file " << s.negFile
-             << " holds no FASTA record (a record starts with a '>' header line). System aborted. " << endl;
-        FatalExit(1);
-    }
-    return std::vector<SeqRecord>(neg.Seqs.begin(), neg.Seqs.begin() + neg.NumSeq);
-}
-
 std::string ConsensusOf(const Candidate& c) {
     std::string text;
     for (int j = 0; j < c.width; ++j) {
@@ -269,8 +244,13 @@ void SearchWidth(JudgedRun& run, int round, int w) {
     }
     const int generations = SearchGenerations(s, letters);
     if (part.empty()) {
-        cout << "No searched sequence has a window of " << w
-             << " letters free of masked letters; the width is skipped." << endl;
+        bool longEnough = false;
+        for (size_t i : run.sample) longEnough = longEnough || run.sets.trainInput[i].len >= w;
+        if (longEnough)
+            cout << "No searched sequence has a window of " << w
+                 << " letters free of masked letters; the width is skipped." << endl;
+        else
+            cout << "No searched sequence has " << w << " letters or more; the width is skipped." << endl;
         return;
     }
     cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1;
@@ -331,8 +311,15 @@ bool FindMotif(JudgedRun& run, int round) {
     const size_t first = run.candidates.size();
     for (int w : run.widths) SearchWidth(run, round, w);
     if (run.searches == 0) {
-        cout << "Error: every window of " << run.widths.front() << " letters in " << s.inputFile
-             << " holds a masked letter (-mask, -dust); no sequence is left to search. System aborted. " << endl;
+        const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
+        bool longEnough = false;
+        for (const SeqRecord& r : run.input) longEnough = longEnough || r.len >= narrowest;
+        if (!longEnough)
+            cout << "Error: no sequence in " << s.inputFile << " has at least " << narrowest
+                 << " letters (the motif width). System aborted. " << endl;
+        else
+            cout << "Error: every window of " << narrowest << " letters in " << s.inputFile
+                 << " holds a masked letter (-mask, -dust); no sequence is left to search. System aborted. " << endl;
         FatalExit(1);
     }
     const std::vector<Verdict> more =
@@ -460,25 +447,28 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     run.filterAsked = s.filter;
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
     run.input.assign(data->Seqs.begin(), data->Seqs.begin() + data->NumSeq);
-    run.controls = LoadControls(s, run.input, seed, data);
-    run.whole = static_cast<int>(run.input.size()) < kWholeJudgeBelow;
-    if (run.whole) run.null.reset(new LlrNull(run.bg));
-    run.split = SplitForJudging(static_cast<int>(run.input.size()), static_cast<int>(run.controls.size()),
-                                s.negFile.empty(), run.whole, seed);
-    run.sets = MakeJudgeSets(run.input, run.controls, run.split, data->GetDoubleStrand());
-    // The searches run on a sample of the searched part when it is larger than -searchsize letters.
-    run.sample = SearchSample(run.sets.trainInput, s.searchSize, seed);
-    AnnounceSplit(run);
     run.widths = PlanWidths(s);
-
     int rounds = s.nmotifs;
-    if (run.whole && run.input.size() < 2) {
-        // Nothing to align: said before any search is run.
+    if (run.input.size() < 2) {
+        // Nothing to align, whatever the search finds: said before any controls are made
+        // or any search is run, so that even one very long sequence gets its answer at once.
         cout << "With " << run.input.size() << " input sequence, no motif can be judged: the judgement needs "
              << "sites in at least two sequences. Give more sequences, or run without -evalue to see the "
              << "search's models unjudged." << endl;
         rounds = 0;
+    } else {
+        const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
+        run.controls = LoadControls(s.negFile, run.input, seed, data->GetMasking(), narrowest > 0 ? narrowest : MIN_K);
+        run.whole = static_cast<int>(run.input.size()) < kWholeJudgeBelow;
+        if (run.whole) run.null.reset(new LlrNull(run.bg));
+        run.split = SplitForJudging(static_cast<int>(run.input.size()), static_cast<int>(run.controls.size()),
+                                    s.negFile.empty(), run.whole, seed);
+        run.sets = MakeJudgeSets(run.input, run.controls, run.split, data->GetDoubleStrand());
+        // The searches run on a sample of the searched part when it is larger than -searchsize letters.
+        run.sample = SearchSample(run.sets.trainInput, s.searchSize, seed);
+        AnnounceSplit(run);
     }
+
     for (int round = 0; round < rounds; ++round) {
         if (!FindMotif(run, round)) break;
         // The next motif round looks past this motif's sites.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Controls.h"
 #include "GAFrame.h"
 #include "Individual.h"
 #include "Midlayer.h"
@@ -24,18 +25,6 @@ const double kHeldBackShare = 0.5;
 
 // Most rounds of refitting a reported model to its own site calls.
 const int kMaxRefits = 10;
-
-// Word length the generated controls keep: letter triplets.
-const int kControlWord = 3;
-
-// Generated controls: every input sequence is shuffled as often as it takes
-// to make at least this many control sequences, at most kMaxControlCopies
-// times. Few input sequences leave few held back; the p-value of a motif in
-// all of them can only be small when the controls it is set against are many
-// (all of 3 held-back sequences with a site against none of 3 controls:
-// p = 0.05; against none of 60: p = 3e-5).
-const int kControlTarget = 200;
-const int kMaxControlCopies = 20;
 
 // The widths a range searches: every width when it spans at most four, else
 // every second width from the lowest, and the highest.

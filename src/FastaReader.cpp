@@ -115,8 +115,15 @@ private:
 
 bool ReadFastaRecords(FILE* file, std::vector<SeqRecord>& records, std::string& error) {
     FastaSplitter splitter(records);
-    if (!ReadFileChunks(file, [&splitter](const char* piece, size_t n) { splitter.Feed(piece, n); }, error))
+    TextCheck text;
+    auto feed = [&](const char* piece, size_t n) {
+        if (text.Feed(piece, n)) splitter.Feed(piece, n);
+    };
+    if (!ReadFileChunks(file, feed, error)) return false;
+    if (!text.Ok()) {
+        error = text.Error();
         return false;
+    }
     splitter.Finish();
     return true;
 }

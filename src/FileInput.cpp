@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -72,4 +73,18 @@ std::string ReadWholeFileOrExit(FILE* file, const char* what, const std::string&
     std::string text, error;
     if (!ReadWholeFile(file, text, error)) FileReadFailed(what, name, error);
     return text;
+}
+
+bool TextCheck::Feed(const char* piece, size_t n) {
+    if (line_ != 0) return false;
+    const void* nul = std::memchr(piece, '\0', n);
+    const char* upTo = nul != nullptr ? static_cast<const char*>(nul) : piece + n;
+    lines_ += std::count(piece, upTo, '\n');
+    if (nul == nullptr) return true;
+    line_ = lines_ + 1;
+    return false;
+}
+
+std::string TextCheck::Error() const {
+    return Ok() ? std::string() : "line " + std::to_string(line_) + " holds a NUL byte: not a text file";
 }

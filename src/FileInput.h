@@ -27,4 +27,20 @@ bool ReadFileChunks(FILE* file, const std::function<void(const char*, size_t)>& 
 // The whole file, through ReadWholeFile; a file that cannot be read ends the run.
 std::string ReadWholeFileOrExit(FILE* file, const char* what, const std::string& name);
 
+// Text files hold no NUL byte: a FASTA file that does is something else (a
+// binary file, a compressed format other than gzip). Fed a file's bytes
+// piece by piece, in order, it finds the first NUL and says on which line.
+class TextCheck {
+public:
+    // False from the first piece holding a NUL on.
+    bool Feed(const char* piece, size_t n);
+    bool Ok() const { return line_ == 0; }
+    // "line <n> holds a NUL byte: not a text file" (empty while Ok()).
+    std::string Error() const;
+
+private:
+    long long lines_ = 0;  // line breaks before the current piece
+    long long line_ = 0;   // the line holding the first NUL; 0: none
+};
+
 #endif

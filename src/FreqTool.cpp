@@ -317,6 +317,11 @@ int FreqToolMain(int argc, char** argv) {
         for (const std::string& name : inputs) {
             std::string text;
             if (!ReadInput(name, text)) return 1;
+            TextCheck check;
+            if (!check.Feed(text.data(), text.size())) {
+                std::cerr << "qiro-freq: cannot read " << name << ": " << check.Error() << "\n";
+                return 1;
+            }
             counts.AddFasta(text, both);
         }
     }

@@ -35,25 +35,51 @@ std::vector<std::string> Words(const std::string& s) {
     return words;
 }
 
-// The lines of the text; a CR before the line end (or anywhere) is a blank.
-std::vector<Line> SplitLines(const std::string& text) {
-    std::vector<Line> lines;
-    size_t start = 0;
-    int number = 1;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string s = text.substr(start, end - start);
-        size_t a = 0, b = s.size();
-        while (a < b && Blank(s[a])) ++a;
-        while (b > a && Blank(s[b - 1])) --b;
-        Line line{number, {}, s.substr(a, b - a)};
-        line.words = Words(line.text);
-        lines.push_back(std::move(line));
-        start = end + 1;
-        ++number;
+// The lines of a text, one at a time, so that a large file that is no motif
+// database costs no more than its text and is refused at its first bad line.
+// A CR before the line end (or anywhere) is a blank.
+class LineReader {
+public:
+    explicit LineReader(const std::string& text) : text_(text) { Read(); }
+    // The current line, or null past the last.
+    const Line* Peek() const { return done_ ? nullptr : &line_; }
+    void Next() { Read(); }
+
+private:
+    void Read() {
+        if (start_ >= text_.size()) {
+            done_ = true;
+            return;
+        }
+        size_t end = text_.find('\n', start_);
+        if (end == std::string::npos) end = text_.size();
+        size_t a = start_, b = end;
+        while (a < b && Blank(text_[a])) ++a;
+        while (b > a && Blank(text_[b - 1])) --b;
+        line_.number = number_++;
+        line_.text.assign(text_, a, b - a);
+        line_.words = Words(line_.text);
+        start_ = end + 1;
     }
-    return lines;
+
+    const std::string& text_;
+    size_t start_ = 0;
+    int number_ = 1;
+    Line line_;
+    bool done_ = false;
+};
+
+// Whether some line of the text starts (after blanks) with `word`, followed
+// by a blank or the line's end when whole is set.
+bool SomeLineStartsWith(const std::string& text, const std::string& word, bool whole) {
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        size_t before = at;
+        while (before > 0 && Blank(text[before - 1])) --before;
+        if (before > 0 && text[before - 1] != '\n') continue;
+        const size_t after = at + word.size();
+        if (!whole || after == text.size() || Blank(text[after]) || text[after] == '\n') return true;
+    }
+    return false;
 }
 
 // Whether the word is written as a decimal number (sign, digits, point,
@@ -146,14 +172,13 @@ long HeaderNumber(const Line& line, const std::string& key) {
 
 bool IsRow(const Line& line) { return !line.words.empty() && LooksNumeric(line.words[0]); }
 
-std::vector<DbMotif> ParseMeme(const std::vector<Line>& lines, const std::string& file) {
+std::vector<DbMotif> ParseMeme(LineReader& lines, const std::string& file) {
     std::vector<DbMotif> motifs;
-    size_t i = 0;
-    while (i < lines.size()) {
-        const Line& line = lines[i];
+    while (const Line* at = lines.Peek()) {
+        const Line& line = *at;
         if (StartsWith(line.text, "ALPHABET")) CheckMemeAlphabet(line);
         if (!(line.words.size() > 0 && line.words[0] == "MOTIF")) {
-            ++i;  // free text, the version, strands, background: nothing to keep
+            lines.Next();  // free text, the version, strands, background: nothing to keep
             continue;
         }
         if (line.words.size() < 2) throw MotifDbError(line.number, "a MOTIF line without an identifier");
@@ -164,23 +189,23 @@ std::vector<DbMotif> ParseMeme(const std::vector<Line>& lines, const std::string
         m.line = line.number;
         // Up to the matrix: MEME's own output puts other blocks here (a
         // log-odds matrix, a URL), which are skipped.
-        ++i;
-        while (i < lines.size() && !StartsWith(lines[i].text, "letter-probability matrix") &&
-               !(lines[i].words.size() > 0 && lines[i].words[0] == "MOTIF"))
-            ++i;
-        if (i == lines.size() || !StartsWith(lines[i].text, "letter-probability matrix"))
+        lines.Next();
+        while (lines.Peek() && !StartsWith(lines.Peek()->text, "letter-probability matrix") &&
+               !(lines.Peek()->words.size() > 0 && lines.Peek()->words[0] == "MOTIF"))
+            lines.Next();
+        if (!lines.Peek() || !StartsWith(lines.Peek()->text, "letter-probability matrix"))
             throw MotifDbError(m.line, MotifLabel(m.id) + " has no letter-probability matrix");
-        const Line& header = lines[i];
+        const Line header = *lines.Peek();
         const long alength = HeaderNumber(header, "alength");
         if (alength >= 0 && alength != 4)
             throw MotifDbError(header.number, "the alphabet is not DNA (alength= " + std::to_string(alength) +
                                                   "; a DNA matrix has 4 letters)");
         const long w = HeaderNumber(header, "w");
         if (w == 0) throw MotifDbError(header.number, MotifLabel(m.id) + " has width 0 (w= 0)");
-        ++i;
+        lines.Next();
         std::vector<int> where;
-        while (i < lines.size() && IsRow(lines[i]) && (w < 0 || static_cast<long>(m.columns.size()) < w)) {
-            const Line& row = lines[i];
+        while (lines.Peek() && IsRow(*lines.Peek()) && (w < 0 || static_cast<long>(m.columns.size()) < w)) {
+            const Line& row = *lines.Peek();
             if (row.words.size() != 4)
                 throw MotifDbError(row.number, "a row of the matrix has " + std::to_string(row.words.size()) +
                                                    " values; a DNA matrix has 4 (A, C, G, T)");
@@ -188,14 +213,14 @@ std::vector<DbMotif> ParseMeme(const std::vector<Line>& lines, const std::string
             for (int b = 0; b < 4; ++b) c[b] = Value(row.words[b], row.number);
             m.columns.push_back(c);
             where.push_back(row.number);
-            ++i;
+            lines.Next();
         }
         const long rows = static_cast<long>(m.columns.size());
         if (w > 0 && rows < w)
             throw MotifDbError(header.number, "the matrix of " + MotifLabel(m.id) + " has " + std::to_string(rows) +
                                    " rows but w= says " + std::to_string(w));
-        if (w > 0 && i < lines.size() && IsRow(lines[i]))
-            throw MotifDbError(lines[i].number, "the matrix of " + MotifLabel(m.id) + " has more rows than w= " +
+        if (w > 0 && lines.Peek() && IsRow(*lines.Peek()))
+            throw MotifDbError(lines.Peek()->number, "the matrix of " + MotifLabel(m.id) + " has more rows than w= " +
                                                     std::to_string(w) + " says");
         if (rows == 0) throw MotifDbError(header.number, MotifLabel(m.id) + " has no rows (a motif of width 0)");
         Normalise(m.columns, m.id, where, true);
@@ -269,10 +294,11 @@ std::string BaseName(const std::string& file) {
     return base.empty() ? file : base;
 }
 
-std::vector<DbMotif> ParseJaspar(const std::vector<Line>& lines, const std::string& file) {
+std::vector<DbMotif> ParseJaspar(LineReader& lines, const std::string& file) {
     std::vector<DbMotif> motifs;
     std::unique_ptr<JasparMotif> current;
-    for (const Line& line : lines) {
+    for (; lines.Peek(); lines.Next()) {
+        const Line& line = *lines.Peek();
         if (line.words.empty()) continue;
         if (line.text[0] == '>') {
             if (current) FinishJaspar(*current, motifs);
@@ -303,23 +329,21 @@ std::vector<DbMotif> ParseJaspar(const std::vector<Line>& lines, const std::stri
 }  // namespace
 
 std::vector<DbMotif> ParseMotifDatabase(const std::string& text, const std::string& file) {
-    const std::vector<Line> lines = SplitLines(text);
-    const Line* first = nullptr;
-    bool meme = false, motifLines = false;
-    for (const Line& line : lines) {
-        if (first == nullptr && !line.words.empty()) first = &line;
-        if (StartsWith(line.text, "MEME version")) meme = true;
-        if (!line.words.empty() && line.words[0] == "MOTIF") motifLines = true;
-    }
+    LineReader lines(text);
+    while (lines.Peek() && lines.Peek()->words.empty()) lines.Next();
+    const Line* first = lines.Peek();
+    const bool meme = SomeLineStartsWith(text, "MEME version", false);
     std::vector<DbMotif> motifs;
-    if (meme)
+    if (meme) {
         motifs = ParseMeme(lines, file);
-    else if (first != nullptr && (first->text[0] == '>' || IsRow(*first)))
+    } else if (first != nullptr && (first->text[0] == '>' || IsRow(*first))) {
         motifs = ParseJaspar(lines, file);
-    else if (first != nullptr)
+    } else if (first != nullptr) {
+        const bool motifLines = SomeLineStartsWith(text, "MOTIF", true);
         throw MotifDbError(first->number, motifLines ? "MOTIF lines but no line 'MEME version <n>': not MEME motif format"
                                                      : "neither MEME motif format (a line 'MEME version <n>') nor "
                                                        "JASPAR format (a first line '>ID name')");
+    }
     if (motifs.empty()) throw MotifDbError(0, "holds no motif");
     return motifs;
 }

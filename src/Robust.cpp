@@ -116,6 +116,28 @@ void StopCatchingInterruptions() {
 
 WholeFile::~WholeFile() { Discard(); }
 
+bool CanWrite(const std::string& name) {
+    if (name.empty() || name.back() == '/') return false;
+    std::string target = name;
+    struct stat st;
+    if (lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* real = realpath(name.c_str(), nullptr);
+        if (real != nullptr) {
+            target = real;
+            std::free(real);
+        }
+    }
+    if (stat(target.c_str(), &st) == 0) return !S_ISDIR(st.st_mode) && access(target.c_str(), W_OK) == 0;
+    std::string pattern = TempPattern(target);
+    std::vector<char> path(pattern.begin(), pattern.end());
+    path.push_back('\0');
+    const int fd = mkstemp(path.data());
+    if (fd < 0) return false;
+    close(fd);
+    unlink(path.data());
+    return true;
+}
+
 bool WholeFile::Open(const std::string& name) {
     Discard();
     if (name.empty() || name.back() == '/') return false;

@@ -37,6 +37,12 @@ void StopCatchingInterruptions();
 // interrupted run) sees either the previous file or the new one, never a part.
 // Names that are not regular files (a terminal, /dev/null, a pipe) are written
 // directly; a symbolic link is followed.
+// Whether a file of this name could be written, checked without touching
+// it: an existing file must be writable (and not a folder); a new one needs a
+// folder that takes a file, which a temporary file made and removed there
+// shows. A run checks its outputs so before any long work.
+bool CanWrite(const std::string& name);
+
 class WholeFile {
 public:
     WholeFile() = default;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "EvalueRun.h"
 #include "MotifDb.h"
@@ -37,6 +38,27 @@ bool VersionRequested(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "-version") == 0) return true;
     return false;
+}
+
+// Every output the run will write, checked before the sequences are read, so
+// that a name that cannot be written ends the run at once instead of after
+// the search. The result file keeps its fallback to the default name; only
+// when neither can be written does the run end.
+void CheckOutputsWritable(const RunSettings& s) {
+    if (!CanWrite(s.resultFile) && !CanWrite(DFLT_OUT)) {
+        std::printf("ERROR: Cannot open file named %s\n", s.resultFile.c_str());
+        cout << "Error: neither the result file nor the default \"" << DFLT_OUT
+             << "\" can be written here. System aborted. " << endl;
+        FatalExit(1);
+    }
+    const std::pair<const char*, const std::string*> extras[] = {
+        {"MEME", &s.outputs.meme}, {"JASPAR", &s.outputs.jaspar}, {"BED", &s.outputs.bed},
+        {"JSON", &s.outputs.json}, {"HTML", &s.outputs.html}};
+    for (const auto& e : extras) {
+        if (e.second->empty() || CanWrite(*e.second)) continue;
+        cout << "Error: Cannot write the " << e.first << " file named " << *e.second << ". System aborted. " << endl;
+        FatalExit(1);
+    }
 }
 
 }  // namespace
@@ -81,6 +103,7 @@ void MotifDiscovery() {
     masking.softMask = s.mask;
     masking.dust = s.dust;
     data->SetMasking(masking);
+    CheckOutputsWritable(s);
     data->OpenSeqFile(s.inputFile);
     data->LoadSeqs();
     data->OpenFreqFile(s.freqFile);

@@ -82,12 +82,14 @@ TEST_F(ForcedSet, OutputOptionWithoutUsableNameIsIgnored) {
     EXPECT_FALSE(dir.exists("-meme"));
 }
 
-TEST_F(ForcedSet, UnwritableOutputIsReportedAndTheOthersAreStillWritten) {
+TEST_F(ForcedSet, UnwritableOutputEndsTheRunBeforeAnyWork) {
     Result r = Run("-d F -o r.out -meme no/such/dir/m.meme -jaspar m.jaspar");
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("Error: Cannot write the MEME file named no/such/dir/m.meme\n"), std::string::npos) << r.out;
-    EXPECT_NE(dir.read("m.jaspar").find(">QIRO-1\tACGTA\n"), std::string::npos);
-    EXPECT_FALSE(dir.read("r.out").empty());
+    ASSERT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("Error: Cannot write the MEME file named no/such/dir/m.meme. System aborted. \n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(dir.exists("m.jaspar"));
+    EXPECT_FALSE(dir.exists("r.out"));
 }
 
 // ------------------------------------------------------------- MEME and JASPAR

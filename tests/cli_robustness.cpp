@@ -146,13 +146,21 @@ TEST_F(Robustness, SequenceFilesWithoutUsableRecords) {
     r = RunSeqs("ACGTACGTACGTACGT\nACGTACGTACGT\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(EndsWith(r.out, "Error: the sequence file in.fa" + noRecord)) << r.out;
-    // Binary garbage without a '>' is the same case.
+    // Binary garbage is not text: refused at the line of its first NUL byte.
     r = RunSeqs(Garbage(4096, 1, false));
     EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.out, "Error: Cannot read Sequence file named in.fa: line ")) << r.out;
+    EXPECT_TRUE(Contains(r.out, " holds a NUL byte: not a text file\n")) << r.out;
+    // Garbage without NUL bytes and without a '>' holds no record.
+    std::string text = Garbage(4096, 1, false);
+    std::replace(text.begin(), text.end(), '\0', 'x');
+    r = RunSeqs(text);
+    EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(EndsWith(r.out, "Error: the sequence file in.fa" + noRecord)) << r.out;
-    // Binary garbage with '>' gives records of N (every other byte), which the
-    // filter refuses.
-    r = RunSeqs(Garbage(4096, 2, true));
+    // With '>' it gives records of N (every other byte), which the filter refuses.
+    text = Garbage(4096, 2, true);
+    std::replace(text.begin(), text.end(), '\0', 'x');
+    r = RunSeqs(text);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(EndsWith(r.out, kFilterLetters)) << r.out;
     EXPECT_FALSE(dir.exists("qiro.out"));
@@ -478,12 +486,18 @@ TEST_F(Robustness, InputPathsThatCannotBeRead) {
 }
 
 TEST_F(Robustness, OutputPathsThatCannotBeWritten) {
-    // A missing folder: the report goes to qiro.out; an extra output that
-    // cannot be written is reported and the others are still written.
+    // An extra output that cannot be written ends the run before the sequences
+    // are read, and nothing is written.
     Result r = Run("-i seqs.fa -freq bg.freq -o missing/res.out -json missing/res.json -bed res.bed");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Error: Cannot write the JSON file named missing/res.json. System aborted. \n")) << r.out;
+    EXPECT_FALSE(Contains(r.out, "Number of input Sequences")) << r.out;
+    EXPECT_FALSE(dir.exists("qiro.out"));
+    EXPECT_FALSE(dir.exists("res.bed"));
+    // A missing folder for the result file: the report goes to qiro.out.
+    r = Run("-i seqs.fa -freq bg.freq -o missing/res.out -bed res.bed");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(Contains(r.out, "ERROR: Cannot open file named missing/res.out\n" + kFallback)) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Error: Cannot write the JSON file named missing/res.json\n")) << r.out;
     EXPECT_TRUE(Contains(dir.read("qiro.out"), "Motif Rank #1"));
     EXPECT_TRUE(dir.exists("res.bed"));
     EXPECT_FALSE(dir.exists("missing"));
@@ -526,6 +540,47 @@ TEST_F(Robustness, OutputPathsThatCannotBeWritten) {
     EXPECT_TRUE(Contains(dir.read("ro/open.out"), "Motif Rank #1"));
     EXPECT_FALSE(dir.exists("qiro.out"));
     EXPECT_TRUE(TempFiles(dir.path()).empty());
+    // Neither the result file nor qiro.out can be written (the folder run in is read-only):
+    // refused before any work, not a run that ends without a report.
+    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+    r = RunAs(dir, as, "-i seqs.fa -freq bg.freq -o ro/new.out" + kFast);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_TRUE(Contains(r.out, "ERROR: Cannot open file named ro/new.out\nError: neither the result file nor the default"))
+        << r.out;
+    EXPECT_FALSE(Contains(r.out, "Number of input Sequences")) << r.out;
+}
+
+TEST_F(Robustness, ControlFilesAndInputsTheJudgeCannotUse) {
+    const std::string judged = "-i seqs.fa -freq bg.freq -k 8 -evalue 0.05 -words 0" + kFast;
+    // Controls with no window to scan: letters other than A, C, G, T only.
+    dir.write("nn.fa", ">n\nNNNNNNNNNNNNNNNNNNNN\n>p\nMKVLHEEQPWRSTYFLIKDD\n");
+    Result r = Run(judged + " -neg nn.fa");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Error: the control file nn.fa holds no window of 8 letters to judge against")) << r.out;
+    EXPECT_FALSE(Contains(r.out, "\nSearch 1:")) << r.out;
+    // Not text: refused with the line of the first NUL byte, as input or as controls.
+    dir.write("bin.fa", std::string(">b\nACGT\n\nAC\0GT\n", 17));
+    r = Run(judged + " -neg bin.fa");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "bin.fa: line 4 holds a NUL byte: not a text file")) << r.out;
+    r = Run("-i bin.fa -freq bg.freq" + kFast);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Error: Cannot read Sequence file named bin.fa: line 4 holds a NUL byte")) << r.out;
+    // One long control sequence: cut into pieces as long as the input's.
+    std::string letters;
+    std::istringstream lines(kSeqs);
+    for (std::string l; std::getline(lines, l);) letters += l[0] == '>' ? "" : l;
+    dir.write("long.fa", ">long\n" + letters.substr(0, 180) + "\n");
+    r = Run(judged + " -neg long.fa");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(Contains(r.out, "were cut into pieces of about 60 (the input's median length): 1 sequence became 3."))
+        << r.out;
+    // Every input sequence shorter than the width: named as the cause.
+    dir.write("short.fa", ">a\nACGTACGTAC\n>b\nTTGACAGCTA\n");
+    r = Run("-i short.fa -freq bg.freq -k 12 -evalue 0.05");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Error: no sequence in short.fa has at least 12 letters (the motif width).")) << r.out;
 }
 
 // ---------------------------------------------------------------- option limits

@@ -71,5 +71,6 @@ TEST(FuzzRegressionsDeath, FrequencyFileLoader) { ReplayTarget("freq", fuzzharne
 TEST(FuzzRegressionsDeath, PriorKnowledgeLoader) { ReplayTarget("pk", fuzzharness::PKInput); }
 TEST(FuzzRegressionsDeath, OptionParser) { ReplayTarget("options", fuzzharness::OptionsInput); }
 TEST(FuzzRegressionsDeath, MotifDatabaseLoader) { ReplayTarget("db", fuzzharness::DbInput); }
+TEST(FuzzRegressionsDeath, ControlFileLoader) { ReplayTarget("neg", fuzzharness::NegInput); }
 
 }  // namespace
