@@ -116,17 +116,29 @@ void StopCatchingInterruptions() {
 
 WholeFile::~WholeFile() { Discard(); }
 
-bool CanWrite(const std::string& name) {
-    if (name.empty() || name.back() == '/') return false;
-    std::string target = name;
+namespace {
+
+// The file a name stands for: a symbolic link is followed, so that the file
+// it points to is written (and replaced) rather than the link.
+std::string Followed(const std::string& name) {
     struct stat st;
     if (lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char* real = realpath(name.c_str(), nullptr);
         if (real != nullptr) {
-            target = real;
+            std::string target = real;
             std::free(real);
+            return target;
         }
     }
+    return name;
+}
+
+}  // namespace
+
+bool CanWrite(const std::string& name) {
+    if (name.empty() || name.back() == '/') return false;
+    const std::string target = Followed(name);
+    struct stat st;
     if (stat(target.c_str(), &st) == 0) return !S_ISDIR(st.st_mode) && access(target.c_str(), W_OK) == 0;
     std::string pattern = TempPattern(target);
     std::vector<char> path(pattern.begin(), pattern.end());
@@ -141,15 +153,8 @@ bool CanWrite(const std::string& name) {
 bool WholeFile::Open(const std::string& name) {
     Discard();
     if (name.empty() || name.back() == '/') return false;
-    target_ = name;
+    target_ = Followed(name);
     struct stat st;
-    if (lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* real = realpath(name.c_str(), nullptr);
-        if (real != nullptr) {
-            target_ = real;
-            std::free(real);
-        }
-    }
 
     bool exists = stat(target_.c_str(), &st) == 0;
     bool direct = false;

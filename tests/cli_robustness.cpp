@@ -494,6 +494,11 @@ TEST_F(Robustness, OutputPathsThatCannotBeWritten) {
     EXPECT_FALSE(Contains(r.out, "Number of input Sequences")) << r.out;
     EXPECT_FALSE(dir.exists("qiro.out"));
     EXPECT_FALSE(dir.exists("res.bed"));
+    // An extra output naming a folder: the same.
+    std::filesystem::create_directory(dir.path() / "folder.json");
+    r = Run("-i seqs.fa -freq bg.freq -json folder.json");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Error: Cannot write the JSON file named folder.json. System aborted. \n")) << r.out;
     // A missing folder for the result file: the report goes to qiro.out.
     r = Run("-i seqs.fa -freq bg.freq -o missing/res.out -bed res.bed");
     EXPECT_EQ(r.status, 0) << r.out;
@@ -559,6 +564,13 @@ TEST_F(Robustness, ControlFilesAndInputsTheJudgeCannotUse) {
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(Contains(r.out, "Error: the control file nn.fa holds no window of 8 letters to judge against")) << r.out;
     EXPECT_FALSE(Contains(r.out, "\nSearch 1:")) << r.out;
+    // Controls all in lower case, with -mask T: every window masked.
+    dir.write("soft.fa", ">s\nacgtacgtacgtacgtacgtacgt\n");
+    r = Run(judged + " -mask T -neg soft.fa");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "holds no window of 8 letters to judge against (every window holds a letter other "
+                                "than A, C, G, T, or a masked letter)"))
+        << r.out;
     // Not text: refused with the line of the first NUL byte, as input or as controls.
     dir.write("bin.fa", std::string(">b\nACGT\n\nAC\0GT\n", 17));
     r = Run(judged + " -neg bin.fa");

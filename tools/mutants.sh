@@ -3,8 +3,8 @@
 # the tests are built and run, and the fault is undone. A fault the tests do
 # not notice "survived": a test is missing. The faults are listed in a file,
 # one a line: FILE|TEXT|REPLACEMENT|what the fault is (the first occurrence of
-# TEXT in FILE is replaced; \n in TEXT and REPLACEMENT stands for a line
-# break; lines starting with # are passed over).
+# TEXT in FILE is replaced; \N in TEXT and REPLACEMENT stands for a line
+# break, and neither may hold a |; lines starting with # are passed over).
 #
 #   tools/mutants.sh [FAULTS_FILE] [BUILD_DIR]
 #
@@ -28,14 +28,14 @@ trap 'restore; exit 130' INT TERM
 caught=0; survived=0; broken=0
 while IFS='|' read -r file text replacement what; do
   [ -z "$file" ] || [ "${file:0:1}" = "#" ] && continue
-  if ! python3 -c 'import sys; sys.exit(sys.argv[2].replace("\\n", "\n") not in open(sys.argv[1]).read())' "$file" "$text"; then
+  if ! python3 -c 'import sys; sys.exit(sys.argv[2].replace("\\N", "\n") not in open(sys.argv[1]).read())' "$file" "$text"; then
     printf '%-9s %s: %s (text not found)\n' "missing" "$file" "$what"; broken=$((broken + 1)); continue
   fi
   current=$file
   cp "$file" "$file.mutant-orig"
   python3 - "$file" "$text" "$replacement" <<'PY'
 import sys
-path, text, repl = (a.replace("\\n", "\n") for a in sys.argv[1:4])
+path, text, repl = (a.replace("\\N", "\n") for a in sys.argv[1:4])
 src = open(path).read()
 open(path, "w").write(src.replace(text, repl, 1))
 PY
