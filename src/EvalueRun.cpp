@@ -174,6 +174,7 @@ struct JudgedRun {
     int threads = 1;
     bool filterAsked = true;  // -f as given: the searches from words start from it
     bool whole = false;       // too few sequences to hold back: judged on every one (WholeJudge)
+    bool given = false;       // -pk: the first motif is the one the known sites give, reported whatever its E-value
     std::unique_ptr<LlrNull> null;  // the alignment E-values' null tables, when whole
     std::vector<SeqRecord> input, controls;  // every sequence, as loaded and masked
     Split split;
@@ -273,7 +274,8 @@ void SearchWidth(JudgedRun& run, int round, int w) {
 
 // The round's best candidate that passes and is not a motif found before
 // (candidates.size() when none); candidates from `first` on are the round's.
-size_t PickMotif(const JudgedRun& run, size_t first) {
+// The round's candidates (from `first` on), best verdict first.
+std::vector<size_t> RankedCandidates(const JudgedRun& run, size_t first) {
     const std::vector<Verdict>& verdicts = run.verdicts;
     std::vector<size_t> order(run.candidates.size() - first);
     std::iota(order.begin(), order.end(), first);
@@ -281,6 +283,12 @@ size_t PickMotif(const JudgedRun& run, size_t first) {
         if (verdicts[x].held.log10p != verdicts[y].held.log10p) return verdicts[x].held.log10p < verdicts[y].held.log10p;
         return verdicts[x].train.log10p < verdicts[y].train.log10p;
     });
+    return order;
+}
+
+size_t PickMotif(const JudgedRun& run, size_t first) {
+    const std::vector<Verdict>& verdicts = run.verdicts;
+    const std::vector<size_t> order = RankedCandidates(run, first);
     const double limit = std::log10(run.s.evalue);
     for (size_t i : order) {
         if (Log10E(verdicts[i], run.candidates.size()) > limit) break;
@@ -329,6 +337,16 @@ bool FindMotif(JudgedRun& run, int round) {
                   : JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
     run.verdicts.insert(run.verdicts.end(), more.begin(), more.end());
 
+    if (round == 0 && run.given) {
+        // The known sites already say there is a motif: what is asked is which, exactly,
+        // and where its sites are. Its E-value is given for information only.
+        const size_t best = RankedCandidates(run, first).front();
+        run.found.push_back(best);
+        cout << "Motif 1 given by the known sites: " << ConsensusOf(run.candidates[best]) << ", E-value "
+             << FormatEvalue(Log10E(run.verdicts[best], run.candidates.size()))
+             << " (reported whatever its E-value; for information)." << endl;
+        return true;
+    }
     const size_t pick = PickMotif(run, first);
     if (pick == run.candidates.size()) {
         if (run.found.empty() && !run.whole)
@@ -359,9 +377,14 @@ JudgedReport CallReportedModels(JudgedRun& run) {
     report.heldInput = run.whole ? 0 : static_cast<int>(run.split.held.size());
     report.heldControl = run.whole ? 0 : static_cast<int>(run.split.heldC.size());
     std::vector<size_t> passed;
-    for (size_t f : run.found)
-        if (Log10E(run.verdicts[f], run.candidates.size()) <= std::log10(s.evalue)) passed.push_back(f);
-    std::stable_sort(passed.begin(), passed.end(), [&](size_t x, size_t y) {
+    for (size_t i = 0; i < run.found.size(); ++i) {
+        const size_t f = run.found[i];
+        if (Log10E(run.verdicts[f], run.candidates.size()) <= std::log10(s.evalue) || (run.given && i == 0))
+            passed.push_back(f);
+    }
+    // The motif of the known sites first, whatever its E-value; the others by their verdicts.
+    const size_t keepFirst = run.given && !passed.empty() ? 1 : 0;
+    std::stable_sort(passed.begin() + static_cast<long>(keepFirst), passed.end(), [&](size_t x, size_t y) {
         return run.verdicts[x].held.log10p < run.verdicts[y].held.log10p;
     });
 
@@ -396,6 +419,7 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         for (int b = 0; b < B; ++b) m.background[b] = run.bg[b] / total;
         m.refits = rounds;
         m.settled = settled;
+        m.given = run.given && report.models.empty();
         report.models.push_back(m);
     }
     return report;
@@ -448,6 +472,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
     run.input.assign(data->Seqs.begin(), data->Seqs.begin() + data->NumSeq);
     run.widths = PlanWidths(s);
+    run.given = s.pkFlag && s.perPK != 0;
     int rounds = s.nmotifs;
     if (run.input.size() < 2) {
         // Nothing to align, whatever the search finds: said before any controls are made

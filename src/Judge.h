@@ -148,6 +148,7 @@ struct ModelJudgement {
     double background[B] = {0.25, 0.25, 0.25, 0.25};  // the letter shares the log-odds were built against
     int refits = 0;
     bool settled = false;
+    bool given = false;  // the motif of the known sites (-pk), reported whatever its E-value
 };
 
 // The judge's part of a report.

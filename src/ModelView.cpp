@@ -91,6 +91,7 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
             m.pseudocount = std::sqrt(static_cast<double>(v.nsites));
             m.refits = v.refits;
             m.settled = v.settled;
+            m.given = v.given;
         }
         models.push_back(m);
     }

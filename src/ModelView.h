@@ -50,6 +50,7 @@ struct ModelView {
     double pseudocount = 0.0;
     int refits = 0;
     bool settled = true;
+    bool given = false;  // the motif of the known sites (-pk), reported whatever its E-value
     int search = 0;              // the search that found it, from 1
     std::string seedWord;        // the word that seeded that search; empty: none
     // [A, C, G, T][column]: letter counts of the sites; of a judged model, those

@@ -287,6 +287,7 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             mj["pseudocount"] = m.pseudocount;
             mj["refits"] = m.refits;
             mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
+            if (m.given) mj["given_by_known_sites"] = true;
         }
         nlohmann::ordered_json sites = nlohmann::ordered_json::array();
         for (const SiteView& v : m.sites) {

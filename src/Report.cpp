@@ -62,6 +62,7 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
         out << "Motif Rank #" << r + 1 << endl;
         out << model;
         if (judged) out << "E-value: " << FormatEvalue(judged->models[r].log10e) << "\n";
+        if (judged && judged->models[r].given) out << "Given by the known sites (-pk): reported whatever its E-value.\n";
         if (views && r < views->size() && (*views)[r].named) out << BestMatchLine((*views)[r]) << "\n";
         out << endl;
         out << "\nPosition Frequency Matrix \n\n";

@@ -284,6 +284,33 @@ TEST(Evalue, SmallInputsAreSearchedAndJudgedOnEverySequence) {
         << held.out;
 }
 
+TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
+    // Known sites of the planted motif, and known sites that are random words in sequences
+    // without a motif: either way the motif they give is reported, first, with its E-value
+    // for information.
+    WorkDir dir;
+    dir.write("in.fa", Sequences(40, true, 12));
+    dir.write("none.fa", Sequences(40, false, 13));
+    dir.write("bg.freq", clitest::FlatBackground());
+    dir.write("sites.pk", kMotif + "\n" + "TTGACAGCTATGGT\n" + "TTGTCAGCTATCGT\n");
+    dir.write("random.pk", "GATCCTAGGCATCA\nCCAGTTAGCATGCA\nAGGTCTACGTATTC\n");
+    for (const std::string& c : {std::string("in.fa sites.pk"), std::string("none.fa random.pk")}) {
+        const std::string fasta = c.substr(0, c.find(' ')), pk = c.substr(c.find(' ') + 1);
+        Result r = dir.qiro("-i " + fasta + " -pk " + pk + " -freq bg.freq -seed 4 -g 40 -p 60 -evalue 0.05 -json k.json");
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("Motif 1 given by the known sites: "), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(" (reported whatever its E-value; for information).\n"), std::string::npos) << r.out;
+        const nlohmann::json j = nlohmann::json::parse(dir.read("k.json"));
+        ASSERT_GE(j["motifs"].size(), 1u) << c;
+        EXPECT_EQ(j["motifs"][0]["given_by_known_sites"], true) << c;
+        EXPECT_NE(dir.read("qiro.out").find("Given by the known sites (-pk): reported whatever its E-value.\n"),
+                  std::string::npos);
+        if (fasta == "in.fa") {
+            EXPECT_LT(j["motifs"][0]["evalue"].get<double>(), 1e-3);
+        }
+    }
+}
+
 TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
     WorkDir dir;
     dir.write("in.fa", Sequences(6, true, 7));
