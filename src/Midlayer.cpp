@@ -182,7 +182,33 @@ void Midlayer::LoadPKInfo() {
     std::fclose(PKFile);
     PKFile = nullptr;
 
-    FilePK = ReadSiteFile(text, PKFileName, K);
+    if (LooksLikeMatrixFile(text)) {
+        // A matrix: the width is its width, the known sites are drawn from it.
+        const DbMotif motif = KnownMotif(text, PKFileName, PKMatrixId);
+        const int width = static_cast<int>(motif.columns.size());
+        if (width < MIN_K || width > MAX_K) {
+            cout << "Error: the motif " << motif.id << " of " << PKFileName << " is " << width
+                 << " columns wide; a known motif takes " << MIN_K << " to " << MAX_K << ". System aborted. " << endl;
+            FatalExit(1);
+        }
+        FilePK.clear();
+        for (const std::string& site : SitesFromMatrix(motif, kMatrixSites, PKSeed)) {
+            PK pk;
+            pk.Seq = site;
+            FilePK.push_back(pk);
+        }
+        K = width;
+        cout << "Known sites: " << FilePK.size() << " drawn from the matrix " << motif.id
+             << (motif.name.empty() ? "" : " " + motif.name) << " of " << PKFileName << ", " << K << " letters wide."
+             << endl;
+    } else {
+        if (!PKMatrixId.empty()) {
+            cout << "Error: -pk " << PKFileName << ":" << PKMatrixId << " names a motif, but " << PKFileName
+                 << " is a file of known sites, not of motif matrices. System aborted. " << endl;
+            FatalExit(1);
+        }
+        FilePK = ReadSiteFile(text, PKFileName, K);
+    }
     NumFilePK = static_cast<int>(FilePK.size());
     int used = static_cast<int>(NumFilePK * PerPK);
     if (used < 1) used = 1;

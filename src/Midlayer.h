@@ -16,6 +16,7 @@
 #include "FastaReader.h"
 #include "FileInput.h"
 #include "Site.h"
+#include "KnownMatrix.h"
 #include "KnownSites.h"
 #include "Masking.h"
 #include "Sequences.h"
@@ -36,6 +37,8 @@ public:
     std::map<std::string, double> BackFreq;
     std::string SeqFileName;
     std::string PKFileName;
+    std::string PKMatrixId;  // -pk FILE:ID: the motif of a matrix file
+    uint32_t PKSeed = 0;     // the run's seed, for the sites drawn from a -pk matrix
     std::string FreqFileName;
     FILE* SeqFile = nullptr;
     FILE* PKFile = nullptr;
@@ -86,6 +89,12 @@ public:
     void SetDoubleStrand(bool b) { DoubleStrand = b; }
     bool GetDoubleStrand() const { return DoubleStrand; }
     void SetMasking(const MaskSettings& m) { Masking = m; }
+    // A -pk matrix file's motif (empty: the file's only one) and the seed the
+    // sites drawn from it take their numbers from.
+    void SetKnownMatrix(const std::string& id, uint32_t seed) {
+        PKMatrixId = id;
+        PKSeed = seed;
+    }
     const MaskSettings& GetMasking() const { return Masking; }
     void SetFilter(bool b) { Filter = b; }
     bool GetFilter() const { return Filter; }

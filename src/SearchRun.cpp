@@ -51,7 +51,9 @@ void SearchAndRefine(RunSettings& s, Midlayer* data, GAFrame* engine, std::vecto
         data->SetFilter(s.filter);
         pkUsed = true;
     } else if (s.pkFlag && s.perPK != 0) {
-        data->OpenPKFile(s.pkFile);
+        std::string file, id;
+        SplitMatrixPath(s.pkFile, file, id);
+        data->OpenPKFile(file);
         data->setPerPK(s.perPK);
         data->setPKQ(s.pkq);
         data->LoadPKInfo();

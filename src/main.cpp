@@ -92,6 +92,11 @@ void MotifDiscovery() {
     uint32_t seed = s.seedGiven ? s.seed : static_cast<uint32_t>(start);
     SeedRandom(seed);
     cout << "Random seed: " << seed << endl;
+    if (s.pkFlag) {
+        std::string file, id;
+        SplitMatrixPath(s.pkFile, file, id);
+        data->SetKnownMatrix(id, seed);
+    }
 
     // 7-8. Settings and inputs of the data layer.
     double lowerComp = s.lowerComp;

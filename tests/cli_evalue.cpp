@@ -311,6 +311,50 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
     }
 }
 
+TEST(Evalue, AMotifMatrixServesAsKnownSites) {
+    // A MEME file of two motifs, one of them the planted motif: -pk FILE:ID takes it,
+    // draws its known sites from it and reports it first; the file alone, a missing ID and
+    // a bad row are refused before the search with the file, the IDs and the line.
+    WorkDir dir;
+    dir.write("in.fa", Sequences(40, true, 12));
+    dir.write("bg.freq", clitest::FlatBackground());
+    std::string meme = "MEME version 4\n\nALPHABET= ACGT\n\nMOTIF OTHER1 other\nletter-probability matrix: w= 4\n";
+    for (int j = 0; j < 4; ++j) meme += " 0.7 0.1 0.1 0.1\n";
+    meme += "\nMOTIF PLANTED1 planted\nletter-probability matrix: alength= 4 w= 14\n";
+    for (char c : kMotif) {
+        for (char b : std::string("ACGT")) meme += b == c ? " 0.85" : " 0.05";
+        meme += "\n";
+    }
+    dir.write("two.meme", meme);
+    Result r = dir.qiro("-i in.fa -freq bg.freq -pk two.meme:PLANTED1 -seed 4 -g 40 -p 60 -evalue 0.05 -json m.json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Known sites: 20 drawn from the matrix PLANTED1 planted of two.meme, 14 letters wide."),
+              std::string::npos)
+        << r.out;
+    const nlohmann::json j = nlohmann::json::parse(dir.read("m.json"));
+    ASSERT_GE(j["motifs"].size(), 1u);
+    const std::string c = j["motifs"][0]["consensus"];
+    EXPECT_TRUE(c == kMotif || c.find(kMotif.substr(2, 10)) != std::string::npos) << c;
+
+    Result several = dir.qiro("-i in.fa -freq bg.freq -pk two.meme -seed 4 -evalue 0.05");
+    EXPECT_EQ(several.status, 1);
+    EXPECT_NE(several.out.find("Error: the pre-knowledge matrix file two.meme holds 2 motifs; name one as -pk "
+                               "two.meme:<ID> (the first: OTHER1, PLANTED1, ...). System aborted."),
+              std::string::npos)
+        << several.out;
+    Result unknown = dir.qiro("-i in.fa -freq bg.freq -pk two.meme:PLANTED2 -seed 4 -evalue 0.05");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.out.find("holds no motif PLANTED2; the closest IDs: PLANTED1, OTHER1."), std::string::npos)
+        << unknown.out;
+    dir.write("bad.jaspar", ">BAD1 bad\nA [ 1 2 ]\nC [ 1 2 ]\nG [ 1 x ]\nT [ 1 2 ]\n");
+    Result bad = dir.qiro("-i in.fa -freq bg.freq -pk bad.jaspar -seed 4 -evalue 0.05");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.out.find("Error: the pre-knowledge matrix file bad.jaspar, line 4: the value x is not a number."),
+              std::string::npos)
+        << bad.out;
+    EXPECT_EQ(bad.out.find("Start GA"), std::string::npos);  // refused before the search runs
+}
+
 TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
     WorkDir dir;
     dir.write("in.fa", Sequences(6, true, 7));
