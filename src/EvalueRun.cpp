@@ -395,10 +395,28 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         Candidate called = run.candidates[f];
         double threshold = v.train.threshold;
         bool settled = false;
+        const bool given = run.given && report.models.empty();
         const int rounds = RefitUntilSettled(called, threshold, run.input, run.controls, run.sets.bothStrands, run.bg,
                                              run.threads, kMaxRefits, settled);
         cout << "Motif " << report.models.size() + 1 << " refit " << rounds << (rounds == 1 ? " time" : " times")
              << (settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
+        CallEstimate estimate;
+        if (given) {
+            std::vector<std::string> known;
+            for (const PK& pk : run.data->FilePK) known.push_back(pk.Seq);
+            estimate = EstimateCalls(called, threshold, known, run.input, run.controls, run.sets.bothStrands,
+                                     run.threads);
+            // Its sites are those of the threshold of smallest Fisher p, as any reported motif's: a threshold
+            // set by the false calls the controls predict (at most 5%) called fewer planted sites
+            // (docs/accuracy-evalue.md). Whether the calls can be trusted is said here.
+            cout << "Motif 1's sites are called at " << threshold << " bits";
+            if (Log10E(run.verdicts[f], run.candidates.size()) > std::log10(s.evalue))
+                cout << "; the known sites' motif is not enriched in the input (E-value "
+                     << FormatEvalue(Log10E(run.verdicts[f], run.candidates.size())) << ")";
+            cout << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall "
+                 << estimate.recall * 100 << "% (each of the " << estimate.known
+                 << " known sites scored by the reported matrix)." << endl;
+        }
         run.population->push_back(ReportedModel(run.data, called, threshold, run.threads));
         ModelJudgement m;
         m.width = run.candidates[f].width;
@@ -419,7 +437,8 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         for (int b = 0; b < B; ++b) m.background[b] = run.bg[b] / total;
         m.refits = rounds;
         m.settled = settled;
-        m.given = run.given && report.models.empty();
+        m.given = given;
+        m.estimate = estimate;
         report.models.push_back(m);
     }
     return report;

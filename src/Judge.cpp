@@ -1,9 +1,12 @@
 #include "Judge.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -251,4 +254,41 @@ int RefitUntilSettled(Candidate& c, double& t, const std::vector<SeqRecord>& inp
         }
     }
     return rounds;
+}
+
+CallEstimate EstimateCalls(const Candidate& c, double t, const std::vector<std::string>& known,
+                           const std::vector<SeqRecord>& input, const std::vector<SeqRecord>& controls,
+                           bool bothStrands, int threads) {
+    CallEstimate e;
+    const int k = c.width;
+    int recalled = 0;
+    for (const std::string& site : known) {
+        if (static_cast<int>(site.size()) != k) continue;
+        uint8_t codes[MAX_K];
+        bool letters = true;
+        static const char kBases[] = "ACGT";
+        for (int j = 0; j < k && letters; ++j) {
+            const char* at = std::strchr(kBases, std::toupper(static_cast<unsigned char>(site[static_cast<size_t>(j)])));
+            letters = at != nullptr && *at != '\0';
+            if (letters) codes[j] = static_cast<uint8_t>(at - kBases);
+        }
+        if (!letters) continue;
+        ++e.known;
+        // Scored by the reported matrix itself. Leaving each site out of the matrix in turn
+        // read 0% on a motif whose every site is one word: the threshold of smallest Fisher
+        // p then sits at the word's own score, which the matrix without it just misses.
+        const LogOdds& m = c.scores;
+        const double score = std::max(m.Forward(codes), bothStrands ? m.Reverse(codes) : m.Forward(codes));
+        recalled += static_cast<double>(static_cast<float>(score)) >= t ? 1 : 0;
+    }
+    e.recall = e.known > 0 ? static_cast<double>(recalled) / e.known : 0.0;
+    double unused[B][MAX_K];
+    const int inputSites = SiteLetterCounts(c.scores, t, input, bothStrands, threads, unused);
+    const int controlSites = SiteLetterCounts(c.scores, t, controls, bothStrands, threads, unused);
+    long long inputLetters = 0, controlLetters = 0;
+    for (const SeqRecord& r : input) inputLetters += r.len;
+    for (const SeqRecord& r : controls) controlLetters += r.len;
+    if (inputSites > 0 && controlLetters > 0)
+        e.falseShare = std::min(1.0, controlSites * static_cast<double>(inputLetters) / controlLetters / inputSites);
+    return e;
 }

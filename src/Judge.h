@@ -122,6 +122,20 @@ int RefitUntilSettled(Candidate& c, double& t, const std::vector<SeqRecord>& inp
                       const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int threads,
                       int most, bool& settled);
 
+// How well a candidate's sites at threshold t are called, as estimated from
+// what is known: the share of the known sites (their letters) that its
+// matrix scores at t or above (recall), and the false calls the controls
+// predict (their sites scaled by the input's letters over theirs) as a share
+// of the input's sites.
+struct CallEstimate {
+    int known = 0;           // known sites of the candidate's width, A, C, G, T only
+    double recall = 0.0;     // of those
+    double falseShare = 0.0;
+};
+CallEstimate EstimateCalls(const Candidate& c, double t, const std::vector<std::string>& known,
+                           const std::vector<SeqRecord>& input, const std::vector<SeqRecord>& controls,
+                           bool bothStrands, int threads);
+
 // Masks the letters of every window of sequence `fwd` that scores at least t
 // under m (either strand when bothStrands), so that a further search and
 // further judging pass over a motif already found. Returns the letters newly
@@ -149,6 +163,7 @@ struct ModelJudgement {
     int refits = 0;
     bool settled = false;
     bool given = false;  // the motif of the known sites (-pk), reported whatever its E-value
+    CallEstimate estimate;  // of a given motif: its sites' estimated recall and false calls
 };
 
 // The judge's part of a report.

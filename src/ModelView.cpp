@@ -92,6 +92,7 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
             m.refits = v.refits;
             m.settled = v.settled;
             m.given = v.given;
+            m.estimate = v.estimate;
         }
         models.push_back(m);
     }

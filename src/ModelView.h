@@ -51,6 +51,7 @@ struct ModelView {
     int refits = 0;
     bool settled = true;
     bool given = false;  // the motif of the known sites (-pk), reported whatever its E-value
+    CallEstimate estimate;  // of a given motif: the rule's estimated recall and false calls
     int search = 0;              // the search that found it, from 1
     std::string seedWord;        // the word that seeded that search; empty: none
     // [A, C, G, T][column]: letter counts of the sites; of a judged model, those

@@ -287,7 +287,13 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             mj["pseudocount"] = m.pseudocount;
             mj["refits"] = m.refits;
             mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
-            if (m.given) mj["given_by_known_sites"] = true;
+            if (m.given) {
+                mj["given_by_known_sites"] = true;
+                mj["site_rule"] = "the threshold of smallest Fisher p-value, input against controls";
+                mj["estimated_false_calls"] = m.estimate.falseShare;
+                mj["estimated_recall"] = m.estimate.recall;
+                mj["known_sites"] = m.estimate.known;
+            }
         }
         nlohmann::ordered_json sites = nlohmann::ordered_json::array();
         for (const SiteView& v : m.sites) {

@@ -305,8 +305,17 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
         EXPECT_EQ(j["motifs"][0]["given_by_known_sites"], true) << c;
         EXPECT_NE(dir.read("qiro.out").find("Given by the known sites (-pk): reported whatever its E-value.\n"),
                   std::string::npos);
+        // The calls' estimated quality, from the known sites (left out in turn) and the controls.
+        EXPECT_EQ(j["motifs"][0]["known_sites"], 3);
+        EXPECT_NE(r.out.find("Motif 1's sites are called at "), std::string::npos) << r.out;
         if (fasta == "in.fa") {
             EXPECT_LT(j["motifs"][0]["evalue"].get<double>(), 1e-3);
+            // Every planted site is the word itself: the threshold is its score, which the two known
+            // sites one letter off do not reach.
+            EXPECT_NEAR(j["motifs"][0]["estimated_recall"].get<double>(), 1.0 / 3, 1e-12);
+            EXPECT_LT(j["motifs"][0]["estimated_false_calls"].get<double>(), 0.1);
+        } else {
+            EXPECT_NE(r.out.find("the known sites' motif is not enriched in the input"), std::string::npos) << r.out;
         }
     }
 }
