@@ -49,7 +49,7 @@ bool LooksLikeMatrixFile(const std::string& text) {
         const size_t at = line.find_first_not_of(" \t\r");
         if (at != std::string::npos) {
             if (line.compare(at, 12, "MEME version") == 0) return true;
-            if (first && (line[at] == '>' || line.find_first_of("0123456789[") != std::string::npos)) return true;
+            if (first && line[at] == '>') return true;
             first = false;
         }
         start = end + 1;

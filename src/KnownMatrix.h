@@ -16,8 +16,8 @@
 const int kMatrixSites = 20;
 
 // Whether a -pk file's text is a motif matrix file: a line "MEME version", or
-// a first non-blank line that starts with '>' or holds a digit or '[' (a site
-// file's lines are letters only).
+// a first non-blank line that starts with '>' (a JASPAR header). A site file
+// holds neither; anything else is read as a site file, as it always was.
 bool LooksLikeMatrixFile(const std::string& text);
 
 // A -pk value as a file and a motif ID: the value itself when a file of that
