@@ -572,7 +572,8 @@ TEST_F(Robustness, ControlFilesAndInputsTheJudgeCannotUse) {
                                 "than A, C, G, T, or a masked letter)"))
         << r.out;
     // Not text: refused with the line of the first NUL byte, as input or as controls.
-    dir.write("bin.fa", std::string(">b\nACGT\n\nAC\0GT\n", 17));
+    const char binary[] = ">b\nACGT\n\nAC\0GT\n";
+    dir.write("bin.fa", std::string(binary, sizeof binary - 1));
     r = Run(judged + " -neg bin.fa");
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(Contains(r.out, "bin.fa: line 4 holds a NUL byte: not a text file")) << r.out;
