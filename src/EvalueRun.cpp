@@ -149,11 +149,13 @@ JudgeSets MakeJudgeSets(const std::vector<SeqRecord>& input, const std::vector<S
     return sets;
 }
 
-// The widths each motif round searches; one search at the known sites' width
-// (0) when -pk gives them.
-std::vector<int> PlanWidths(const RunSettings& s) {
+// The widths a motif round searches: the first round of a run with known
+// sites (-pk) searches once, at their width (0); every other round searches
+// -k (a width or a range) from random starts and enriched words, the motifs
+// found before masked.
+std::vector<int> PlanWidths(const RunSettings& s, int round) {
     const bool known = s.pkFlag && s.perPK != 0;
-    if (known) return {0};
+    if (known && round == 0) return {0};
     return s.kLow > 0 ? WidthSchedule(s.kLow, s.kHigh) : std::vector<int>{s.k};
 }
 
@@ -263,8 +265,10 @@ void SearchWidth(JudgedRun& run, int round, int w) {
     RunSettings one = s;
     if (w > 0) one.k = w;
     one.generations = generations;
+    // After the motif of the known sites, the searches look for motifs of their own.
+    if (run.given && w > 0) one.pkFlag = false;
     Search(one, run.data, run.engine, run.population, part, nullptr);
-    s.filter = one.filter;
+    if (!(run.given && w > 0)) s.filter = one.filter;
     AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
     run.seedOf.push_back(std::string());
     ++run.searches;
@@ -317,6 +321,7 @@ size_t PickMotif(const JudgedRun& run, size_t first) {
 bool FindMotif(JudgedRun& run, int round) {
     RunSettings& s = run.s;
     const size_t first = run.candidates.size();
+    run.widths = PlanWidths(s, round);
     for (int w : run.widths) SearchWidth(run, round, w);
     if (run.searches == 0) {
         const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
@@ -490,7 +495,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     run.filterAsked = s.filter;
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
     run.input.assign(data->Seqs.begin(), data->Seqs.begin() + data->NumSeq);
-    run.widths = PlanWidths(s);
+    run.widths = PlanWidths(s, 0);
     run.given = s.pkFlag && s.perPK != 0;
     int rounds = s.nmotifs;
     if (run.input.size() < 2) {

@@ -102,20 +102,27 @@ TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
     EXPECT_EQ(dir.read("two.out"), out);
 }
 
-TEST(Evalue, SecondMotifIsFoundAfterTheFirstIsMasked) {
-    WorkDir dir;
-    // Every sequence holds kMotif; every one also holds a second, unrelated motif.
-    std::string text = Sequences(40, true, 9), second = "CCGTAATGGCATAC", fasta;
+const std::string kSecond = "CCGTAATGGCATAC";
+
+// Forty sequences, every one holding kMotif and also kSecond, an unrelated motif.
+std::string TwoMotifs() {
+    std::string text = Sequences(40, true, 9), fasta;
     std::istringstream in(text);
     std::mt19937 rng(2);
     for (std::string l; std::getline(in, l);) {
         if (!l.empty() && l[0] != '>') {
             const size_t at = l.find(kMotif) < 70 ? 100 + rng() % 30 : rng() % 40;
-            l.replace(at, second.size(), second);
+            l.replace(at, kSecond.size(), kSecond);
         }
         fasta += l + "\n";
     }
-    dir.write("in.fa", fasta);
+    return fasta;
+}
+
+TEST(Evalue, SecondMotifIsFoundAfterTheFirstIsMasked) {
+    WorkDir dir;
+    const std::string second = kSecond;
+    dir.write("in.fa", TwoMotifs());
     dir.write("bg.freq", clitest::FlatBackground());
     Result r = dir.qiro(kRun + " -nmotifs 2 -json two.json");
     ASSERT_EQ(r.status, 0) << r.out;
@@ -318,6 +325,25 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
             EXPECT_NE(r.out.find("the known sites' motif is not enriched in the input"), std::string::npos) << r.out;
         }
     }
+}
+
+TEST(Evalue, AfterTheKnownSitesMotifTheSearchesLookForMotifsOfTheirOwn) {
+    WorkDir dir;
+    dir.write("in.fa", TwoMotifs());
+    dir.write("bg.freq", clitest::FlatBackground());
+    dir.write("sites.pk", kMotif + "\n" + "TTGACAGCTATGGT\n" + "TTGTCAGCTATCGT\n");
+    Result r = dir.qiro("-i in.fa -pk sites.pk -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -evalue 0.05 -nmotifs 2 -json p.json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\nSearch 2: motif 2, width 14, "), std::string::npos) << r.out;
+    const nlohmann::json j = nlohmann::json::parse(dir.read("p.json"));
+    ASSERT_EQ(j["motifs"].size(), 2u) << r.out;
+    EXPECT_EQ(j["motifs"][0]["given_by_known_sites"], true);
+    EXPECT_FALSE(j["motifs"][1].contains("given_by_known_sites"));
+    std::string rc(kSecond.rbegin(), kSecond.rend());
+    for (char& x : rc) x = "TGCA"[std::string("ACGT").find(x)];
+    const std::string c = j["motifs"][1]["consensus"];
+    EXPECT_TRUE(c.find(kSecond.substr(2, 10)) != std::string::npos || c.find(rc.substr(2, 10)) != std::string::npos)
+        << c;
 }
 
 TEST(Evalue, AMotifMatrixServesAsKnownSites) {
