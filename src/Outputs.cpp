@@ -59,8 +59,11 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
     j["background"] = s.freqFile;
     j["prior_knowledge"] = s.pkFlag ? nlohmann::ordered_json(s.pkFile) : nlohmann::ordered_json(nullptr);
     j["result_file"] = s.resultFile;
-    j["width"] = data->GetK();
-    j["k"] = s.k;
+    // A range of widths is searched whole: one width or one -k would say what did not run.
+    if (s.kLow == 0) {
+        j["width"] = data->GetK();
+        j["k"] = s.k;
+    }
     j["sites_per_sequence"] = s.numSites;
     j["both_strands"] = s.doubleStrand;
     j["generations"] = s.generations;
@@ -314,8 +317,49 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
     out << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
 
+namespace {
+
+// Site lists longer than this are cut on the page (runs with the newer
+// options only): the -bed and -json files hold them all, and a page for
+// 100,000 peaks stays light.
+const size_t kSitesOnPage = 500;
+
+// One row a motif, before the details: what a reader looks for first.
+void WriteSummaryTable(std::ostream& out, const std::vector<ModelView>& models, int sequences) {
+    out << "<h2 id=\"summary\">Summary</h2>\n<style>table.summary svg.logo{height:48px;width:auto}</style>\n"
+        << "<table class=\"summary\"><tr><th>rank</th><th>logo</th><th>reverse complement</th><th>consensus</th>"
+        << "<th>width</th><th>E-value</th><th>sites</th><th>best match</th><th>centrality p</th></tr>\n";
+    for (const ModelView& m : models) {
+        const std::vector<std::vector<double>> p = m.Probabilities();
+        std::vector<std::vector<double>> rc(4, std::vector<double>(static_cast<size_t>(m.width)));
+        for (int b = 0; b < 4; ++b)
+            for (int j = 0; j < m.width; ++j) rc[3 - b][m.width - 1 - j] = p[b][j];
+        std::vector<std::string> names;
+        for (const SiteView& v : m.sites) names.push_back(v.sequence);
+        std::sort(names.begin(), names.end());
+        const size_t holding = static_cast<size_t>(std::unique(names.begin(), names.end()) - names.begin());
+        out << "<tr><td class=\"num\"><a href=\"#" << m.id << "\">" << m.rank << "</a></td><td>"
+            << LogoSvg(p, "forward", "Logo of " + m.id + ", forward") << "</td><td>"
+            << LogoSvg(rc, "reverse", "Logo of " + m.id + ", reverse complement") << "</td><td class=\"letters\">"
+            << "<a href=\"#" << m.id << "\">" << HtmlEscape(m.consensus) << "</a></td><td class=\"num\">" << m.width
+            << "</td><td class=\"num\">" << (m.judged ? HtmlEscape(m.evalue) : "-") << "</td><td class=\"num\">"
+            << m.nsites << " (" << holding << " of " << sequences << " sequences)</td><td>";
+        if (m.named && !m.matches.empty())
+            out << HtmlEscape(m.matches[0].id + " " + m.matches[0].name) << " (E = " << Plain(m.matches[0].eValue) << ")";
+        else
+            out << "-";
+        out << "</td><td class=\"num\">" << (m.placed ? Plain(std::pow(10.0, m.positions.log10p)) : "-")
+            << "</td></tr>\n";
+    }
+    out << "</table>\n";
+}
+
+}  // namespace
+
 void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
                const std::vector<ModelView>& models) {
+    // Only the newer options change the page: a run without them writes what it always has.
+    const bool newer = s.evalue > 0 || !s.dbFiles.empty();
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
         << "<title>QIRO motifs: " << HtmlEscape(s.inputFile) << "</title>\n<style>" << kStyle << "</style>\n"
@@ -324,6 +368,7 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
     out << "<p>QIRO " << QIRO_VERSION << ", random seed " << seed << ", " << data->GetNumSeq()
         << " sequences, motif width " << Widths(models, data->GetK()) << ", " << models.size() << " reported model"
         << (models.size() == 1 ? "" : "s") << ".</p>\n";
+    if (newer && !models.empty()) WriteSummaryTable(out, models, data->GetNumSeq());
 
     out << "<h2 id=\"settings\">Settings</h2>\n<dl class=\"settings\">\n";
     const nlohmann::ordered_json settings = SettingsJson(s, data);
@@ -374,13 +419,19 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
 
         out << "<h3>Sites</h3>\n<table class=\"sites\"><tr><th>sequence</th><th>strand</th><th>start</th>"
             << "<th>end</th><th>letters (forward)</th><th>mismatch</th></tr>\n";
-        for (const SiteView& v : m.sites) {
+        const size_t shown = newer ? std::min(m.sites.size(), kSitesOnPage) : m.sites.size();
+        for (size_t i = 0; i < shown; ++i) {
+            const SiteView& v = m.sites[i];
             out << "<tr><td>" << HtmlEscape(v.sequence) << "</td><td>" << (v.forward ? "+" : "-")
                 << "</td><td class=\"num\">" << v.start + 1 << "</td><td class=\"num\">" << v.start + m.width
                 << "</td><td class=\"letters\">" << HtmlEscape(v.forwardLetters) << "</td><td class=\"num\">"
                 << Plain(v.score) << "</td></tr>\n";
         }
-        out << "</table>\n</section>\n";
+        out << "</table>\n";
+        if (shown < m.sites.size())
+            out << "<p class=\"more\">The first " << shown << " of " << m.sites.size()
+                << " sites; all of them are in the -bed and -json files.</p>\n";
+        out << "</section>\n";
     }
     out << "</body>\n</html>\n";
 }

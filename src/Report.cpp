@@ -35,6 +35,23 @@ void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Indivi
     WriteOutputs(s, seed, data, *population, judged, &views);
     if (matcher != nullptr)
         for (const ModelView& v : views) cout << "Motif Rank #" << v.rank << ": " << BestMatchLine(v) << endl;
+    if (judged != nullptr && !views.empty()) PrintMotifTable(views, matcher != nullptr);
+}
+
+void PrintMotifTable(const std::vector<ModelView>& views, bool named) {
+    cout << "\nMotifs reported:\n";
+    std::printf("%-5s %-*s %5s  %-12s %6s%s\n", "rank", kMaxConsensusShown, "consensus", "width", "E-value", "sites",
+                named ? "  best match" : "");
+    for (const ModelView& v : views) {
+        std::printf("%-5d %-*s %5d  %-12s %6d", v.rank, kMaxConsensusShown, v.consensus.c_str(), v.width,
+                    v.evalue.c_str(), v.nsites);
+        if (named)
+            std::printf("  %s", v.named && !v.matches.empty()
+                                    ? (v.matches[0].id + " " + v.matches[0].name + " (E=" + Plain(v.matches[0].eValue) + ")").c_str()
+                                    : "none");
+        std::printf("\n");
+    }
+    std::fflush(stdout);
 }
 
 void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,

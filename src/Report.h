@@ -37,4 +37,10 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
 void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
                const JudgedReport* judged, const MotifMatcher* matcher);
 
+// The console's closing table of a judged run: one line per reported motif
+// with its rank, consensus, width, E-value and sites, and with named (-db)
+// its best database match.
+const int kMaxConsensusShown = 20;
+void PrintMotifTable(const std::vector<ModelView>& views, bool named);
+
 #endif

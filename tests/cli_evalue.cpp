@@ -186,9 +186,20 @@ TEST(Evalue, WidthRangeReportsEachModelAtItsOwnWidth) {
     WorkDir dir;
     dir.write("in.fa", Sequences(40, true, 11));
     dir.write("bg.freq", clitest::FlatBackground());
-    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-14 -seed 2 -g 40 -p 60 -evalue 0.05 -words 1 -json w.json");
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-14 -seed 2 -g 40 -p 60 -evalue 0.05 -words 1 -json w.json -html w.html");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Widths searched: 8-14\n"), std::string::npos);
+    // The settings say what ran: the range, not one width; the console and the page sum the motifs up first.
+    const nlohmann::json settings = nlohmann::json::parse(dir.read("w.json"))["settings"];
+    EXPECT_EQ(settings["widths"], "8-14");
+    EXPECT_FALSE(settings.contains("width"));
+    EXPECT_FALSE(settings.contains("k"));
+    EXPECT_NE(r.out.find("\nMotifs reported:\nrank  consensus "), std::string::npos) << r.out;
+    const std::string html = dir.read("w.html");
+    const size_t summary = html.find("<table class=\"summary\">");
+    ASSERT_NE(summary, std::string::npos);
+    EXPECT_LT(summary, html.find("<h2 id=\"settings\">"));
+    EXPECT_NE(html.find("<a href=\"#QIRO-1\">1</a>", summary), std::string::npos);
     EXPECT_NE(r.out.find(", width 12, "), std::string::npos);  // every second width of the range ...
     EXPECT_NE(r.out.find(", width 14, "), std::string::npos);  // ... and the highest
     const nlohmann::json j = nlohmann::json::parse(dir.read("w.json"));

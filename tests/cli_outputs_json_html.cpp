@@ -367,4 +367,27 @@ TEST(CliOutputsBrowser, DatabaseLogoLinesUpUnderTheModelAndTheSiteHistogramIsDra
     EXPECT_EQ(total, report["motifs"][0]["nsites"].get<int>());
 }
 
+TEST(CliOutputsHtml, AJudgedPageListsTheFirst500SitesAndSaysWhereTheRestAre) {
+    planted::Options o;
+    o.sequences = 520;
+    o.length = 60;
+    o.motif = "TCAGCACCATGG";
+    o.seed = 3;
+    WorkDir dir;
+    dir.write("in.fa", planted::Make(o).fasta);
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 12 -p 40 -g 20 -seed 1 -evalue 0.05 -words 0 -json r.json -html r.html");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const json report = json::parse(dir.read("r.json"));
+    ASSERT_EQ(report["motifs"].size(), 1u) << r.out;
+    const size_t sites = report["motifs"][0]["sites"].size();
+    ASSERT_GT(sites, 500u);
+    const std::string html = dir.read("r.html");
+    EXPECT_NE(html.find("The first 500 of " + std::to_string(sites) + " sites; all of them are in the -bed and -json files."),
+              std::string::npos);
+    size_t rows = 0;
+    for (size_t at = html.find("<table class=\"sites\">"); (at = html.find("<tr><td>", at + 1)) != std::string::npos;) ++rows;
+    EXPECT_EQ(rows, 500u);
+}
+
 }  // namespace
