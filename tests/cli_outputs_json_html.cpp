@@ -225,6 +225,10 @@ json CheckInBrowser(const WorkDir& dir, const std::string& page, Result& run) {
       return [+r.getAttribute('data-count'), r.getBoundingClientRect().height];
     });
   });
+  out.summary = Array.prototype.map.call(document.querySelectorAll('table.summary tr'), function (tr) {
+    var logo = tr.querySelector('svg.logo'), link = tr.querySelector('a');
+    return [link ? link.getAttribute('href') : '', logo ? logo.getBoundingClientRect().height : 0];
+  });
   out.resources = performance.getEntriesByType('resource').map(function (r) { return r.name; });
   var pre = document.createElement('pre');
   pre.id = 'qiro-check';
@@ -365,6 +369,12 @@ TEST(CliOutputsBrowser, DatabaseLogoLinesUpUnderTheModelAndTheSiteHistogramIsDra
     }
     for (const json& bar : bars) EXPECT_NEAR(bar[1].get<double>(), tallest * bar[0].get<int>() / most, 1.0) << bar;
     EXPECT_EQ(total, report["motifs"][0]["nsites"].get<int>());
+    // The page opens with its summary: a row per motif (after the header), small logos, links to the sections.
+    const json& summary = found["summary"];
+    ASSERT_EQ(summary.size(), report["motifs"].size() + 1);
+    EXPECT_EQ(summary[1][0], "#QIRO-1");
+    EXPECT_GT(summary[1][1].get<double>(), 20.0);
+    EXPECT_LE(summary[1][1].get<double>(), 50.0);
 }
 
 TEST(CliOutputsHtml, AJudgedPageListsTheFirst500SitesAndSaysWhereTheRestAre) {
