@@ -104,7 +104,9 @@ void ExplainOutOfReach(int total, size_t held, size_t heldControls, size_t judge
     cout << "With " << total << " input sequences, the judge holds back " << held << ": even a motif in every held-back"
          << " input sequence and in none of the " << heldControls << " held-back control sequences would have an E-value of "
          << FormatEvalue(log10e) << ", above " << limit
-         << ". Give more sequences (the judge needs a few dozen), or run without -evalue to see the search's models"
+         << (heldControls < held ? ". Give more control sequences (-neg): fewer are held back than input sequences"
+                                 : ". Give more sequences (the judge needs a few dozen)")
+         << ", or run without -evalue to see the search's models"
          << " unjudged." << endl;
 }
 

@@ -256,6 +256,9 @@ TEST(Evalue, TooFewSequencesToJudgeOnAreNamedAsTheReason) {
                            " and in none of the 1 held-back control sequences would have an E-value of "),
               std::string::npos)
         << few.out;
+    EXPECT_NE(few.out.find(". Give more control sequences (-neg): fewer are held back than input sequences, or run"),
+              std::string::npos)
+        << few.out;
 }
 
 TEST(Evalue, SmallInputsAreSearchedAndJudgedOnEverySequence) {
