@@ -324,6 +324,15 @@ namespace {
 // 100,000 peaks stays light.
 const size_t kSitesOnPage = 500;
 
+// Letter shares of the other strand: columns reversed, letters complemented.
+std::vector<std::vector<double>> ReverseComplementShares(const std::vector<std::vector<double>>& p) {
+    const size_t w = p.empty() ? 0 : p[0].size();
+    std::vector<std::vector<double>> rc(4, std::vector<double>(w));
+    for (int b = 0; b < 4; ++b)
+        for (size_t j = 0; j < w; ++j) rc[static_cast<size_t>(3 - b)][w - 1 - j] = p[static_cast<size_t>(b)][j];
+    return rc;
+}
+
 // One row a motif, before the details: what a reader looks for first.
 void WriteSummaryTable(std::ostream& out, const std::vector<ModelView>& models, int sequences) {
     out << "<h2 id=\"summary\">Summary</h2>\n<style>table.summary svg.logo{height:48px;width:auto}</style>\n"
@@ -331,9 +340,7 @@ void WriteSummaryTable(std::ostream& out, const std::vector<ModelView>& models, 
         << "<th>width</th><th>E-value</th><th>sites</th><th>best match</th><th>centrality p</th></tr>\n";
     for (const ModelView& m : models) {
         const std::vector<std::vector<double>> p = m.Probabilities();
-        std::vector<std::vector<double>> rc(4, std::vector<double>(static_cast<size_t>(m.width)));
-        for (int b = 0; b < 4; ++b)
-            for (int j = 0; j < m.width; ++j) rc[3 - b][m.width - 1 - j] = p[b][j];
+        const std::vector<std::vector<double>> rc = ReverseComplementShares(p);
         std::vector<std::string> names;
         for (const SiteView& v : m.sites) names.push_back(v.sequence);
         std::sort(names.begin(), names.end());
@@ -398,9 +405,7 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
         out << "</table>\n";
 
         const std::vector<std::vector<double>> p = m.Probabilities();
-        std::vector<std::vector<double>> rc(4, std::vector<double>(static_cast<size_t>(m.width)));
-        for (int b = 0; b < 4; ++b)
-            for (int j = 0; j < m.width; ++j) rc[3 - b][m.width - 1 - j] = p[b][j];
+        const std::vector<std::vector<double>> rc = ReverseComplementShares(p);
         out << "<div class=\"logos\">\n<figure>" << LogoSvg(p, "forward", "Logo of " + m.id + ", forward")
             << "<figcaption>forward</figcaption></figure>\n<figure>"
             << LogoSvg(rc, "reverse", "Logo of " + m.id + ", reverse complement")
