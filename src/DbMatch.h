@@ -78,6 +78,7 @@ public:
 
     size_t size() const { return db_.size(); }
     const DbMotif& motif(size_t i) const { return db_[i]; }
+    const std::vector<DbMotif>& motifs() const { return db_; }
 
     // Every database motif against the query, by p-value (ties: by id, then
     // by position in the database). Empty for an empty database. Throws

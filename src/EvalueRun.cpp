@@ -7,7 +7,9 @@
 #include <iostream>
 #include <numeric>
 
+#include "DbMatch.h"
 #include "Judge.h"
+#include "KnownMotifs.h"
 #include "Masking.h"
 #include "Outputs.h"
 #include "Parallel.h"
@@ -190,12 +192,19 @@ struct JudgedRun {
     std::vector<std::string> seedOf;    // per search: its seed word, or empty
     std::vector<size_t> found;          // the candidate each motif round picked
     int searches = 0;
+    bool knownTested = false;
+    std::vector<KnownMotifResult> known;  // -db: every database motif tested, best first
 };
 
 void AnnounceSplit(const JudgedRun& run) {
     const RunSettings& s = run.s;
     cout << "Control sequences: " << run.controls.size()
          << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
+    if (s.nmotifs == 0) {
+        cout << "No motif is sought (-nmotifs 0): the database's motifs are tested on all " << run.input.size()
+             << " input sequences." << endl;
+        return;
+    }
     if (run.whole)
         cout << "Searched and judged on all " << run.split.train.size() << " input sequences (fewer than "
              << kWholeJudgeBelow << ": none held back); E-values from each model's alignment of its best sites."
@@ -206,6 +215,13 @@ void AnnounceSplit(const JudgedRun& run) {
     if (run.sample.size() < run.split.train.size())
         cout << "The searches run on a sample of " << run.sample.size() << " of the " << run.split.train.size()
              << " searched sequences (-searchsize " << s.searchSize << " letters)." << endl;
+}
+
+// -db: every database motif tested in every input sequence against every
+// control, as masked before any motif round masks its sites.
+void TestDatabase(JudgedRun& run, const MotifMatcher& matcher) {
+    run.known = TestKnownMotifs(matcher.motifs(), run.input, run.controls, run.sets.bothStrands, run.bg, run.threads);
+    run.knownTested = true;
 }
 
 // The searches from the width's most enriched words, each with numbers of
@@ -518,6 +534,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
         // The searches run on a sample of the searched part when it is larger than -searchsize letters.
         run.sample = SearchSample(run.sets.trainInput, s.searchSize, seed);
         AnnounceSplit(run);
+        if (matcher != nullptr) TestDatabase(run, *matcher);
     }
 
     for (int round = 0; round < rounds; ++round) {
@@ -527,9 +544,13 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
         if (round + 1 < rounds) MaskEverywhere(run.candidates[pick], run.verdicts[pick].train.threshold, run.sets);
     }
 
-    const JudgedReport report = CallReportedModels(run);
-    cout << "Judged " << run.candidates.size() << " candidate models of " << run.searches << " searches; "
-         << report.models.size() << " with an E-value at most " << s.evalue << "." << endl;
+    JudgedReport report = CallReportedModels(run);
+    report.deNovo = s.nmotifs > 0;
+    report.knownTested = run.knownTested;
+    report.known = std::move(run.known);
+    if (report.deNovo)
+        cout << "Judged " << run.candidates.size() << " candidate models of " << run.searches << " searches; "
+             << report.models.size() << " with an E-value at most " << s.evalue << "." << endl;
     PrintTimeTaken(start);
     ReportRun(s, seed, data, population, &report, matcher);
 }

@@ -12,6 +12,7 @@
 
 #include "Constants.h"
 #include "Individual.h"
+#include "KnownMotifs.h"
 #include "MotifCompare.h"
 #include "MotifScan.h"
 #include "Sequences.h"
@@ -175,6 +176,10 @@ struct JudgedReport {
     int judged = 0;               // candidates judged over all searches
     int heldInput = 0, heldControl = 0;
     bool whole = false;           // judged on every sequence (WholeJudge), none held back
+    bool deNovo = true;           // motifs were sought (-nmotifs 0: none)
+    // Runs with -db: every database motif tested in the input, best first.
+    bool knownTested = false;
+    std::vector<KnownMotifResult> known;
 };
 
 #endif

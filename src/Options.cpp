@@ -143,7 +143,9 @@ bool ParseJudgedOption(const std::string& word, const std::string& value, RunSet
         } else if (word == "-nmotifs") {
             int n = 0;
             std::sscanf(value.c_str(), "%d", &n);
-            if (n < 1) {
+            // 0: no search, only the database's motifs tested (checked below)
+            const bool zero = !value.empty() && value.find_first_not_of('0') == std::string::npos;
+            if (n < 1 && !zero) {
                 Unhealthy("-nmotifs=", value, 1);
                 n = 1;
             }
@@ -249,7 +251,7 @@ void HelpMsg() {
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
-    cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked (Default=1)\n";
+    cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked; 0 with -db: only the database's motifs tested (Default=1)\n";
     cout << "\t[-db <motif_file>]           Name each motif after its best matches in a motif database (MEME or JASPAR format, plain or gzip; repeat it or separate files by commas) and show where its sites sit\n";
     cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
     cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
@@ -331,6 +333,12 @@ void ParseOptions(RunSettings& s) {
     if (s.kLow > 0 && s.evalue <= 0) {
         cout << "Error: a range of motif widths (-k " << s.kLow << "-" << s.kHigh
              << ") needs -evalue: the scores of models of different widths are not comparable otherwise. "
+                "System aborted. "
+             << endl;
+        FatalExit(1);
+    }
+    if (s.nmotifs == 0 && (s.evalue <= 0 || s.dbFiles.empty())) {
+        cout << "Error: -nmotifs 0 seeks no motif and only tests the motifs of a database: it needs -db and -evalue. "
                 "System aborted. "
              << endl;
         FatalExit(1);

@@ -14,6 +14,7 @@
 
 #include "Annotation.h"
 #include "Judge.h"
+#include "KnownReport.h"
 #include "Robust.h"
 
 namespace {
@@ -313,6 +314,7 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
         list.push_back(mj);
     }
     j["motifs"] = list;
+    if (judged && judged->knownTested) j["known_motifs"] = KnownMotifsJson(*judged);
     // Sequence names are not necessarily UTF-8; bytes that are not come out as U+FFFD.
     out << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
@@ -364,7 +366,7 @@ void WriteSummaryTable(std::ostream& out, const std::vector<ModelView>& models, 
 }  // namespace
 
 void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
-               const std::vector<ModelView>& models) {
+               const std::vector<ModelView>& models, const JudgedReport* judged) {
     // Only the newer options change the page: a run without them writes what it always has.
     const bool newer = s.evalue > 0 || !s.dbFiles.empty();
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -438,6 +440,7 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
                 << " sites; all of them are in the -bed and -json files.</p>\n";
         out << "</section>\n";
     }
+    if (judged && judged->knownTested) WriteKnownHtml(out, *judged);
     out << "</body>\n</html>\n";
 }
 
@@ -459,7 +462,7 @@ void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std
     write(f.jaspar, "JASPAR", [&](std::ostream& o) { WriteJaspar(o, models); });
     write(f.bed, "BED", [&](std::ostream& o) { WriteBed(o, models); });
     write(f.json, "JSON", [&](std::ostream& o) { WriteJson(o, s, seed, data, models, judged); });
-    write(f.html, "HTML", [&](std::ostream& o) { WriteHtml(o, s, seed, data, models); });
+    write(f.html, "HTML", [&](std::ostream& o) { WriteHtml(o, s, seed, data, models, judged); });
 }
 
 // ---------------------------------------------------------------- progress

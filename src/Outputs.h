@@ -34,7 +34,7 @@ void WriteBed(std::ostream& out, const std::vector<ModelView>& models);
 void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
                const std::vector<ModelView>& models, const JudgedReport* judged = nullptr);
 void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer* data,
-               const std::vector<ModelView>& models);
+               const std::vector<ModelView>& models, const JudgedReport* judged = nullptr);
 
 // Writes every output the settings name; a file that cannot be written gets a
 // message on standard output and the others are still written. views: the

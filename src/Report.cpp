@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "Annotation.h"
+#include "KnownReport.h"
 #include "Robust.h"
 
 using std::cout;
@@ -36,6 +37,7 @@ void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Indivi
     if (matcher != nullptr)
         for (const ModelView& v : views) cout << "Motif Rank #" << v.rank << ": " << BestMatchLine(v) << endl;
     if (judged != nullptr && !views.empty()) PrintMotifTable(views, matcher != nullptr);
+    if (judged != nullptr && judged->knownTested) PrintKnownTable(*judged);
 }
 
 void PrintMotifTable(const std::vector<ModelView>& views, bool named) {
@@ -69,7 +71,9 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
     std::ostream& out = file.stream();
     out << kBanner;
     out << "\nThe Final Results:\n\n";
-    if (judged && population->empty())
+    if (judged && !judged->deNovo)
+        out << "No motif was sought (-nmotifs 0): only the database's motifs were tested.\n\n";
+    else if (judged && population->empty())
         out << "No motif has an E-value at most " << judged->limit << ".\n";
     const size_t n = judged ? population->size() : std::min<size_t>(population->size(), 5);
     std::string letters;
@@ -116,5 +120,6 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
         }
         out << "###############################################################################\n\n";
     }
+    if (judged && judged->knownTested) WriteKnownSection(out, *judged);
     if (!file.Commit()) std::printf("ERROR: Cannot write file named %s\n", fileName.c_str());
 }

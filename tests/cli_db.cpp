@@ -1,7 +1,8 @@
 // Naming motifs after a motif database (-db) and placing their sites: the
 // best match in the result file, on the console and in JSON; a run without
 // -db writes the same file less those lines; bad databases end the run before
-// the search with file, line and reason.
+// the search with file, line and reason; with -evalue, every database motif
+// tested in the input, alone with -nmotifs 0.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -23,13 +24,13 @@ const std::string kExcerpt = std::string(QIRO_TEST_DATA) + "/jaspar_excerpt_meme
 
 // 30 random sequences of 100 letters, each with the REST core within five
 // letters of its middle.
-std::string Peaks() {
+std::string Peaks(int n = 30, bool planted = true) {
     std::mt19937 rng(7);
     std::string text;
-    for (int i = 0; i < 30; ++i) {
+    for (int i = 0; i < n; ++i) {
         std::string s(100, 'A');
         for (char& c : s) c = "ACGT"[rng() % 4];
-        s.replace(38 + rng() % 10, kRest.size(), kRest);
+        if (planted) s.replace(38 + rng() % 10, kRest.size(), kRest);
         text += ">p" + std::to_string(i) + "\n" + s + "\n";
     }
     return text;
@@ -100,6 +101,40 @@ TEST(Db, BadDatabasesEndTheRunBeforeTheSearch) {
     Result r = dir.qiro("-i in.fa -freq bg.freq -db");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Error: -db needs a motif database file"), std::string::npos) << r.out;
+}
+
+TEST(Db, KnownMotifsTestedAloneRankThePlantedOneFirstAndNoneOnRandomLetters) {
+    WorkDir dir;
+    dir.write("in.fa", Peaks(60));
+    dir.write("random.fa", Peaks(60, false));
+    dir.write("bg.freq", clitest::FlatBackground());
+    const std::string run = " -freq bg.freq -k 15 -evalue 0.05 -nmotifs 0 -seed 3 -threads 2 -db " + kExcerpt;
+    Result r = dir.qiro("-i in.fa" + run + " -json r.json -o in.out");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.find("Finish the GA process"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Known motifs: 10 tested; "), std::string::npos) << r.out;
+    const std::string out = dir.read("in.out");
+    EXPECT_NE(out.find("No motif was sought (-nmotifs 0)"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n1\tMA0138.3\tREST\t"), std::string::npos) << out;
+    const nlohmann::json j = nlohmann::json::parse(dir.read("r.json"));
+    ASSERT_EQ(j["known_motifs"].size(), 10u);
+    EXPECT_EQ(j["known_motifs"][0]["id"], "MA0138.3");
+    EXPECT_LE(j["known_motifs"][0]["evalue"].get<double>(), 1e-10);
+    EXPECT_EQ(j["known_motifs"][0]["input_hits"], 60);
+
+    r = dir.qiro("-i random.fa" + run + " -json random.json -o random.out");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Known motifs: 10 tested; 0 with an E-value at most 0.05 (the best, "), std::string::npos) << r.out;
+    EXPECT_GT(nlohmann::json::parse(dir.read("random.json"))["known_motifs"][0]["evalue"].get<double>(), 0.05);
+
+    // Without a database (or without -evalue) there is nothing to test.
+    for (const std::string& bad : {std::string("-i in.fa -freq bg.freq -evalue 0.05 -nmotifs 0"),
+                                  "-i in.fa -freq bg.freq -nmotifs 0 -db " + kExcerpt}) {
+        r = dir.qiro(bad);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_NE(r.out.find("Error: -nmotifs 0 seeks no motif and only tests the motifs of a database"),
+                  std::string::npos) << r.out;
+    }
 }
 
 }  // namespace

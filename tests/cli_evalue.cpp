@@ -413,12 +413,12 @@ TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
     EXPECT_NE(range.out.find("Error: a range of motif widths (-k 6-15) needs -evalue"), std::string::npos);
     EXPECT_FALSE(dir.exists("qiro.out"));
 
-    Result bad = dir.qiro("-i in.fa -freq bg.freq -k 9-7 -evalue x -nmotifs 0 -seed 1 -g 5 -p 20");
+    Result bad = dir.qiro("-i in.fa -freq bg.freq -k 9-7 -evalue x -nmotifs -1 -seed 1 -g 5 -p 20");
     EXPECT_EQ(bad.status, 0) << bad.out;
     EXPECT_NE(bad.out.find("-k=9-7 is not a range of widths from 4 to 40! Reset to default length: 8 ."),
               std::string::npos);
     EXPECT_NE(bad.out.find("-evalue=x is unhealthy! Reset to the default value: 0.05 ."), std::string::npos);
-    EXPECT_NE(bad.out.find("-nmotifs=0 is unhealthy! Reset to the default value: 1 ."), std::string::npos);
+    EXPECT_NE(bad.out.find("-nmotifs=-1 is unhealthy! Reset to the default value: 1 ."), std::string::npos);
 
     Result words = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -evalue 1 -words -1 -searchsize -1");
     EXPECT_NE(words.out.find("-words=-1 is unhealthy! Reset to the default value: 5 ."), std::string::npos);
