@@ -24,6 +24,14 @@
 #   make accuracy-naming  build, then name the top motif of each ENCODE factor after
 #                   JASPAR 2024 vertebrates (-db) and test where its sites sit, beside
 #                   shuffled peaks (bench/accuracy/naming.py; build/accuracy-naming/)
+#   make install    build, then install qiro, qiro-freq, their man pages, the README,
+#                   LICENSE, CITATION.cff, the examples and the bash completion under
+#                   PREFIX (default /usr/local; DESTDIR prepended when given); the
+#                   files installed are listed in build/installed-files.txt
+#   make uninstall  remove the files that list names (and the emptied share/doc/qiro)
+#   make deb        build, then the Debian package build/qiro_<version>_<arch>.deb
+#                   (CPack; Depends from the linked shared libraries, so dpkg-dev);
+#                   install it with sudo apt-get install ./build/qiro_<version>_<arch>.deb
 #   make clean      remove the build folders
 
 JOBS ?= 2
@@ -36,8 +44,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
 FUZZ_TARGETS ?= fasta freq pk options db neg
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming clean
+.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming install uninstall deb clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -111,6 +121,27 @@ accuracy-controls: all
 accuracy-naming: all
 	python3 -B bench/accuracy/naming.py --data $(ACCURACY_DATA) --bin $(BUILD) \
 		--work $(BUILD)/accuracy-naming
+
+# CMake's own list of installed files (install_manifest.txt) leaves DESTDIR out
+# and is rewritten by every install from the build folder, the package's and
+# the tests' included: the list of this install, DESTDIR included, is kept
+# under a name of its own.
+install: all
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(BUILD)/installed-files.txt
+
+uninstall:
+	@test -f $(BUILD)/installed-files.txt || \
+		{ echo "uninstall: no $(BUILD)/installed-files.txt: nothing was installed from $(BUILD)"; exit 1; }
+	xargs -r -d '\n' rm -f -- < $(BUILD)/installed-files.txt
+	grep '/doc/qiro/' $(BUILD)/installed-files.txt | sed 's|/[^/]*$$||' | sort -ru | \
+		xargs -r -d '\n' rmdir --ignore-fail-on-non-empty --
+	rm -f $(BUILD)/installed-files.txt
+
+deb:
+	bash tools/install-deps.sh deb
+	$(MAKE) --no-print-directory all
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -238,7 +238,8 @@ void OptionsInput(const uint8_t* data, size_t size) {
     if (s.inputFlag) {
         Check(!s.inputFile.empty() && s.inputFile[0] != '-');
         PrintSettings(s);
-        Check(s.freqFlag && !s.freqFile.empty() && s.freqFile[0] != '-');
+        // Past the echo, -freq named a usable file or was not given at all.
+        Check(s.freqFlag ? !s.freqFile.empty() && s.freqFile[0] != '-' : !s.freqAsked);
     }
 }
 

@@ -14,6 +14,10 @@
 // T, at offsets 0, 4, 20, 84 by length, then by the words' 2-bit codes.
 const int kDenseWords = 340;
 
+// What the settings (the console line, JSON and HTML) name as the background
+// of a run without -freq, counted from its own sequences.
+const char kCountedBackground[] = "counted from the input";
+
 // Reads the "index word value" records of a frequency file's text: every
 // word's value into listed (a later record of a word replaces an earlier one),
 // the upper-case single letters A, C, G, T also into baseFreq by base. A record

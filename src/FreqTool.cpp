@@ -12,6 +12,7 @@
 #include "Constants.h"
 #include "FileInput.h"
 #include "Robust.h"
+#include "Sequences.h"
 
 namespace {
 
@@ -157,6 +158,23 @@ void WordCounts::Write(std::ostream& out, double pc) const {
     WriteTable(out, value);
 }
 
+std::string CountedBackground(const std::vector<SeqRecord>& seqs, int numSeq, bool bothStrands) {
+    WordCounts counts;
+    std::string letters;
+    for (int s = 0; s < numSeq; ++s) {
+        const SeqRecord& r = seqs[static_cast<size_t>(s)];
+        letters.assign(static_cast<size_t>(r.len), 'N');
+        for (int i = 0; i < r.len; ++i)
+            if (!r.WindowMasked(i, 1)) letters[static_cast<size_t>(i)] = "ACGTN"[r.code[static_cast<size_t>(i)]];
+        counts.AddSequence(letters, bothStrands);
+    }
+    // Written out and read back like a file, so that the run sees the very
+    // values a file of qiro-freq would give it, rounding included.
+    std::ostringstream text;
+    counts.Write(text, kDefaultPseudocount);
+    return text.str();
+}
+
 bool ConvertMemeBackground(const std::string& text, std::vector<double>& table, std::string& error) {
     // Joint probabilities of the listed words, by length.
     std::vector<double> joint(340, 0.0);
@@ -245,7 +263,7 @@ int FreqToolMain(int argc, char** argv) {
     std::string outName;
     bool both = true;
     bool softMask = false;
-    double pc = 1.0;
+    double pc = kDefaultPseudocount;
     std::string memeName;
     std::vector<std::string> inputs;
     // -version answers alone, wherever it stands, before any other word is

@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+struct SeqRecord;
+
+// The pseudocount qiro-freq adds to every word unless -p says otherwise, and
+// the one a run without -freq counts its background with.
+const double kDefaultPseudocount = 1.0;
+
 // Counts of every word of one to four letters over A, C, G, T, indexed like the
 // dense background table: offset 0, 4, 20, 84 by length, then the 2-bit codes.
 struct WordCounts {
@@ -32,6 +38,13 @@ struct WordCounts {
 // than the model's order + 1 conditioned on their last order letters only.
 // False, with the reason in error, when the text is not such a file.
 bool ConvertMemeBackground(const std::string& text, std::vector<double>& table, std::string& error);
+
+// The text of a background frequency file counted from forward strands 0 ..
+// numSeq - 1 of a strand store, exactly as qiro-freq counts a FASTA file of
+// the same sequences with the default pseudocount: letters masked by -mask or
+// -dust break words as letters other than A, C, G, T do, so that the
+// background describes the letters a site may hold.
+std::string CountedBackground(const std::vector<SeqRecord>& seqs, int numSeq, bool bothStrands);
 
 int FreqToolMain(int argc, char** argv);
 

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <utility>
 
+#include "FreqTool.h"
 #include "Robust.h"
 
 using std::cout;
@@ -169,6 +170,13 @@ void Midlayer::LoadFreqInfo() {
     // Every base has a record by now: BaseFreq holds the four single-letter values.
     SetFreqInfo(BaseFreq, 4);
     WarnMissingWords(BackFreq, FreqFileName);
+    BuildDenseBackground();
+}
+
+void Midlayer::CountBackground() {
+    const std::string text = CountedBackground(Seqs, NumSeq, DoubleStrand);
+    ReadFreqRecords(text, kCountedBackground, BackFreq, BaseFreq);
+    SetFreqInfo(BaseFreq, 4);
     BuildDenseBackground();
 }
 

@@ -136,6 +136,9 @@ public:
 
     // Background model.
     void LoadFreqInfo();
+    // Without -freq: the background counted from the loaded sequences, after
+    // masking, as qiro-freq would count them (FreqTool.h).
+    void CountBackground();
     void BuildDenseBackground();
     // Value of one background word (letters as stored; case does not matter).
     double BackWord(const char* w, int len) { return Background().Word(w, len); }

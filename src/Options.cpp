@@ -204,10 +204,10 @@ void ParseNumber(const std::string& word, const std::string& value, RunSettings&
 
 void HelpMsg() {
     cout << " USAGE:\n\n";
-    cout << "\tQIRO -i <seq_file> -freq <freq_file> [optional arguments]\n\n";
+    cout << "\tQIRO -i <seq_file> [-freq <freq_file>] [optional arguments]\n\n";
     cout << "Arguements:\n";
     cout << "\t-i <seq_file>                The file contains DNA sequences (must be in Fasta format)\n";
-    cout << "\t-freq <freq_file>            The file contains 3rd order Markov background frequency information \n\n";
+    cout << "\t[-freq <freq_file>]          The file contains 3rd order Markov background frequency information (Default: counted from the input sequences as qiro-freq counts them, masked letters left out)\n\n";
     cout << "Optional:\n";
     cout << "\t[-pk <pk_file>]              The file contains pre-knowledge (true binding sites) one site per line\n";
     cout << "\t                             An example of the pk_file:\n";
@@ -282,6 +282,7 @@ void ParseOptions(RunSettings& s) {
                 s.pkFlag = true;
             }
         } else if (word == "-freq") {
+            s.freqAsked = true;
             if (Usable(value)) {
                 s.freqFile = value;
                 s.freqFlag = true;

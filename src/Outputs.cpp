@@ -57,7 +57,7 @@ void RoundedColumn(const double share[4], long micro[4]) {
 nlohmann::ordered_json SettingsJson(const RunSettings& s, Midlayer* data) {
     nlohmann::ordered_json j;
     j["input"] = s.inputFile;
-    j["background"] = s.freqFile;
+    j["background"] = s.freqFlag ? s.freqFile : std::string(kCountedBackground);
     j["prior_knowledge"] = s.pkFlag ? nlohmann::ordered_json(s.pkFile) : nlohmann::ordered_json(nullptr);
     j["result_file"] = s.resultFile;
     // A range of widths is searched whole: one width or one -k would say what did not run.

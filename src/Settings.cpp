@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "Background.h"
 #include "Robust.h"
 
 using std::cout;
@@ -18,11 +19,16 @@ std::string* OutputFiles::Named(const std::string& word) {
 
 void PrintSettings(const RunSettings& s) {
     cout << "The input file: " << s.inputFile << endl;
-    if (!s.freqFlag) {
+    if (s.freqAsked && !s.freqFlag) {
+        // Asked for a file and named none: counting instead would hide the mistake.
         cout << "Error: No Frequency file Provided! System aborted.\n";
         FatalExit(1);
     }
-    cout << "The background frequency file: " << s.freqFile << endl;
+    if (s.freqFlag) {
+        cout << "The background frequency file: " << s.freqFile << endl;
+    } else {
+        cout << "Background: " << kCountedBackground << " sequences (no -freq given)." << endl;
+    }
     if (s.pkFlag) cout << "The pre knowldege file: " << s.pkFile << endl;
     cout << "######################################################\n";
     cout << "The result file: " << s.resultFile << endl;

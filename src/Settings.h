@@ -55,7 +55,8 @@ struct RunSettings {
     std::string resultFile = DFLT_OUT;
     bool inputFlag = false;
     bool pkFlag = false;
-    bool freqFlag = false;
+    bool freqFlag = false;   // a usable -freq file name was given
+    bool freqAsked = false;  // the word -freq was given, usable name or not
     int k = DFLT_K;
     int numSites = DFLT_NOSITE;
     int generations = DFLT_GEN;
@@ -95,8 +96,9 @@ struct RunSettings {
     int kHigh = 0;
 };
 
-// The settings echo on standard output; ends the run when no frequency file
-// was named.
+// The settings echo on standard output; ends the run when -freq was given
+// without a usable file name. Without -freq at all, one line says that the
+// background is counted from the input.
 void PrintSettings(const RunSettings& s);
 
 #endif

@@ -84,7 +84,7 @@ void MotifDiscovery() {
         HelpMsg();
         return;
     }
-    // 5. Settings echo (ends the run when no frequency file was named).
+    // 5. Settings echo (ends the run when -freq names no usable file).
     PrintSettings(s);
 
     // 6. Clock and the one random source.
@@ -111,8 +111,12 @@ void MotifDiscovery() {
     CheckOutputsWritable(s);
     data->OpenSeqFile(s.inputFile);
     data->LoadSeqs();
-    data->OpenFreqFile(s.freqFile);
-    data->LoadFreqInfo();
+    if (s.freqFlag) {
+        data->OpenFreqFile(s.freqFile);
+        data->LoadFreqInfo();
+    } else {
+        data->CountBackground();
+    }
     // A motif database that cannot be read ends the run before the search.
     std::unique_ptr<MotifMatcher> matcher;
     if (!s.dbFiles.empty()) {

@@ -33,10 +33,11 @@ const std::string kSeedLineMark = "<added usage lines>\n";
 std::string Usage() {
     std::string u;
     u += " USAGE:\n\n";
-    u += "\tQIRO -i <seq_file> -freq <freq_file> [optional arguments]\n\n";
+    u += "\tQIRO -i <seq_file> [-freq <freq_file>] [optional arguments]\n\n";
     u += "Arguements:\n";
     u += "\t-i <seq_file>                The file contains DNA sequences (must be in Fasta format)\n";
-    u += "\t-freq <freq_file>            The file contains 3rd order Markov background frequency information \n\n";
+    u += "\t[-freq <freq_file>]          The file contains 3rd order Markov background frequency information "
+         "(Default: counted from the input sequences as qiro-freq counts them, masked letters left out)\n\n";
     u += "Optional:\n";
     u += "\t[-pk <pk_file>]              The file contains pre-knowledge (true binding sites) one site per line\n";
     u += "\t                             An example of the pk_file:\n";
@@ -89,7 +90,7 @@ std::string Screen(const Result& r) {
     }
     std::string rest = r.out.substr(m.length(0));
     static const std::regex seedLine(
-        "(\t\\[-(?!(?:pk|o|h|k|ns|d|g|p|r|w|lc|f|pkper|perpk|delta|post|pkq)[ \\]])[^\n]*\n)+");
+        "(\t\\[-(?!(?:pk|freq|o|h|k|ns|d|g|p|r|w|lc|f|pkper|perpk|delta|post|pkq)[ \\]])[^\n]*\n)+");
     return std::regex_replace(rest, seedLine, kSeedLineMark);
 }
 
@@ -161,15 +162,16 @@ void ExpectSettingsRun(const SettingsRun& c) {
         << r.command;
 }
 
-// A run without -freq: it ends right after "The input file: " with the
-// frequency-file message, so everything the parser printed can be compared.
+// A run whose -freq names no file: it ends right after "The input file: "
+// with the frequency-file message, so everything the parser printed can be
+// compared.
 void ExpectParserMessages(const std::string& options, const std::string& messages) {
     SCOPED_TRACE("options: " + options);
     WorkDir dir;
-    const std::string args = "-i seqs.fa " + options;
-    Result r = dir.qiro(args);
+    Result r = dir.qiro("-i seqs.fa -freq '' " + options);
     EXPECT_EQ(r.status, 1) << r.command;
-    EXPECT_EQ(Screen(r), Echo(args) + messages + "The input file: seqs.fa\n" + kNoFreqFatal) << r.command;
+    EXPECT_EQ(Screen(r), Echo("-i seqs.fa -freq  " + options) + messages + "The input file: seqs.fa\n" + kNoFreqFatal)
+        << r.command;
 }
 
 std::string Unhealthy(const std::string& prefix, const std::string& value, const std::string& dflt) {
@@ -325,13 +327,14 @@ TEST(CliInputOption, TheRestOfTheLineIsNotReadAfterTheFatalInput) {
     EXPECT_EQ(Screen(r), Echo(args) + "-k=41 is too long! Reset to default length: 8 .\n" + kNoInputFatal);
 }
 
-TEST(CliFreqOption, MissingFrequencyFileIsFatalAfterTheInputLine) {
+// -freq without a file name is refused (a run without -freq at all counts its
+// background instead: cli_background.cpp).
+TEST(CliFreqOption, FreqWithoutAFileNameIsFatalAfterTheInputLine) {
     struct Case {
         std::string args;
         std::string echoed;
     };
     const std::vector<Case> cases = {
-        {"-i seqs.fa -k 12", "-i seqs.fa -k 12"},                      // no -freq at all
         {"-i seqs.fa -freq -bg.freq", "-i seqs.fa -freq -bg.freq"},    // value begins with "-"
         {"-i seqs.fa -freq", "-i seqs.fa -freq"},                      // trailing -freq
         {"-i seqs.fa -freq '' -k 12", "-i seqs.fa -freq  -k 12"},      // empty word

@@ -8,17 +8,20 @@
 #   tools/install-deps.sh bench     the build and Google Benchmark (make bench)
 #   tools/install-deps.sh fuzz      the build and the fuzz targets (clang, libFuzzer)
 #   tools/install-deps.sh memcheck  the build and valgrind
+#   tools/install-deps.sh deb       the build and dpkg-dev (make deb: dpkg-shlibdeps)
 #
 # Build packages that cannot be installed end the script with status 1. Test
-# tools (Biopython, Chromium, Snakemake) that cannot be installed only give a
-# warning: the tests that need them report themselves skipped.
+# tools (Biopython, Chromium, Snakemake, groff for the man pages) that cannot
+# be installed only give a warning: the tests that need them report themselves
+# skipped.
 set -uo pipefail
 
 build_pkgs=(cmake g++ make libgtest-dev zlib1g-dev nlohmann-json3-dev)
-test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core)
+test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core groff-base)
 bench_pkgs=(libbenchmark-dev)
 fuzz_pkgs=(clang libclang-rt-dev)
 memcheck_pkgs=(valgrind)
+deb_pkgs=(dpkg-dev)
 
 # Packages whose absence is an error; the others only warn.
 required=("${build_pkgs[@]}")
@@ -29,6 +32,7 @@ case "${1:-all}" in
   bench) want+=("${bench_pkgs[@]}"); required+=("${bench_pkgs[@]}") ;;
   fuzz) want+=("${fuzz_pkgs[@]}"); required+=("${fuzz_pkgs[@]}") ;;
   memcheck) want+=("${memcheck_pkgs[@]}"); required+=("${memcheck_pkgs[@]}") ;;
+  deb) want+=("${deb_pkgs[@]}"); required+=("${deb_pkgs[@]}") ;;
   *) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
 esac
 
