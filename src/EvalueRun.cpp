@@ -18,6 +18,7 @@
 #include "Shuffle.h"
 #include "StageRandom.h"
 #include "WholeJudge.h"
+#include "WidthSettle.h"
 #include "Words.h"
 #include "Report.h"
 #include "Settings.h"
@@ -156,11 +157,14 @@ JudgeSets MakeJudgeSets(const std::vector<SeqRecord>& input, const std::vector<S
 // The widths a motif round searches: the first round of a run with known
 // sites (-pk) searches once, at their width (0); every other round searches
 // -k (a width or a range) from random starts and enriched words, the motifs
-// found before masked.
-std::vector<int> PlanWidths(const RunSettings& s, int round) {
+// found before masked. A range whose input holds half back searches
+// RangeSearchWidths and settles each motif's width; a small input, judged
+// on every sequence, searches the whole WidthSchedule.
+std::vector<int> PlanWidths(const RunSettings& s, int round, bool whole) {
     const bool known = s.pkFlag && s.perPK != 0;
     if (known && round == 0) return {0};
-    return s.kLow > 0 ? WidthSchedule(s.kLow, s.kHigh) : std::vector<int>{s.k};
+    if (s.kLow <= 0) return {s.k};
+    return whole ? WidthSchedule(s.kLow, s.kHigh) : RangeSearchWidths(s.kLow, s.kHigh);
 }
 
 // Everything a judged run carries from one stage to the next: the settings
@@ -195,6 +199,10 @@ struct JudgedRun {
     bool knownTested = false;
     std::vector<KnownMotifResult> known;  // -db: every database motif tested, best first
 };
+
+// A range searched at fewer widths (PlanWidths): each motif's width is settled,
+// and later rounds judge again what passed before.
+bool SettlesWidths(const JudgedRun& run) { return run.s.kLow > 0 && !run.whole; }
 
 void AnnounceSplit(const JudgedRun& run) {
     const RunSettings& s = run.s;
@@ -308,7 +316,7 @@ std::vector<size_t> RankedCandidates(const JudgedRun& run, size_t first) {
     return order;
 }
 
-size_t PickMotif(const JudgedRun& run, size_t first) {
+size_t PickMotif(const JudgedRun& run, size_t first, bool quiet = false) {
     const std::vector<Verdict>& verdicts = run.verdicts;
     const std::vector<size_t> order = RankedCandidates(run, first);
     const double limit = std::log10(run.s.evalue);
@@ -318,6 +326,7 @@ size_t PickMotif(const JudgedRun& run, size_t first) {
         for (size_t f : run.found) same = same || SameMotif(run.candidates[f].columns, run.candidates[i].columns);
         if (!same) return i;
     }
+    if (quiet) return run.candidates.size();
     cout << "No further motif has an E-value at most " << run.s.evalue << ".";
     if (!order.empty()) {
         const Verdict& v = verdicts[order[0]];
@@ -336,10 +345,64 @@ size_t PickMotif(const JudgedRun& run, size_t first) {
 
 // One motif round: every width's searches, their candidates judged, and the
 // motif picked (false when none passes).
+// Judges candidates [first, end) of the run, adding their verdicts.
+void JudgeFrom(JudgedRun& run, size_t first) {
+    const std::vector<Verdict> more =
+        run.whole ? JudgeOnEverySequence(run.candidates, first, run.candidates.size(), run.sets.heldInput,
+                                         run.sets.heldControl, run.sets.bothStrands, run.bg, static_cast<int>(run.widths.size()),
+                                         *run.null, run.threads)
+                  : JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
+    run.verdicts.insert(run.verdicts.end(), more.begin(), more.end());
+}
+
+// A range run's pick with the edge columns dropped that do not help on the
+// searched part, when that one passes too.
+size_t Settled(JudgedRun& run, size_t pick) {
+    const RunSettings& s = run.s;
+    if (!SettlesWidths(run) || run.candidates[pick].width <= s.kLow) return pick;
+    Candidate settled;
+    if (SettleWidth(run.candidates[pick], s.kLow, run.sets.trainInput, run.sets.trainControl, run.sets.bothStrands,
+                    run.bg, run.threads, settled) == 0)
+        return pick;
+    run.candidates.push_back(settled);
+    JudgeFrom(run, run.candidates.size() - 1);
+    if (Log10E(run.verdicts.back(), run.candidates.size()) > std::log10(s.evalue)) return pick;
+    return run.candidates.size() - 1;
+}
+
+// A range run's later round first judges again, on the sequences now masked,
+// the candidates that passed in earlier rounds and are not a motif found.
+size_t Reused(JudgedRun& run) {
+    const size_t first = run.candidates.size();
+    const double limit = std::log10(run.s.evalue);
+    for (size_t i = 0; i < first; ++i) {
+        if (Log10E(run.verdicts[i], first) > limit) continue;
+        bool same = false;
+        for (size_t f : run.found) same = same || SameMotif(run.candidates[f].columns, run.candidates[i].columns);
+        if (!same) run.candidates.push_back(run.candidates[i]);
+    }
+    if (run.candidates.size() == first) return first;
+    JudgeFrom(run, first);
+    const size_t pick = PickMotif(run, first, true);
+    cout << "Judged again " << run.candidates.size() - first << " candidates that passed before: "
+         << (pick < run.candidates.size() ? "one passes." : "none passes.") << endl;
+    return pick;
+}
+
 bool FindMotif(JudgedRun& run, int round) {
     RunSettings& s = run.s;
+    if (round > 0 && SettlesWidths(run)) {
+        const size_t again = Reused(run);
+        if (again < run.candidates.size()) {
+            const size_t pick = Settled(run, again);
+            run.found.push_back(pick);
+            cout << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
+                 << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", judged again." << endl;
+            return true;
+        }
+    }
     const size_t first = run.candidates.size();
-    run.widths = PlanWidths(s, round);
+    run.widths = PlanWidths(s, round, run.whole);
     for (int w : run.widths) SearchWidth(run, round, w);
     if (run.searches == 0) {
         const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
@@ -353,12 +416,7 @@ bool FindMotif(JudgedRun& run, int round) {
                  << " holds a masked letter (-mask, -dust); no sequence is left to search. System aborted. " << endl;
         FatalExit(1);
     }
-    const std::vector<Verdict> more =
-        run.whole ? JudgeOnEverySequence(run.candidates, first, run.candidates.size(), run.sets.heldInput,
-                                         run.sets.heldControl, run.sets.bothStrands, run.bg, static_cast<int>(run.widths.size()),
-                                         *run.null, run.threads)
-                  : JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
-    run.verdicts.insert(run.verdicts.end(), more.begin(), more.end());
+    JudgeFrom(run, first);
 
     if (round == 0 && run.given) {
         // The known sites already say there is a motif: what is asked is which, exactly,
@@ -370,13 +428,14 @@ bool FindMotif(JudgedRun& run, int round) {
              << " (reported whatever its E-value; for information)." << endl;
         return true;
     }
-    const size_t pick = PickMotif(run, first);
+    size_t pick = PickMotif(run, first);
     if (pick == run.candidates.size()) {
         if (run.found.empty() && !run.whole)
             ExplainOutOfReach(static_cast<int>(run.input.size()), run.split.held.size(), run.split.heldC.size(),
                               run.candidates.size(), s.evalue);
         return false;
     }
+    pick = Settled(run, pick);
     run.found.push_back(pick);
     const size_t from = static_cast<size_t>(run.candidates[pick].search);
     cout << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
@@ -469,6 +528,11 @@ JudgedReport CallReportedModels(JudgedRun& run) {
 
 }  // namespace
 
+std::vector<int> RangeSearchWidths(int low, int high) {
+    if (high - low < 4) return WidthSchedule(low, high);
+    return {(low + high) / 2, high};
+}
+
 std::vector<int> WidthSchedule(int low, int high) {
     std::vector<int> widths;
     const int step = high - low + 1 <= 4 ? 1 : 2;
@@ -513,7 +577,7 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     run.filterAsked = s.filter;
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
     run.input.assign(data->Seqs.begin(), data->Seqs.begin() + data->NumSeq);
-    run.widths = PlanWidths(s, 0);
+    run.widths = PlanWidths(s, 0, true);  // the narrowest width any round may report
     run.given = s.pkFlag && s.perPK != 0;
     int rounds = s.nmotifs;
     if (run.input.size() < 2) {

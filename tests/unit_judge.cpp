@@ -10,6 +10,7 @@
 #include "EvalueRun.h"
 #include "Judge.h"
 #include "Settings.h"
+#include "WidthSettle.h"
 
 namespace {
 
@@ -57,6 +58,38 @@ TEST(Judge, SplitIsAPartitionFixedByTheSeed) {
     EXPECT_NE(held, otherHeld);
     EXPECT_EQ(WidthSchedule(6, 15), (std::vector<int>{6, 8, 10, 12, 14, 15}));
     EXPECT_EQ(WidthSchedule(8, 10), (std::vector<int>{8, 9, 10}));
+    // A range holding half back searches its middle and its top; a narrow one every width.
+    EXPECT_EQ(RangeSearchWidths(6, 15), (std::vector<int>{10, 15}));
+    EXPECT_EQ(RangeSearchWidths(8, 11), (std::vector<int>{8, 9, 10, 11}));
+}
+
+TEST(Judge, SettlingDropsTheEdgeColumnsThatDoNotHelpAndNoMore) {
+    // Sites of a 7-letter motif inside 12 columns: two uniform columns before
+    // it, three after. The settled width keeps the motif whole.
+    const std::string motif = "TGACGCA";
+    Candidate c;
+    c.width = 12;
+    c.nsites = 40;
+    for (int j = 0; j < 12; ++j)
+        for (int b = 0; b < B; ++b)
+            c.count[b][j] = j >= 2 && j < 9 ? ("ACGT"[b] == motif[static_cast<size_t>(j - 2)] ? 40 : 0) : 10;
+    c.scores = LogOddsFromCounts(c.count, 12, kFlat);
+    const std::vector<SeqRecord> input = RandomSet(60, 3, motif), controls = RandomSet(120, 4, "");
+    Candidate settled;
+    const int dropped = SettleWidth(c, 6, input, controls, true, kFlat, 2, settled);
+    EXPECT_EQ(dropped, 5);
+    ASSERT_EQ(settled.width, 7);
+    std::string consensus;
+    for (int j = 0; j < 7; ++j) {
+        int best = 0;
+        for (int b = 1; b < B; ++b)
+            if (settled.count[b][j] > settled.count[best][j]) best = b;
+        consensus += "ACGT"[best];
+    }
+    EXPECT_EQ(consensus, motif);
+    // Never below the lowest width.
+    EXPECT_EQ(SettleWidth(c, 10, input, controls, true, kFlat, 1, settled), 2);
+    EXPECT_EQ(settled.width, 10);
 }
 
 TEST(Judge, SearchSampleTakesWholeSequencesWithinTheLettersFixedByTheSeed) {
