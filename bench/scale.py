@@ -9,8 +9,10 @@ first 1,000, 5,000 and 20,000 HNF4A peaks (the ENCODE files of ../shared/data), 
 each, one at a time, and prints one markdown row per set: median wall seconds and the
 fastest and slowest run (the machine noise), median CPU seconds,
 median peak memory (GNU time's maximum resident set size), the top motif, and whether it
-holds the factor's core (the rule of bench/accuracy/controls.py). Standard library and
-/usr/bin/time only.
+holds the factor's core (the rule of bench/accuracy/controls.py). A last row times a
+width range with several motifs (`--range-args`, default `-k 8-15 -nmotifs 3`) on the
+first 5,000 NRSF peaks, each run right after the one-width run of the line, and gives
+the median of those pairs' ratios. Standard library and /usr/bin/time only.
 """
 
 import argparse
@@ -63,6 +65,7 @@ def main(argv):
     p.add_argument("--work", default="build-bench/scale")
     p.add_argument("--runs", type=int, default=3)
     p.add_argument("--args", default="-mask T -dust 20 -evalue 0.05 -k 15 -seed 1 -threads 2")
+    p.add_argument("--range-args", default="-mask T -dust 20 -evalue 0.05 -k 8-15 -nmotifs 3 -seed 1 -threads 2")
     args = p.parse_args(argv)
     os.makedirs(args.work, exist_ok=True)
     qiro = os.path.join(args.bin, "qiro")
@@ -101,6 +104,34 @@ def main(argv):
         sys.stdout.flush()
     print("(medians of %d runs each, one run at a time; the spread of the wall times is the "
           "machine noise; qiro %s)" % (args.runs, args.args))
+    range_row(args, qiro)
+
+
+def range_row(args, qiro):
+    """The range run against the one-width run on the first 5,000 NRSF peaks, back to back."""
+    tag = "NRSF_5000"
+    fasta, freq = (os.path.join(args.work, tag + ext) for ext in (".fa", ".freq"))
+    if not os.path.exists(fasta):
+        return
+    pairs = []
+    for i in range(args.runs):
+        one = timed([qiro, "-i", fasta, "-freq", freq, "-o", os.path.join(args.work, "one.out")]
+                    + args.args.split(), os.path.join(args.work, "one.%d.log" % i))
+        ranged = timed([qiro, "-i", fasta, "-freq", freq, "-o", os.path.join(args.work, "range.out")]
+                       + args.range_args.split(), os.path.join(args.work, "range.%d.log" % i))
+        pairs.append((one, ranged))
+    with open(os.path.join(args.work, "range.out")) as handle:
+        motifs = accuracy.parse_result(handle.read())
+    print()
+    print("| run | wall (s) | peak memory (MB) | range / one width (median of the pairs) | motifs | top motif |")
+    print("|---|---:|---:|---:|---:|---|")
+    print("| `%s` | %.1f | %.0f | %.2f | %d | %s |" % (
+        args.range_args, statistics.median(r[0] for _, r in pairs),
+        statistics.median(r[2] for _, r in pairs) / 1024,
+        statistics.median(r[0] / o[0] for o, r in pairs), len(motifs),
+        motifs[0]["consensus"] if motifs else "-"))
+    print("| `%s` | %.1f | %.0f | 1 | | |" % (
+        args.args, statistics.median(o[0] for o, _ in pairs), statistics.median(o[2] for o, _ in pairs) / 1024))
 
 
 if __name__ == "__main__":

@@ -530,7 +530,7 @@ JudgedReport CallReportedModels(JudgedRun& run) {
 
 std::vector<int> RangeSearchWidths(int low, int high) {
     if (high - low < 4) return WidthSchedule(low, high);
-    return {(low + high) / 2, high};
+    return {low, (low + high) / 2, high};
 }
 
 std::vector<int> WidthSchedule(int low, int high) {

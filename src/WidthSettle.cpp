@@ -30,20 +30,20 @@ Candidate TrimCandidate(const Candidate& c, int from, int width, const double* b
 int SettleWidth(const Candidate& c, int low, const std::vector<SeqRecord>& trainInput,
                 const std::vector<SeqRecord>& trainControl, bool bothStrands, const double* bg, int threads,
                 Candidate& settled) {
-    settled = c;
-    double best = TrainLog10P(c, trainInput, trainControl, bothStrands);
-    int dropped = 0;
-    while (settled.width > low) {
-        // Without the first column, or without the last.
-        Candidate trial[2] = {TrimCandidate(settled, 1, settled.width - 1, bg),
-                              TrimCandidate(settled, 0, settled.width - 1, bg)};
-        double p[2];
-        ParallelFor(2, threads, [&](int i) { p[i] = TrainLog10P(trial[i], trainInput, trainControl, bothStrands); });
-        const int pick = p[1] < p[0] ? 1 : 0;
-        if (p[pick] > best) break;
-        best = p[pick];
-        settled = trial[pick];
-        ++dropped;
-    }
-    return dropped;
+    // Every window of columns at least `low` wide, widest first.
+    std::vector<std::pair<int, int>> windows;  // (from, width)
+    for (int w = c.width; w >= low; --w)
+        for (int from = 0; from + w <= c.width; ++from) windows.push_back({from, w});
+    std::vector<double> p(windows.size());
+    ParallelFor(static_cast<int>(windows.size()), threads, [&](int i) {
+        const std::pair<int, int>& at = windows[static_cast<size_t>(i)];
+        p[static_cast<size_t>(i)] =
+            TrainLog10P(TrimCandidate(c, at.first, at.second, bg), trainInput, trainControl, bothStrands);
+    });
+    // The smallest p; of equal ones the widest (the first listed).
+    size_t best = 0;
+    for (size_t i = 1; i < p.size(); ++i)
+        if (p[i] < p[best]) best = i;
+    settled = best == 0 ? c : TrimCandidate(c, windows[best].first, windows[best].second, bg);
+    return c.width - settled.width;
 }

@@ -105,8 +105,8 @@ TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
 const std::string kSecond = "CCGTAATGGCATAC";
 
 // Forty sequences, every one holding kMotif and also kSecond, an unrelated motif.
-std::string TwoMotifs() {
-    std::string text = Sequences(40, true, 9), fasta;
+std::string TwoMotifs(int n = 40) {
+    std::string text = Sequences(n, true, 9), fasta;
     std::istringstream in(text);
     std::mt19937 rng(2);
     for (std::string l; std::getline(in, l);) {
@@ -144,6 +144,33 @@ TEST(Evalue, SecondMotifIsFoundAfterTheFirstIsMasked) {
     Result rescan = dir.run("python3", "'" + std::string(QIRO_SOURCE_DIR) + "/tools/rescan.py' two.json in.fa --check");
     EXPECT_EQ(rescan.status, 0) << rescan.err;
     EXPECT_NE(rescan.err.find("rescan: QIRO-2: the "), std::string::npos) << rescan.err;
+}
+
+TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
+    // 80 sequences hold half back: the range is searched at its ends and middle,
+    // each motif's width settled, and the second round judges again what passed.
+    WorkDir dir;
+    dir.write("in.fa", TwoMotifs(80));
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-16 -seed 4 -g 40 -p 60 -evalue 0.05 -nmotifs 2 -json two.json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("width 12,"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("width 10,"), std::string::npos) << r.out;
+    const nlohmann::json j = nlohmann::json::parse(dir.read("two.json"));
+    ASSERT_EQ(j["motifs"].size(), 2u) << r.out;
+    std::set<std::string> found;
+    for (const auto& m : j["motifs"]) {
+        EXPECT_GE(m["width"].get<int>(), 8);
+        EXPECT_LE(m["width"].get<int>(), 16);
+        const std::string c = m["consensus"];
+        for (const std::string& w : {kMotif, kSecond}) {
+            std::string rc(w.rbegin(), w.rend());
+            for (char& x : rc) x = "TGCA"[std::string("ACGT").find(x)];
+            if (c.find(w.substr(3, 8)) != std::string::npos || c.find(rc.substr(3, 8)) != std::string::npos)
+                found.insert(w);
+        }
+    }
+    EXPECT_EQ(found.size(), 2u) << j["motifs"][0]["consensus"] << " " << j["motifs"][1]["consensus"];
 }
 
 TEST(Evalue, TheReportedMatrixIsTheOneThatCalledTheSites) {

@@ -58,35 +58,47 @@ TEST(Judge, SplitIsAPartitionFixedByTheSeed) {
     EXPECT_NE(held, otherHeld);
     EXPECT_EQ(WidthSchedule(6, 15), (std::vector<int>{6, 8, 10, 12, 14, 15}));
     EXPECT_EQ(WidthSchedule(8, 10), (std::vector<int>{8, 9, 10}));
-    // A range holding half back searches its middle and its top; a narrow one every width.
-    EXPECT_EQ(RangeSearchWidths(6, 15), (std::vector<int>{10, 15}));
+    // A range holding half back searches its ends and its middle; a narrow one every width.
+    EXPECT_EQ(RangeSearchWidths(6, 15), (std::vector<int>{6, 10, 15}));
     EXPECT_EQ(RangeSearchWidths(8, 11), (std::vector<int>{8, 9, 10, 11}));
 }
 
 TEST(Judge, SettlingDropsTheEdgeColumnsThatDoNotHelpAndNoMore) {
-    // Sites of a 7-letter motif inside 12 columns: two uniform columns before
-    // it, three after. The settled width keeps the motif whole.
+    // Sites of a 7-letter motif inside 12 columns: two columns before it and
+    // three after that favour T, where the sites have A. Dropping them
+    // separates input from controls better; dropping a column of the motif
+    // does not.
     const std::string motif = "TGACGCA";
+    std::mt19937 rng(8);
     Candidate c;
     c.width = 12;
     c.nsites = 40;
     for (int j = 0; j < 12; ++j)
         for (int b = 0; b < B; ++b)
-            c.count[b][j] = j >= 2 && j < 9 ? ("ACGT"[b] == motif[static_cast<size_t>(j - 2)] ? 40 : 0) : 10;
+            c.count[b][j] = j >= 2 && j < 9 ? ("ACGT"[b] == motif[static_cast<size_t>(j - 2)] ? 37 : 1) : (b == 3 ? 31 : 3);
     c.scores = LogOddsFromCounts(c.count, 12, kFlat);
-    const std::vector<SeqRecord> input = RandomSet(60, 3, motif), controls = RandomSet(120, 4, "");
+    // Each input site differs from the motif at one letter, so that no width separates perfectly.
+    std::vector<SeqRecord> input;
+    for (int i = 0; i < 60; ++i) {
+        std::string site = motif;
+        site[rng() % 7] = "ACGT"[rng() % 4];
+        site = "AA" + site + "AAA";
+        const std::vector<SeqRecord> one = RandomSet(1, 100 + static_cast<unsigned>(i), site);
+        input.push_back(one[0]);
+    }
+    const std::vector<SeqRecord> controls = RandomSet(120, 4, "");
     Candidate settled;
-    const int dropped = SettleWidth(c, 6, input, controls, true, kFlat, 2, settled);
-    EXPECT_EQ(dropped, 5);
-    ASSERT_EQ(settled.width, 7);
+    // Of the windows of equal p the widest is kept: one T column may stay.
+    EXPECT_GE(SettleWidth(c, 6, input, controls, true, kFlat, 2, settled), 4);
+    ASSERT_LE(settled.width, 8);
     std::string consensus;
-    for (int j = 0; j < 7; ++j) {
+    for (int j = 0; j < settled.width; ++j) {
         int best = 0;
         for (int b = 1; b < B; ++b)
             if (settled.count[b][j] > settled.count[best][j]) best = b;
         consensus += "ACGT"[best];
     }
-    EXPECT_EQ(consensus, motif);
+    EXPECT_NE(consensus.find(motif), std::string::npos) << consensus;
     // Never below the lowest width.
     EXPECT_EQ(SettleWidth(c, 10, input, controls, true, kFlat, 1, settled), 2);
     EXPECT_EQ(settled.width, 10);
