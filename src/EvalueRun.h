@@ -32,8 +32,9 @@ std::vector<int> WidthSchedule(int low, int high);
 
 // The widths a range searches when half the input is held back: every width
 // of WidthSchedule when it spans at most four, else its lowest, middle and
-// highest. Each motif picked then drops the edge columns that do not help
-// on the searched part (SettleWidth), down to the lowest width. On the
+// highest. Each motif picked then takes the window of its columns that best
+// tells input from controls on the searched part (SettleWidth), down to the
+// lowest width. On the
 // first 5,000 NRSF peaks, -k 8-15 -nmotifs 3 took 2.0x the time of -k 15,
 // against 10x for the whole schedule, with the same top motif; the middle
 // and highest alone lost a little accuracy on planted sets
