@@ -161,6 +161,8 @@ TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("width 12,"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("width 10,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Motif 2 found: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(", judged again."), std::string::npos) << r.out;
     const nlohmann::json j = nlohmann::json::parse(dir.read("two.json"));
     ASSERT_EQ(j["motifs"].size(), 2u) << r.out;
     for (const auto& m : j["motifs"]) {
