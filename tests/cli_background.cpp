@@ -74,16 +74,4 @@ TEST(CountedBackground, RunWithoutFreqMatchesARunWithTheFileOfQiroFreq) {
     }
 }
 
-// Masking changes the counted background, and with it the scores: a run whose
-// counting ignored the mask would match the unmasked file instead.
-TEST(CountedBackground, MaskedLettersAreLeftOutOfTheCounts) {
-    WorkDir dir;
-    dir.write("in.fa", Input());
-    ASSERT_EQ(dir.qiroFreq("-o plain.freq in.fa").status, 0);
-    ASSERT_EQ(dir.qiro(kRun + " -mask T").status, 0);
-    const std::string counted = dir.read("r.out");
-    ASSERT_EQ(dir.qiro(kRun + " -mask T -freq plain.freq").status, 0);
-    EXPECT_NE(counted, dir.read("r.out"));
-}
-
 }  // namespace
