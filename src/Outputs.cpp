@@ -17,6 +17,9 @@
 #include "KnownReport.h"
 #include "Robust.h"
 
+// How the sites of the known sites' motif (-pk with -evalue) are called, as the JSON and the page say it.
+const char kGivenSiteRule[] = "the threshold of smallest Fisher p-value, input against controls";
+
 namespace {
 
 const char kLetters[] = "ACGT";
@@ -293,7 +296,7 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
             if (m.given) {
                 mj["given_by_known_sites"] = true;
-                mj["site_rule"] = "the threshold of smallest Fisher p-value, input against controls";
+                mj["site_rule"] = kGivenSiteRule;
                 mj["estimated_false_calls"] = m.estimate.falseShare;
                 mj["estimated_recall"] = m.estimate.recall;
                 mj["known_sites"] = m.estimate.known;
@@ -404,6 +407,12 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
         if (m.judged)
             out << "<tr><th>E-value</th><td class=\"num\">" << HtmlEscape(m.evalue) << "</td></tr><tr><th>site threshold (bits)</th><td class=\"num\">"
                 << Plain(m.threshold) << "</td></tr>";
+        if (m.judged && m.given)
+            out << "<tr><th>given by the known sites</th><td>reported whatever its E-value</td></tr>"
+                << "<tr><th>site rule</th><td>" << kGivenSiteRule << "</td></tr>"
+                << "<tr><th>estimated recall</th><td class=\"num\">" << Plain(m.estimate.recall * 100) << "% of "
+                << m.estimate.known << " known sites</td></tr><tr><th>estimated false calls</th><td class=\"num\">"
+                << Plain(m.estimate.falseShare * 100) << "%</td></tr>";
         out << "</table>\n";
 
         const std::vector<std::vector<double>> p = m.Probabilities();

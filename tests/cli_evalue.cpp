@@ -343,9 +343,10 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
     dir.write("random.pk", "GATCCTAGGCATCA\nCCAGTTAGCATGCA\nAGGTCTACGTATTC\n");
     for (const std::string& c : {std::string("in.fa sites.pk"), std::string("none.fa random.pk")}) {
         const std::string fasta = c.substr(0, c.find(' ')), pk = c.substr(c.find(' ') + 1);
-        Result r = dir.qiro("-i " + fasta + " -pk " + pk + " -freq bg.freq -seed 4 -g 40 -p 60 -evalue 0.05 -json k.json");
+        Result r = dir.qiro("-i " + fasta + " -pk " + pk + " -freq bg.freq -seed 4 -g 40 -p 60 -evalue 0.05 -json k.json -html k.html");
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_NE(r.out.find("Motif 1 given by the known sites: "), std::string::npos) << r.out;
+        EXPECT_NE(dir.read("k.html").find("<tr><th>estimated recall</th><td class=\"num\">"), std::string::npos);
         EXPECT_NE(r.out.find(" (reported whatever its E-value; for information).\n"), std::string::npos) << r.out;
         const nlohmann::json j = nlohmann::json::parse(dir.read("k.json"));
         ASSERT_GE(j["motifs"].size(), 1u) << c;
@@ -360,6 +361,7 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
             // Every planted site is the word itself: the threshold is its score, which the two known
             // sites one letter off do not reach.
             EXPECT_NEAR(j["motifs"][0]["estimated_recall"].get<double>(), 1.0 / 3, 1e-12);
+            EXPECT_NE(dir.read("k.html").find("33.3333% of 3 known sites"), std::string::npos);
             EXPECT_LT(j["motifs"][0]["estimated_false_calls"].get<double>(), 0.1);
         } else {
             EXPECT_NE(r.out.find("the known sites' motif is not enriched in the input"), std::string::npos) << r.out;
