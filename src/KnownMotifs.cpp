@@ -74,11 +74,11 @@ double ScoreForPValue(const std::vector<float>& table, int width, const double* 
     const std::vector<double> q = Normalised(bg);
     // Each column's scores as steps of the grid above its lowest score.
     std::vector<double> dist(1, 1.0);
-    double floor = 0.0, top = 0.0;
+    double lowest = 0.0, top = 0.0;
     for (int j = 0; j < width; ++j) {
         const float* s = &table[static_cast<size_t>(j * 5)];
         const double low = *std::min_element(s, s + 4);
-        floor += low;
+        lowest += low;
         top += *std::max_element(s, s + 4);
         int step[4];
         int most = 0;
@@ -103,7 +103,7 @@ double ScoreForPValue(const std::vector<float>& table, int width, const double* 
         at = i;
     }
     if (at == dist.size()) return top;
-    return std::min(top, floor + static_cast<double>(at) * kKnownGrid);
+    return std::min(top, lowest + static_cast<double>(at) * kKnownGrid);
 }
 
 void BestWindowScores(const PackedLetters& set, const std::vector<float>& forward, const std::vector<float>& reverse,
