@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "DbMatch.h"
+#include "GivenMotif.h"
 #include "Judge.h"
 #include "KnownMotifs.h"
 #include "Masking.h"
@@ -185,6 +186,8 @@ struct JudgedRun {
     bool filterAsked = true;  // -f as given: the searches from words start from it
     bool whole = false;       // too few sequences to hold back: judged on every one (WholeJudge)
     bool given = false;       // -pk: the first motif is the one the known sites give, reported whatever its E-value
+    GivenFit givenFit;        // how that motif was fit to the input
+    std::vector<std::string> knownSites;  // the sites that gave it (later searches from words replace the data's)
     std::unique_ptr<LlrNull> null;  // the alignment E-values' null tables, when whole
     std::vector<SeqRecord> input, controls;  // every sequence, as loaded and masked
     Split split;
@@ -389,6 +392,53 @@ size_t Reused(JudgedRun& run) {
     return pick;
 }
 
+// The first motif of a run with known sites: the known sites' matrix fit to
+// the input (GivenMotif), judged for information and reported first whatever
+// its E-value. The known sites already say that there is a motif; what is
+// asked is which, exactly, and where its sites are. The round's search from
+// the known sites has run (it reads and checks them); its models are judged
+// beside this one, for the E-value's count, but none is reported in its place:
+// on promoters a search's best model drifted from the known sites
+// (docs/accuracy-evalue.md).
+void TakeGivenMotif(JudgedRun& run) {
+    const int k = run.data->GetK();
+    std::vector<std::string>& known = run.knownSites;
+    const PK* pk = run.data->getPK();
+    for (int i = 0; i < run.data->getNumUsedPK(); ++i) known.push_back(pk[i].Seq);
+    Candidate c;
+    c.width = k;
+    c.search = -1;
+    double prior[B][MAX_K];
+    const int sites = KnownSiteCounts(known, k, run.sets.bothStrands, prior);
+    if (sites < static_cast<int>(known.size())) {
+        cout << "Fatal Error: The PK sequence contains invalid letters. Please check the input.\n"
+                " System Aborted\n\n";
+        FatalExit(1);
+    }
+    std::copy(&prior[0][0], &prior[0][0] + B * MAX_K, &c.count[0][0]);
+    c.nsites = sites;
+    c.scores = LogOddsFromCounts(c.count, k, run.bg);
+    c.columns = ColumnsFromCounts(c.count, k, 0.0);
+    double t = 0.0;
+    run.givenFit = FitGivenMotif(c, t, prior, sites, run.input, run.sets.bothStrands, run.bg,
+                                 run.threads, kMaxRefits);
+    if (run.givenFit.calls == 0) {
+        cout << "Error: every window of " << k << " letters in " << run.s.inputFile
+             << " holds a masked letter (-mask, -dust), or no sequence is that long; no site of the known sites' "
+                "motif can be called. System aborted. "
+             << endl;
+        FatalExit(1);
+    }
+    const size_t at = run.candidates.size();
+    run.candidates.push_back(c);
+    JudgeFrom(run, at);
+    run.verdicts[at].train.threshold = t;  // further rounds mask the sites reported
+    run.found.push_back(at);
+    cout << "Motif 1 given by the known sites: " << ConsensusOf(c) << ", E-value "
+         << FormatEvalue(Log10E(run.verdicts[at], run.candidates.size()))
+         << " (reported whatever its E-value; for information)." << endl;
+}
+
 bool FindMotif(JudgedRun& run, int round) {
     RunSettings& s = run.s;
     if (round > 0 && SettlesWidths(run)) {
@@ -417,15 +467,8 @@ bool FindMotif(JudgedRun& run, int round) {
         FatalExit(1);
     }
     JudgeFrom(run, first);
-
     if (round == 0 && run.given) {
-        // The known sites already say there is a motif: what is asked is which, exactly,
-        // and where its sites are. Its E-value is given for information only.
-        const size_t best = RankedCandidates(run, first).front();
-        run.found.push_back(best);
-        cout << "Motif 1 given by the known sites: " << ConsensusOf(run.candidates[best]) << ", E-value "
-             << FormatEvalue(Log10E(run.verdicts[best], run.candidates.size()))
-             << " (reported whatever its E-value; for information)." << endl;
+        TakeGivenMotif(run);
         return true;
     }
     size_t pick = PickMotif(run, first);
@@ -442,6 +485,31 @@ bool FindMotif(JudgedRun& run, int round) {
          << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", by search " << from + 1
          << (run.seedOf[from].empty() ? "" : " from the word " + run.seedOf[from]) << "." << endl;
     return true;
+}
+
+// What the console says of the known sites' motif: how it was fit, the rule
+// its sites were called by, and how far the calls can be trusted (estimated
+// false calls and recall).
+CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate& called, double threshold) {
+    const GivenFit& fit = run.givenFit;
+    cout << "Motif 1 refit " << fit.rounds << (fit.rounds == 1 ? " time" : " times")
+         << " with the known sites as a prior"
+         << (fit.settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
+    const CallEstimate estimate =
+        EstimateCalls(called, threshold, run.knownSites, run.input, run.controls, run.sets.bothStrands, run.threads);
+    const double log10e = Log10E(run.verdicts[f], run.candidates.size());
+    cout << "Motif 1's sites are called at " << threshold << " bits";
+    if (fit.raised)
+        cout << ", raised from a background p-value of " << kGivenWindowP << " per window: the input holds no more "
+             << "sites than the controls predict, so it calls " << fit.calls << " (" << fit.predicted
+             << " predicted)";
+    else
+        cout << " (a background p-value of " << kGivenWindowP << " per window)";
+    if (log10e > std::log10(run.s.evalue))
+        cout << "; the known sites' motif is not enriched in the input (E-value " << FormatEvalue(log10e) << ")";
+    cout << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall " << estimate.recall * 100
+         << "% (each of the " << estimate.known << " known sites scored by the reported matrix)." << endl;
+    return estimate;
 }
 
 // The motifs found that still pass once every candidate is counted, best
@@ -478,26 +546,18 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         double threshold = v.train.threshold;
         bool settled = false;
         const bool given = run.given && report.models.empty();
-        const int rounds = RefitUntilSettled(called, threshold, run.input, run.controls, run.sets.bothStrands, run.bg,
-                                             run.threads, kMaxRefits, settled);
-        cout << "Motif " << report.models.size() + 1 << " refit " << rounds << (rounds == 1 ? " time" : " times")
-             << (settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
+        int rounds = run.givenFit.rounds;
+        if (given)
+            settled = run.givenFit.settled;
+        else
+            rounds = RefitUntilSettled(called, threshold, run.input, run.controls, run.sets.bothStrands, run.bg,
+                                       run.threads, kMaxRefits, settled);
         CallEstimate estimate;
         if (given) {
-            std::vector<std::string> known;
-            for (const PK& pk : run.data->FilePK) known.push_back(pk.Seq);
-            estimate = EstimateCalls(called, threshold, known, run.input, run.controls, run.sets.bothStrands,
-                                     run.threads);
-            // Its sites are those of the threshold of smallest Fisher p, as any reported motif's: a threshold
-            // set by the false calls the controls predict (at most 5%) called fewer planted sites
-            // (docs/accuracy-evalue.md). Whether the calls can be trusted is said here.
-            cout << "Motif 1's sites are called at " << threshold << " bits";
-            if (Log10E(run.verdicts[f], run.candidates.size()) > std::log10(s.evalue))
-                cout << "; the known sites' motif is not enriched in the input (E-value "
-                     << FormatEvalue(Log10E(run.verdicts[f], run.candidates.size())) << ")";
-            cout << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall "
-                 << estimate.recall * 100 << "% (each of the " << estimate.known
-                 << " known sites scored by the reported matrix)." << endl;
+            estimate = DescribeGivenCalls(run, f, called, threshold);
+        } else {
+            cout << "Motif " << report.models.size() + 1 << " refit " << rounds << (rounds == 1 ? " time" : " times")
+                 << (settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
         }
         run.population->push_back(ReportedModel(run.data, called, threshold, run.threads));
         ModelJudgement m;
@@ -510,7 +570,7 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         m.b = v.b;
         m.n2 = v.n2;
         m.search = run.candidates[f].search + 1;
-        m.seedWord = run.seedOf[static_cast<size_t>(run.candidates[f].search)];
+        m.seedWord = run.candidates[f].search < 0 ? std::string() : run.seedOf[static_cast<size_t>(run.candidates[f].search)];
         std::copy(&called.count[0][0], &called.count[0][0] + B * MAX_K, &m.count[0][0]);
         m.nsites = called.nsites;
         m.scores = called.scores;

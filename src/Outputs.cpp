@@ -13,12 +13,18 @@
 #include <sstream>
 
 #include "Annotation.h"
+#include "GivenMotif.h"
 #include "Judge.h"
 #include "KnownReport.h"
 #include "Robust.h"
 
 // How the sites of the known sites' motif (-pk with -evalue) are called, as the JSON and the page say it.
-const char kGivenSiteRule[] = "the threshold of smallest Fisher p-value, input against controls";
+std::string GivenSiteRule() {
+    std::ostringstream rule;
+    rule << "a background p-value of at most " << kGivenWindowP << " per window, the matrix refit on the input with "
+         << "each known site as " << kGivenPriorWeight << " pseudo-sites";
+    return rule.str();
+}
 
 namespace {
 
@@ -293,10 +299,15 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             mj["log_odds_background"] = shares;
             mj["pseudocount"] = m.pseudocount;
             mj["refits"] = m.refits;
-            mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
+            if (m.given)
+                mj["counts_are"] = m.settled ? "the sites' letters and each known site's letters " + Plain(kGivenPriorWeight) + " times"
+                                             : "the sites' letters before the last refit and each known site's letters " +
+                                                   Plain(kGivenPriorWeight) + " times";
+            else
+                mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
             if (m.given) {
                 mj["given_by_known_sites"] = true;
-                mj["site_rule"] = kGivenSiteRule;
+                mj["site_rule"] = GivenSiteRule();
                 mj["estimated_false_calls"] = m.estimate.falseShare;
                 mj["estimated_recall"] = m.estimate.recall;
                 mj["known_sites"] = m.estimate.known;
@@ -409,7 +420,7 @@ void WriteHtml(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
                 << Plain(m.threshold) << "</td></tr>";
         if (m.judged && m.given)
             out << "<tr><th>given by the known sites</th><td>reported whatever its E-value</td></tr>"
-                << "<tr><th>site rule</th><td>" << kGivenSiteRule << "</td></tr>"
+                << "<tr><th>site rule</th><td>" << GivenSiteRule() << "</td></tr>"
                 << "<tr><th>estimated recall</th><td class=\"num\">" << Plain(m.estimate.recall * 100) << "% of "
                 << m.estimate.known << " known sites</td></tr><tr><th>estimated false calls</th><td class=\"num\">"
                 << Plain(m.estimate.falseShare * 100) << "%</td></tr>";
