@@ -190,6 +190,7 @@ struct JudgedRun {
     std::vector<std::string> knownSites;  // the sites that gave it (later searches from words replace the data's)
     std::unique_ptr<LlrNull> null;  // the alignment E-values' null tables, when whole
     std::vector<SeqRecord> input, controls;  // every sequence, as loaded and masked
+    std::vector<SeqRecord> distinct;         // the input without repeated sequences: searched and judged
     Split split;
     JudgeSets sets;
     std::vector<size_t> sample;  // the searched sequences the searches run on
@@ -212,7 +213,7 @@ void AnnounceSplit(const JudgedRun& run) {
     cout << "Control sequences: " << run.controls.size()
          << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
     if (s.nmotifs == 0) {
-        cout << "No motif is sought (-nmotifs 0): the database's motifs are tested on all " << run.input.size()
+        cout << "No motif is sought (-nmotifs 0): the database's motifs are tested on all " << run.distinct.size()
              << " input sequences." << endl;
         return;
     }
@@ -231,7 +232,7 @@ void AnnounceSplit(const JudgedRun& run) {
 // -db: every database motif tested in every input sequence against every
 // control, as masked before any motif round masks its sites.
 void TestDatabase(JudgedRun& run, const MotifMatcher& matcher) {
-    run.known = TestKnownMotifs(matcher.motifs(), run.input, run.controls, run.sets.bothStrands, run.bg, run.threads);
+    run.known = TestKnownMotifs(matcher.motifs(), run.distinct, run.controls, run.sets.bothStrands, run.bg, run.threads);
     run.knownTested = true;
 }
 
@@ -637,24 +638,31 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     run.filterAsked = s.filter;
     // Every input sequence, as loaded and masked; the reverse strands are made anew when needed.
     run.input.assign(data->Seqs.begin(), data->Seqs.begin() + data->NumSeq);
+    for (size_t i : DistinctRecords(run.input)) run.distinct.push_back(run.input[i]);
+    if (run.distinct.size() < run.input.size())
+        cout << run.input.size() - run.distinct.size()
+             << (run.input.size() - run.distinct.size() == 1 ? " input sequence repeats" : " input sequences repeat")
+             << " an earlier one letter for letter (or its reverse complement): each is searched and judged once, since a repeat would align with "
+                "itself as a motif."
+             << endl;
     run.widths = PlanWidths(s, 0, true);  // the narrowest width any round may report
     run.given = s.pkFlag && s.perPK != 0;
     int rounds = s.nmotifs;
-    if (run.input.size() < 2) {
+    if (run.distinct.size() < 2) {
         // Nothing to align, whatever the search finds: said before any controls are made
         // or any search is run, so that even one very long sequence gets its answer at once.
-        cout << "With " << run.input.size() << " input sequence, no motif can be judged: the judgement needs "
+        cout << "With " << run.distinct.size() << " input sequence, no motif can be judged: the judgement needs "
              << "sites in at least two sequences. Give more sequences, or run without -evalue to see the "
              << "search's models unjudged." << endl;
         rounds = 0;
     } else {
         const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
-        run.controls = LoadControls(s.negFile, run.input, seed, data->GetMasking(), narrowest > 0 ? narrowest : MIN_K);
-        run.whole = static_cast<int>(run.input.size()) < kWholeJudgeBelow;
+        run.controls = LoadControls(s.negFile, run.distinct, seed, data->GetMasking(), narrowest > 0 ? narrowest : MIN_K);
+        run.whole = static_cast<int>(run.distinct.size()) < kWholeJudgeBelow;
         if (run.whole) run.null.reset(new LlrNull(run.bg));
-        run.split = SplitForJudging(static_cast<int>(run.input.size()), static_cast<int>(run.controls.size()),
+        run.split = SplitForJudging(static_cast<int>(run.distinct.size()), static_cast<int>(run.controls.size()),
                                     s.negFile.empty(), run.whole, seed);
-        run.sets = MakeJudgeSets(run.input, run.controls, run.split, data->GetDoubleStrand());
+        run.sets = MakeJudgeSets(run.distinct, run.controls, run.split, data->GetDoubleStrand());
         // The searches run on a sample of the searched part when it is larger than -searchsize letters.
         run.sample = SearchSample(run.sets.trainInput, s.searchSize, seed);
         AnnounceSplit(run);

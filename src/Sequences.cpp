@@ -1,6 +1,8 @@
 #include "Sequences.h"
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -110,4 +112,18 @@ void KeepSequences(std::vector<SeqRecord>& store, int numSeq, const std::vector<
     if (hasReverse)
         for (int s : keep) all.push_back(std::move(store[numSeq + s]));
     store = std::move(all);
+}
+
+std::vector<size_t> DistinctRecords(const std::vector<SeqRecord>& records) {
+    std::unordered_set<std::string> seen;
+    std::vector<size_t> kept;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const std::vector<uint8_t>& code = records[i].code;
+        std::string forward(code.begin(), code.end()), reverse(forward.rbegin(), forward.rend());
+        for (char& c : reverse)
+            if (static_cast<uint8_t>(c) < 4) c = static_cast<char>(3 - c);
+        // One key for a sequence and its reverse complement: the smaller of the two.
+        if (seen.insert(std::min(forward, reverse)).second) kept.push_back(i);
+    }
+    return kept;
 }

@@ -259,6 +259,28 @@ TEST(Evalue, SequencesWithoutAMotifReportNoneAndExitZero) {
     }
 }
 
+TEST(Evalue, ARepeatedSequenceIsSearchedAndJudgedOnce) {
+    // The third sequence is the first one's reverse complement: counted twice, any window
+    // of it would align with its copy as a motif of two sites.
+    std::mt19937 rng(21);
+    std::string seqs[2];
+    for (std::string& s : seqs) {
+        s.assign(1500, 'A');
+        for (char& c : s) c = "ACGT"[rng() % 4];
+    }
+    std::string copy(seqs[0].rbegin(), seqs[0].rend());
+    for (char& c : copy) c = c == 'A' ? 'T' : c == 'T' ? 'A' : c == 'C' ? 'G' : 'C';
+    WorkDir dir;
+    dir.write("in.fa", ">a\n" + seqs[0] + "\n>b\n" + seqs[1] + "\n>c\n" + copy + "\n");
+    dir.write("bg.freq", clitest::FlatBackground());
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 15 -seed 4 -g 40 -p 60 -evalue 0.05");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("1 input sequence repeats an earlier one letter for letter (or its reverse complement)"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Searched and judged on all 2 input sequences"), std::string::npos) << r.out;
+    EXPECT_EQ(dir.read("qiro.out").find("Motif Rank"), std::string::npos) << r.out;
+}
+
 TEST(Evalue, TooFewSequencesToJudgeOnAreNamedAsTheReason) {
     // One sequence can hold no alignment of sites: said before any search.
     WorkDir dir;
