@@ -496,8 +496,9 @@ CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate&
     cout << "Motif 1 refit " << fit.rounds << (fit.rounds == 1 ? " time" : " times")
          << " with the known sites as a prior"
          << (fit.settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
-    const CallEstimate estimate =
+    CallEstimate estimate =
         EstimateCalls(called, threshold, run.knownSites, run.input, run.controls, run.sets.bothStrands, run.threads);
+    estimate.recall = LeaveOneOutRecall(called, run.knownSites, run.sets.bothStrands, run.bg);
     const double log10e = Log10E(run.verdicts[f], run.candidates.size());
     cout << "Motif 1's sites are called at " << threshold << " bits";
     if (fit.raised)
@@ -509,7 +510,7 @@ CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate&
     if (log10e > std::log10(run.s.evalue))
         cout << "; the known sites' motif is not enriched in the input (E-value " << FormatEvalue(log10e) << ")";
     cout << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall " << estimate.recall * 100
-         << "% (each of the " << estimate.known << " known sites scored by the reported matrix)." << endl;
+         << "% (each of the " << estimate.known << " known sites scored by the matrix without its own share)." << endl;
     return estimate;
 }
 

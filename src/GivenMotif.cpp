@@ -41,9 +41,10 @@ double WindowThreshold(const LogOdds& m, const double* bg) {
     return ScoreForPValue(table, m.k, bg, kGivenWindowP);
 }
 
-}  // namespace
-
-int KnownSiteCounts(const std::vector<std::string>& known, int k, bool bothStrands, double (&count)[B][MAX_K]) {
+// The known sites' codes, each on the strand that agrees best with the others
+// (KnownSiteCounts), and their counts.
+std::vector<std::vector<uint8_t>> OrientedSites(const std::vector<std::string>& known, int k, bool bothStrands,
+                                                double (&count)[B][MAX_K]) {
     std::vector<std::vector<uint8_t>> sites;
     for (const std::string& site : known) {
         std::vector<uint8_t> codes(static_cast<size_t>(k));
@@ -52,7 +53,7 @@ int KnownSiteCounts(const std::vector<std::string>& known, int k, bool bothStran
     for (int b = 0; b < B; ++b)
         for (int j = 0; j < MAX_K; ++j) count[b][j] = 0.0;
     for (const auto& s : sites) AddSite(s, 1.0, count);
-    if (!bothStrands) return static_cast<int>(sites.size());
+    if (!bothStrands) return sites;
     // Each site in turn goes to the strand the others score higher. A flip
     // raises the site's agreement with the rest, so the passes settle; ten
     // bound them all the same.
@@ -70,7 +71,13 @@ int KnownSiteCounts(const std::vector<std::string>& known, int k, bool bothStran
         }
         if (!flipped) break;
     }
-    return static_cast<int>(sites.size());
+    return sites;
+}
+
+}  // namespace
+
+int KnownSiteCounts(const std::vector<std::string>& known, int k, bool bothStrands, double (&count)[B][MAX_K]) {
+    return static_cast<int>(OrientedSites(known, k, bothStrands, count).size());
 }
 
 GivenFit FitGivenMotif(Candidate& c, double& t, const double (&prior)[B][MAX_K], int priorSites,
@@ -108,4 +115,23 @@ GivenFit FitGivenMotif(Candidate& c, double& t, const double (&prior)[B][MAX_K],
         }
     }
     return fit;
+}
+
+double LeaveOneOutRecall(const Candidate& c, const std::vector<std::string>& known, bool bothStrands,
+                         const double* bg) {
+    double unused[B][MAX_K];
+    const std::vector<std::vector<uint8_t>> sites = OrientedSites(known, c.width, bothStrands, unused);
+    if (sites.empty()) return 0.0;
+    int reached = 0;
+    for (const std::vector<uint8_t>& site : sites) {
+        double without[B][MAX_K];
+        std::memcpy(without, c.count, sizeof(without));
+        AddSite(site, -kGivenPriorWeight, without);
+        for (int b = 0; b < B; ++b)
+            for (int j = 0; j < c.width; ++j) without[b][j] = std::max(0.0, without[b][j]);
+        const LogOdds m = LogOddsFromCounts(without, c.width, bg);
+        const double score = bothStrands ? std::max(m.Forward(site.data()), m.Reverse(site.data())) : m.Forward(site.data());
+        reached += static_cast<float>(score) >= WindowThreshold(m, bg) ? 1 : 0;
+    }
+    return static_cast<double>(reached) / sites.size();
 }

@@ -55,4 +55,12 @@ struct GivenFit {
 GivenFit FitGivenMotif(Candidate& c, double& t, const double (&prior)[B][MAX_K], int priorSites,
                        const std::vector<SeqRecord>& input, bool bothStrands, const double* bg, int threads, int most);
 
+// The share of the known sites that reach the site threshold when each is
+// scored by the fitted matrix without its own pseudo-sites (kGivenPriorWeight
+// of its letters taken out), at that matrix's own kGivenWindowP threshold: an
+// estimate of recall in which no known site vouches for itself. Sites of
+// another width or with other letters are not counted; 0 without a site.
+double LeaveOneOutRecall(const Candidate& c, const std::vector<std::string>& known, bool bothStrands,
+                         const double* bg);
+
 #endif

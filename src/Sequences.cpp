@@ -119,6 +119,11 @@ std::vector<size_t> DistinctRecords(const std::vector<SeqRecord>& records) {
     std::vector<size_t> kept;
     for (size_t i = 0; i < records.size(); ++i) {
         const std::vector<uint8_t>& code = records[i].code;
+        // A sequence of N alone aligns nothing: however many there are, none is a repeat.
+        if (std::all_of(code.begin(), code.end(), [](uint8_t c) { return c == BASE_NONE; })) {
+            kept.push_back(i);
+            continue;
+        }
         std::string forward(code.begin(), code.end()), reverse(forward.rbegin(), forward.rend());
         for (char& c : reverse)
             if (static_cast<uint8_t>(c) < 4) c = static_cast<char>(3 - c);

@@ -175,7 +175,7 @@ void KeepSequences(std::vector<SeqRecord>& store, int numSeq, const std::vector<
 // The indices (ascending) of the forward records that repeat no earlier one:
 // a record whose letters equal an earlier record's, read forward or as its
 // reverse complement, is left out (N counts as a letter; case and masks are
-// not compared). A repeated sequence aligns with itself at every window, so a
+// not compared; a sequence of N alone is never a repeat). A repeated sequence aligns with itself at every window, so a
 // judge that counted both copies would see a motif in any duplicate.
 std::vector<size_t> DistinctRecords(const std::vector<SeqRecord>& records);
 

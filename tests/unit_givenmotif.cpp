@@ -89,6 +89,23 @@ TEST(GivenMotif, TheRefitCallsThePlantedSitesAtTheWindowThreshold) {
     EXPECT_EQ(c.nsites, fit.calls + 9);
 }
 
+TEST(GivenMotif, RecallIsEstimatedWithoutEachSitesOwnShare) {
+    // Two known sites five letters apart, fitted with no site called: each reaches the
+    // threshold of the matrix it helped build, but not that of the other alone.
+    const std::string other = "TTCAGAGCAACGCT";
+    double prior[B][MAX_K];
+    int sites = 0;
+    Candidate c = Prior({kWord, other}, 14, prior, sites);
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < 14; ++j) c.count[b][j] = kGivenPriorWeight * prior[b][j];
+    c.scores = LogOddsFromCounts(c.count, 14, kFlat);
+    EXPECT_EQ(LeaveOneOutRecall(c, {kWord, other}, true, kFlat), 0.0);
+    // Four copies of one word: each is left out in turn and the other three still call it.
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < 14; ++j) c.count[b][j] = kGivenPriorWeight * 4 * ("ACGT"[b] == kWord[static_cast<size_t>(j)]);
+    EXPECT_EQ(LeaveOneOutRecall(c, {kWord, kWord, kWord, kWord, "TTGAC"}, true, kFlat), 1.0);
+}
+
 TEST(GivenMotif, WithoutAWindowAtTheThresholdTheBestOneIsCalled) {
     // Three short random sequences hold no window of a sharp 14-letter matrix at 1e-4:
     // the best window (or windows, on a tie) are the sites, so that the motif still has a place.

@@ -233,3 +233,12 @@ TEST(Judge, SitesOnTheReverseStrandAreCountedAsTheMotifReads) {
 }
 
 }  // namespace
+
+TEST(Judge, RepeatsAreFoundOnEitherStrandButSequencesOfNAreNone) {
+    const std::vector<SeqRecord> records = {Record("a", "ACGTTGCAAC"), Record("b", "GTTGCAACGT"),
+                                            Record("c", "gttgcaacgt"), Record("d", "NNNNN"), Record("e", "NNNNN"),
+                                            Record("f", "ACGTTGCAAC"), Record("g", "ACGTTGCAACN")};
+    // b is a's reverse complement, c the same in lower case, f a's copy; g is one letter
+    // longer, and the sequences of N stay.
+    EXPECT_EQ(DistinctRecords(records), (std::vector<size_t>{0, 3, 4, 6}));
+}
