@@ -500,13 +500,8 @@ CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate&
         EstimateCalls(called, threshold, run.knownSites, run.input, run.controls, run.sets.bothStrands, run.threads);
     estimate.recall = LeaveOneOutRecall(called, run.knownSites, run.sets.bothStrands, run.bg);
     const double log10e = Log10E(run.verdicts[f], run.candidates.size());
-    cout << "Motif 1's sites are called at " << threshold << " bits";
-    if (fit.raised)
-        cout << ", raised from a background p-value of " << kGivenWindowP << " per window: the input holds no more "
-             << "sites than the controls predict, so it calls " << fit.calls << " (" << fit.predicted
-             << " predicted)";
-    else
-        cout << " (a background p-value of " << kGivenWindowP << " per window)";
+    cout << "Motif 1's sites are called at " << threshold << " bits (a background p-value of " << kGivenWindowP
+         << " per window)";
     if (log10e > std::log10(run.s.evalue))
         cout << "; the known sites' motif is not enriched in the input (E-value " << FormatEvalue(log10e) << ")";
     cout << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall " << estimate.recall * 100

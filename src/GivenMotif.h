@@ -39,19 +39,17 @@ struct GivenFit {
     int rounds = 0;          // refits run
     bool settled = false;    // the last matrix calls the very sites it was built from (plus the prior)
     int calls = 0;           // sites called in the input
-    double predicted = 0.0;  // sites the controls predict at that threshold, scaled to the input's letters
-    bool raised = false;     // not enriched: threshold raised until calls <= predicted
 };
 
 // The given motif fit to the input. c comes in as the known sites' matrix
 // (counts = prior, width set); each round calls its sites at the
 // kGivenWindowP threshold of its matrix in every input sequence and rebuilds
 // the counts as those sites' letters plus kGivenPriorWeight times the prior,
-// until the sites called stop changing (at most `most` rounds). When the
-// input then holds no significantly more sites than the controls predict
-// (one-sided binomial p above 0.05), the motif is not enriched and t is
-// raised to the lowest site score at which the input's calls are no more than
-// predicted. c and t go out as the reported matrix and its threshold.
+// until the sites called stop changing (at most `most` rounds). When no
+// window reaches the threshold, t is lowered to the input's best window, so
+// that the motif still has a place to be shown. c and t go out as the
+// reported matrix and its threshold. Scans on up to `threads` threads; the
+// result does not depend on the count.
 GivenFit FitGivenMotif(Candidate& c, double& t, const double (&prior)[B][MAX_K], int priorSites,
                        const std::vector<SeqRecord>& input, bool bothStrands, const double* bg, int threads, int most);
 
