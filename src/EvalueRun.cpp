@@ -678,7 +678,9 @@ void DiscoverWithEvalues(RunSettings& s, uint32_t seed, time_t start, Midlayer* 
     report.known = std::move(run.known);
     if (report.deNovo)
         cout << "Judged " << run.candidates.size() << " candidate models of " << run.searches << " searches; "
-             << report.models.size() << " with an E-value at most " << s.evalue << "." << endl;
+             << std::count_if(report.models.begin(), report.models.end(),
+                              [&](const ModelJudgement& m) { return m.log10e <= std::log10(s.evalue); })
+             << " with an E-value at most " << s.evalue << "." << endl;
     PrintTimeTaken(start);
     ReportRun(s, seed, data, population, &report, matcher);
 }
