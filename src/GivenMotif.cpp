@@ -1,7 +1,6 @@
 #include "GivenMotif.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -13,12 +12,10 @@ namespace {
 // A site's letters as codes; false when it holds a letter other than A, C, G, T.
 bool SiteCodes(const std::string& site, int k, uint8_t* codes) {
     if (static_cast<int>(site.size()) != k) return false;
-    static const char kBases[] = "ACGT";
     for (int j = 0; j < k; ++j) {
-        const int letter = std::toupper(static_cast<unsigned char>(site[static_cast<size_t>(j)]));
-        const char* at = letter == 0 ? nullptr : std::strchr(kBases, letter);
-        if (at == nullptr) return false;
-        codes[j] = static_cast<uint8_t>(at - kBases);
+        const int code = LetterCode(site[static_cast<size_t>(j)]);
+        if (code < 0) return false;
+        codes[j] = static_cast<uint8_t>(code);
     }
     return true;
 }
