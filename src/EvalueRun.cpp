@@ -91,6 +91,7 @@ void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, 
             const std::vector<SeqRecord>& strands, const std::vector<std::string>* seeds) {
     HoldStrands(data, strands);
     engine.reset(new GAFrame());
+    engine->PlainModelsThrow = seeds != nullptr;  // a search from a word is one of many
     population->clear();
     data->PKFit = PKFitness();  // every search scores its known sites afresh
     SearchAndRefine(one, data, engine.get(), population, seeds);
@@ -267,8 +268,14 @@ void SearchFromWords(JudgedRun& run, int round, int w, const std::vector<SeqReco
         seeded.stallLimit = kWordSearchStall;
         seeded.generations = generations;
         seeded.filter = run.filterAsked;
-        Search(seeded, run.data, run.engine, run.population, part, &seeds);
-        AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
+        try {
+            Search(seeded, run.data, run.engine, run.population, part, &seeds);
+            AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
+        } catch (const PlainModels&) {
+            cout << "The search from " << word.word << " drew no model of higher complexity than the limit "
+                 << run.data->GetLowerComp() << " (-lc); it adds no candidate." << endl;
+            run.population->clear();
+        }
         run.seedOf.push_back(word.word);
         ++run.searches;
     }

@@ -130,6 +130,7 @@ void GAFrame::Initialization(const bool& usePK, Midlayer* data, std::vector<Indi
                 rejections = 0;
                 ++id;
             } else if (++rejections == 100) {
+                if (PlainModelsThrow) throw PlainModels();
                 cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
                 cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
                 FatalExit(1);
@@ -307,6 +308,7 @@ void GAFrame::GeneticOperation(Midlayer* data, std::vector<Individual>* populati
                 pool.push_back(std::move(plan.model));
                 rejections = 0;
             } else if (++rejections == MAX_CHILD_REJECTIONS) {
+                if (PlainModelsThrow) throw PlainModels();
                 cout << "The lower complexity value need to be lower than: " << lowerComp << " .\n ";
                 cout << "Please rerun QIRO with a smaller low complexity. \n System aborted. \n\n";
                 FatalExit(1);

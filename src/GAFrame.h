@@ -5,6 +5,7 @@
 #ifndef QIRO_GAFRAME_H
 #define QIRO_GAFRAME_H
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,17 @@ struct Wheel {
 // low-complexity test: no child could ever fill the pool.
 const int MAX_CHILD_REJECTIONS = 1000;
 
+// Thrown instead of ending the run when a search that is one of many (a
+// judged run's search from a word) can draw no model above -lc.
+struct PlainModels : std::runtime_error {
+    PlainModels() : std::runtime_error("no model above the complexity limit") {}
+};
+
 class GAFrame {
 public:
+    // False: a search that cannot draw models above -lc ends the run with its
+    // message; true: it throws PlainModels, for a caller with other searches.
+    bool PlainModelsThrow = false;
     int Population = DFLT_POP;
     int Iteration = DFLT_GEN;
     double Winner = DFLT_WIN;
