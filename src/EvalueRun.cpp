@@ -11,7 +11,6 @@
 #include "GivenMotif.h"
 #include "Judge.h"
 #include "KnownMotifs.h"
-#include "KnownSites.h"
 #include "Masking.h"
 #include "Outputs.h"
 #include "Parallel.h"
@@ -238,17 +237,6 @@ void TestDatabase(JudgedRun& run, const MotifMatcher& matcher) {
     run.knownTested = true;
 }
 
-// Sites too plain for a search to start from: every model the search drew
-// would be of lower complexity than -lc allows, and the search would end the
-// run. Says so and skips them instead.
-bool TooPlain(const JudgedRun& run, int w, const std::vector<std::string>& sites, const std::string& seed) {
-    const double lc = LetterLowerComplexity(w, sites);
-    if (lc > run.data->GetLowerComp()) return false;
-    cout << "\nThe " << sites.size() << " sites of " << seed << " are of low complexity (" << lc
-         << ", at most the limit " << run.data->GetLowerComp() << "): no search starts from them." << endl;
-    return true;
-}
-
 // The searches from the width's most enriched words, each with numbers of
 // its own, on the sampled sequences that have a window of w letters.
 void SearchFromWords(JudgedRun& run, int round, int w, const std::vector<SeqRecord>& part, int generations) {
@@ -258,7 +246,7 @@ void SearchFromWords(JudgedRun& run, int round, int w, const std::vector<SeqReco
         EnrichedWords(run.sets.trainInput, run.sets.trainControl, length, run.sets.bothStrands, s.words);
     for (const EnrichedWord& word : words) {
         const std::vector<std::string> seeds = WordSites(part, word.word, w, run.sets.bothStrands);
-        if (seeds.size() < 2 || TooPlain(run, w, seeds, word.word)) continue;
+        if (seeds.size() < 2) continue;
         cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1 << ", width " << w << ", from the word "
              << word.word << " (in " << word.a << " of " << word.n1 << " input and " << word.b << " of " << word.n2
              << " control sequences), " << seeds.size() << " sites." << endl;

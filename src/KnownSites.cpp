@@ -258,22 +258,6 @@ double SiteLowerComplexity(int k, const PKFitness& fit) {
     return result * std::pow(0.25, k);
 }
 
-double LetterLowerComplexity(int k, const std::vector<std::string>& sites) {
-    PKFitness fit;
-    double letters = 0.0;
-    for (const std::string& site : sites)
-        for (char c : site) {
-            const int b = LetterCode(c);
-            if (b < 0 || b >= B) continue;
-            fit.MismatchMatrix[b][0] += 1.0;
-            letters += 1.0;
-        }
-    if (letters == 0.0) return 0.0;
-    // Only the column sums matter: each letter's share times k, held in column 0.
-    for (int b = 0; b < B; ++b) fit.MismatchMatrix[b][0] *= k / letters;
-    return SiteLowerComplexity(k, fit);
-}
-
 void SiteConsensus(int k, PKFitness& fit) {
     const char* letters = "ACGT";
     for (int j = 0; j < k; ++j) {

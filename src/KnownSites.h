@@ -81,9 +81,6 @@ void ScoreSites(const SiteScorer& scorer, const double baseFreq[B], int k, std::
                 PKFitness& fit);
 // Lower complexity of fit's profile over k columns.
 double SiteLowerComplexity(int k, const PKFitness& fit);
-// The same measure of sites given as letters (A, C, G, T; others not
-// counted): the letter shares of all the sites together, over k columns.
-double LetterLowerComplexity(int k, const std::vector<std::string>& sites);
 // Consensus of fit's profile over k columns into fit.Cons.
 void SiteConsensus(int k, PKFitness& fit);
 
