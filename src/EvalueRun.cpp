@@ -20,6 +20,7 @@
 #include "StageRandom.h"
 #include "WholeJudge.h"
 #include "WidthSettle.h"
+#include "WindowSeeds.h"
 #include "Words.h"
 #include "Report.h"
 #include "Settings.h"
@@ -198,7 +199,8 @@ struct JudgedRun {
     std::vector<int> widths;
     std::vector<Candidate> candidates;  // of every search, in search order
     std::vector<Verdict> verdicts;      // one per candidate
-    std::vector<std::string> seedOf;    // per search: its seed word, or empty
+    std::vector<std::string> seedOf;    // per search: its seed word or window consensus, or empty
+    std::vector<const char*> seedKind;  // per search: "word", "consensus", or empty
     std::vector<size_t> found;          // the candidate each motif round picked
     int searches = 0;
     bool knownTested = false;
@@ -237,10 +239,51 @@ void TestDatabase(JudgedRun& run, const MotifMatcher& matcher) {
     run.knownTested = true;
 }
 
+// One search from seed sites (a word's occurrences, a window's neighbours),
+// with numbers of its own; a search that draws no model above -lc adds no
+// candidate rather than ending the run.
+void SearchFromSites(JudgedRun& run, int w, const std::vector<SeqRecord>& part, int generations,
+                     const std::vector<std::string>& sites, const std::string& seed, const char* kind) {
+    SeedRandom(StageRandom(run.seed, kStageWordSearch, static_cast<uint32_t>(run.searches)).State());
+    RunSettings seeded = run.s;
+    seeded.k = w;
+    seeded.stallLimit = kWordSearchStall;
+    seeded.generations = generations;
+    seeded.filter = run.filterAsked;
+    try {
+        Search(seeded, run.data, run.engine, run.population, part, &sites);
+        AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
+    } catch (const PlainModels&) {
+        cout << "The search from " << seed << " drew no model of higher complexity than the limit "
+             << run.data->GetLowerComp() << " (-lc); it adds no candidate." << endl;
+        run.population->clear();
+    }
+    run.seedOf.push_back(seed);
+    run.seedKind.push_back(kind);
+    ++run.searches;
+}
+
+// Small inputs: the searches from windows of the input whose near matches
+// more input than control sequences hold (WindowSeeds.h), before those from
+// words.
+void SearchFromWindows(JudgedRun& run, int round, int w, const std::vector<SeqRecord>& part, int generations) {
+    const std::vector<WindowSeed> seeds =
+        EnrichedWindows(part, run.sets.trainControl, w, run.sets.bothStrands, run.s.words);
+    for (const WindowSeed& seed : seeds) {
+        if (seed.sites.size() < 2) continue;
+        cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1 << ", width " << w << ", from the consensus "
+             << seed.consensus << " (within " << seed.mismatches << (seed.mismatches == 1 ? " mismatch" : " mismatches")
+             << " in " << seed.a << " of " << seed.n1 << " input and " << seed.b << " of " << seed.n2
+             << " control sequences), " << seed.sites.size() << " sites." << endl;
+        SearchFromSites(run, w, part, generations, seed.sites, seed.consensus, "consensus");
+    }
+}
+
 // The searches from the width's most enriched words, each with numbers of
 // its own, on the sampled sequences that have a window of w letters.
 void SearchFromWords(JudgedRun& run, int round, int w, const std::vector<SeqRecord>& part, int generations) {
     const RunSettings& s = run.s;
+    if (run.whole && w <= kMaxSeedWidth) SearchFromWindows(run, round, w, part, generations);
     const int length = std::min(w, kMaxWordLength);
     const std::vector<EnrichedWord> words =
         EnrichedWords(run.sets.trainInput, run.sets.trainControl, length, run.sets.bothStrands, s.words);
@@ -250,22 +293,7 @@ void SearchFromWords(JudgedRun& run, int round, int w, const std::vector<SeqReco
         cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1 << ", width " << w << ", from the word "
              << word.word << " (in " << word.a << " of " << word.n1 << " input and " << word.b << " of " << word.n2
              << " control sequences), " << seeds.size() << " sites." << endl;
-        SeedRandom(StageRandom(run.seed, kStageWordSearch, static_cast<uint32_t>(run.searches)).State());
-        RunSettings seeded = s;
-        seeded.k = w;
-        seeded.stallLimit = kWordSearchStall;
-        seeded.generations = generations;
-        seeded.filter = run.filterAsked;
-        try {
-            Search(seeded, run.data, run.engine, run.population, part, &seeds);
-            AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
-        } catch (const PlainModels&) {
-            cout << "The search from " << word.word << " drew no model of higher complexity than the limit "
-                 << run.data->GetLowerComp() << " (-lc); it adds no candidate." << endl;
-            run.population->clear();
-        }
-        run.seedOf.push_back(word.word);
-        ++run.searches;
+        SearchFromSites(run, w, part, generations, seeds, word.word, "word");
     }
 }
 
@@ -308,6 +336,7 @@ void SearchWidth(JudgedRun& run, int round, int w) {
     if (!(run.given && w > 0)) s.filter = one.filter;
     AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
     run.seedOf.push_back(std::string());
+    run.seedKind.push_back("");
     ++run.searches;
     if (w == 0 || s.words == 0) return;
     SearchFromWords(run, round, w, part, generations);
@@ -360,7 +389,7 @@ size_t PickMotif(const JudgedRun& run, size_t first, bool quiet = false) {
 void JudgeFrom(JudgedRun& run, size_t first) {
     const std::vector<Verdict> more =
         run.whole ? JudgeOnEverySequence(run.candidates, first, run.candidates.size(), run.sets.heldInput,
-                                         run.sets.heldControl, run.sets.bothStrands, run.bg, static_cast<int>(run.widths.size()),
+                                         run.sets.heldControl, run.sets.bothStrands, static_cast<int>(run.widths.size()),
                                          *run.null, run.threads)
                   : JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
     run.verdicts.insert(run.verdicts.end(), more.begin(), more.end());
@@ -491,7 +520,8 @@ bool FindMotif(JudgedRun& run, int round) {
     const size_t from = static_cast<size_t>(run.candidates[pick].search);
     cout << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
          << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", by search " << from + 1
-         << (run.seedOf[from].empty() ? "" : " from the word " + run.seedOf[from]) << "." << endl;
+         << (run.seedOf[from].empty() ? "" : std::string(" from the ") + run.seedKind[from] + " " + run.seedOf[from])
+         << "." << endl;
     return true;
 }
 

@@ -249,7 +249,7 @@ void HelpMsg() {
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
     cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths, and each search has a population of " << kEvaluePopulation << " and at most " << kSearchWork << " / (letters searched) generations, at least " << kMinSearchGenerations << " (unless -p, -g say otherwise); a search from a word ends after " << kWordSearchStall << " generations without a better model\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
-    cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own (Default=5; 0: none)\n";
+    cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own, and as many windows on inputs of fewer than 50 sequences (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked; 0 with -db: only the database's motifs tested (Default=1)\n";
     cout << "\t[-db <motif_file>]           Name each motif after its best matches in a motif database (MEME or JASPAR format, plain or gzip; repeat it or separate files by commas) and show where its sites sit\n";

@@ -22,7 +22,8 @@ const int kWholeJudgeBelow = 50;
 // Judges candidates [from, to) on the forward input and control records;
 // verdicts[i - from] belongs to candidate i. For an alignment of the best n
 // windows, its E-value is the larger of p(LLR) times the alignments times
-// `tests` (the widths searched), and the Fisher p-value of the input
+// `tests` (the widths searched), the LLR taken against the mean letter
+// shares of the sequences the n sites lie in, and the Fisher p-value of the input
 // sequences against the controls holding a window at least as good as the
 // n-th (the controls, shuffles keeping short words, answer for what the
 // input's make-up alone would give). The verdict keeps the n of the
@@ -33,7 +34,7 @@ const int kWholeJudgeBelow = 50;
 // nothing.
 std::vector<Verdict> JudgeOnEverySequence(const std::vector<Candidate>& candidates, size_t from, size_t to,
                                           const std::vector<SeqRecord>& input,
-                                          const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg,
+                                          const std::vector<SeqRecord>& controls, bool bothStrands,
                                           int tests, LlrNull& null, int threads);
 
 #endif

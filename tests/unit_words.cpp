@@ -1,12 +1,15 @@
 // Enriched words: the planted word ranks first, its variants (one letter
 // off, shifted, reverse complement) are not kept beside it, and its
-// occurrences become sites of the motif width, oriented as the word reads.
+// occurrences become sites of the motif width, oriented as the word reads;
+// windows of the input as seeds find degenerate sites the words miss.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "WindowSeeds.h"
 #include "Words.h"
 
 namespace {
@@ -101,3 +104,51 @@ TEST(Words, CountsWithinOneMismatchOnBothStrandsMatchABruteForceCount) {
 }
 
 }  // namespace
+
+// Windows as seeds: sites two letters off a 12-letter motif, on either strand.
+// The most enriched word within one mismatch is in fewer of them than the
+// best window with three letters allowed to differ, moved to its sites'
+// consensus; no further seed sits on half its sites.
+TEST(WindowSeeds, DegenerateSitesFoundThatOneMismatchWordsMiss) {
+    const std::string motif = "TGACCGTAAGCT";
+    std::mt19937 rng(7);
+    std::vector<SeqRecord> input, controls;
+    std::vector<int> at;
+    for (int i = 0; i < 40; ++i) {
+        std::string s(200, 'A');
+        for (char& c : s) c = "ACGT"[rng() % 4];
+        if (i < 12) {
+            std::string m = motif;
+            const size_t x = rng() % 6, y = 6 + rng() % 6;  // two letters changed, one in each half
+            m[x] = m[x] == 'A' ? 'C' : 'A';
+            m[y] = m[y] == 'G' ? 'T' : 'G';
+            at.push_back(20 + static_cast<int>(rng() % 150));
+            s.replace(static_cast<size_t>(at.back()), m.size(), i % 2 ? ReverseComplement(m) : m);
+        }
+        SeqRecord r;
+        r.Assign("s" + std::to_string(i), s.data(), s.size());
+        (i < 12 ? input : controls).push_back(r);
+    }
+    EXPECT_EQ(SeedMismatches(12), 3);
+    const std::vector<WindowSeed> seeds = EnrichedWindows(input, controls, 12, true, 3);
+    ASSERT_FALSE(seeds.empty());
+    const WindowSeed& top = seeds[0];
+    int planted = 0;
+    for (const std::string& site : top.sites)  // read at a planted site, give or take two letters
+        for (size_t i = 0; i < input.size(); ++i)
+            for (const std::string& x : {site, ReverseComplement(site)}) {
+                const size_t p = input[i].Text().find(x);
+                planted += p != std::string::npos && std::abs(static_cast<int>(p) - at[i]) <= 2;
+            }
+    EXPECT_GE(planted, 11) << top.consensus;
+    EXPECT_EQ(top.a, static_cast<int>(top.sites.size()));
+    for (size_t i = 1; i < seeds.size(); ++i) {
+        int shared = 0;
+        for (const std::string& s : seeds[i].sites)
+            for (const std::string& t : top.sites) shared += s == t || s == ReverseComplement(t);
+        EXPECT_LT(2 * shared, static_cast<int>(seeds[i].sites.size())) << seeds[i].consensus;
+    }
+    const std::vector<EnrichedWord> words = EnrichedWords(input, controls, 10, true, 1);
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_LT(words[0].a, planted) << words[0].word;
+}
