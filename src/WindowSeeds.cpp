@@ -230,10 +230,18 @@ std::vector<WindowSeed> EnrichedWindows(const std::vector<SeqRecord>& input, con
     for (const SeqRecord& r : controls) ctl.push_back(WindowsOf(r, w));
     if (windows == 0 || keep <= 0) return {};
 
+    // The input's letter shares (both strands' when both are read): the
+    // chance of a letter matching in the first pass.
     double share[4] = {0, 0, 0, 0}, total = 0;
     for (const SeqRecord& r : input)
-        for (uint8_t c : r.code)
-            if (c < 4) share[c] += 1, share[3 - c] += bothStrands ? 1 : 0, total += bothStrands ? 2 : 1;
+        for (uint8_t c : r.code) {
+            if (c >= 4) continue;
+            share[c] += 1;
+            total += 1;
+            if (!bothStrands) continue;
+            share[3 - c] += 1;
+            total += 1;
+        }
     for (double& f : share) f = total > 0 ? f / total : 0.25;
 
     // Seeds evenly spaced over the input's windows, few enough that the
