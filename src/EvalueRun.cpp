@@ -268,7 +268,7 @@ void SearchFromSites(JudgedRun& run, int w, const std::vector<SeqRecord>& part, 
 // words.
 void SearchFromWindows(JudgedRun& run, int round, int w, const std::vector<SeqRecord>& part, int generations) {
     const std::vector<WindowSeed> seeds =
-        EnrichedWindows(part, run.sets.trainControl, w, run.sets.bothStrands, run.s.words);
+        EnrichedWindows(part, run.sets.trainControl, w, run.sets.bothStrands, run.s.words, run.threads);
     for (const WindowSeed& seed : seeds) {
         if (seed.sites.size() < 2) continue;
         cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1 << ", width " << w << ", from the consensus "

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "Parallel.h"
+
 namespace {
 
 // One sequence's admissible windows: their letters, forward and reverse
@@ -217,7 +219,7 @@ bool Repeats(const Scored& s, const std::vector<Scored>& kept, const std::vector
 int SeedMismatches(int width) { return std::max(1, (width + 2) / 4); }
 
 std::vector<WindowSeed> EnrichedWindows(const std::vector<SeqRecord>& input, const std::vector<SeqRecord>& controls,
-                                        int width, bool bothStrands, int keep) {
+                                        int width, bool bothStrands, int keep, int threads) {
     const int w = width;
     if (w < 2 || w > kMaxSeedWidth) throw std::invalid_argument("seed width out of range");
     const int dMax = SeedMismatches(w);
@@ -254,19 +256,27 @@ std::vector<WindowSeed> EnrichedWindows(const std::vector<SeqRecord>& input, con
         for (size_t j = 0; j < in[s].fwd.size(); ++j, ++index) {
             if (index * seeds < next * windows) continue;
             ++next;
-            const uint64_t x = in[s].fwd[j];
-            std::vector<uint8_t> letters(static_cast<size_t>(w));
-            for (int i = 0; i < w; ++i) letters[static_cast<size_t>(i)] = input[s].code[static_cast<size_t>(in[s].pos[j] + i)];
             Scored sc;
             sc.seq = s;
             sc.at = static_cast<int>(j);
-            sc.first = FirstPassScore(in, s, x, w, dMax, bothStrands, WithinChance(letters, share));
             scored.push_back(std::move(sc));
         }
     }
+    // Each seed's score depends on no other: the passes run on up to
+    // `threads` threads, and their results do not depend on the count.
+    ParallelFor(static_cast<int>(scored.size()), threads, [&](int i) {
+        Scored& sc = scored[static_cast<size_t>(i)];
+        const SeqWindows& own = in[sc.seq];
+        std::vector<uint8_t> letters(static_cast<size_t>(w));
+        for (int k = 0; k < w; ++k)
+            letters[static_cast<size_t>(k)] = input[sc.seq].code[static_cast<size_t>(own.pos[static_cast<size_t>(sc.at)] + k)];
+        sc.first = FirstPassScore(in, sc.seq, own.fwd[static_cast<size_t>(sc.at)], w, dMax, bothStrands,
+                                  WithinChance(letters, share));
+    });
     std::stable_sort(scored.begin(), scored.end(), [](const Scored& x, const Scored& y) { return x.first < y.first; });
     if (scored.size() > static_cast<size_t>(kSeedsRescored)) scored.resize(static_cast<size_t>(kSeedsRescored));
-    for (Scored& s : scored) Rescore(s, in, ctl, w, dMax, bothStrands);
+    ParallelFor(static_cast<int>(scored.size()), threads,
+                [&](int i) { Rescore(scored[static_cast<size_t>(i)], in, ctl, w, dMax, bothStrands); });
     std::stable_sort(scored.begin(), scored.end(),
                      [](const Scored& x, const Scored& y) { return x.seed.p.log10p < y.seed.p.log10p; });
 

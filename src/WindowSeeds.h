@@ -52,8 +52,9 @@ int SeedMismatches(int width);
 // kSeedRefinements times). A seed is skipped when
 // half its sites or more sit on a kept seed's. Only seeds in more input than
 // control sequences (as shares) are kept. With bothStrands a window is read
-// on either strand. Draws nothing.
+// on either strand. The passes run on up to `threads` threads; the seeds do
+// not depend on the count. Draws nothing.
 std::vector<WindowSeed> EnrichedWindows(const std::vector<SeqRecord>& input, const std::vector<SeqRecord>& controls,
-                                        int width, bool bothStrands, int keep);
+                                        int width, bool bothStrands, int keep, int threads = 1);
 
 #endif

@@ -132,6 +132,9 @@ TEST(WindowSeeds, DegenerateSitesFoundThatOneMismatchWordsMiss) {
     EXPECT_EQ(SeedMismatches(12), 3);
     const std::vector<WindowSeed> seeds = EnrichedWindows(input, controls, 12, true, 3);
     ASSERT_FALSE(seeds.empty());
+    const std::vector<WindowSeed> threaded = EnrichedWindows(input, controls, 12, true, 3, 2);
+    ASSERT_EQ(threaded.size(), seeds.size());
+    for (size_t i = 0; i < seeds.size(); ++i) EXPECT_EQ(threaded[i].sites, seeds[i].sites);
     const WindowSeed& top = seeds[0];
     int planted = 0;
     for (const std::string& site : top.sites)  // read at a planted site, give or take two letters
