@@ -604,7 +604,10 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         m.b = v.b;
         m.n2 = v.n2;
         m.search = run.candidates[f].search + 1;
-        m.seedWord = run.candidates[f].search < 0 ? std::string() : run.seedOf[static_cast<size_t>(run.candidates[f].search)];
+        if (run.candidates[f].search >= 0) {
+            m.seedWord = run.seedOf[static_cast<size_t>(run.candidates[f].search)];
+            m.seedKind = run.seedKind[static_cast<size_t>(run.candidates[f].search)];
+        }
         std::copy(&called.count[0][0], &called.count[0][0] + B * MAX_K, &m.count[0][0]);
         m.nsites = called.nsites;
         m.scores = called.scores;

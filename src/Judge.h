@@ -151,7 +151,8 @@ struct ModelJudgement {
     double log10e = 0.0;     // E-value, log10
     int a = 0, n1 = 0, b = 0, n2 = 0;  // held-back sequences with a site / judged, input then controls
     int search = 0;          // the search that found it, from 1
-    std::string seedWord;    // the enriched word that seeded that search; empty: random starts or -pk
+    std::string seedWord;    // the enriched word or window consensus that seeded that search; empty: random starts or -pk
+    std::string seedKind;    // "word" or "consensus" (a window of a small input); empty with seedWord
     // The matrix that called the reported sites: its letter counts (count[b][j],
     // nsites per column), the log-odds built from them (LogOddsFromCounts) and
     // scanned at `threshold`; the refits it took, and whether its sites are

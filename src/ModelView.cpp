@@ -44,6 +44,7 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
             m.threshold = v.threshold;
             m.search = v.search;
             m.seedWord = v.seedWord;
+            m.seedKind = v.seedKind;
         }
         m.rank = static_cast<int>(r) + 1;
         m.id = "QIRO-" + std::to_string(m.rank);

@@ -53,7 +53,8 @@ struct ModelView {
     bool given = false;  // the motif of the known sites (-pk), reported whatever its E-value
     CallEstimate estimate;  // of a given motif: the rule's estimated recall and false calls
     int search = 0;              // the search that found it, from 1
-    std::string seedWord;        // the word that seeded that search; empty: none
+    std::string seedWord;        // the word or window consensus that seeded that search; empty: none
+    std::string seedKind;        // "word" or "consensus"; empty: none
     // [A, C, G, T][column]: letter counts of the sites; of a judged model, those
     // of the matrix that called them.
     std::vector<std::vector<double>> counts;

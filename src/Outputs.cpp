@@ -276,6 +276,7 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             mj["threshold"] = m.threshold;
             mj["search"] = m.search;
             mj["seed_word"] = m.seedWord.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedWord);
+            mj["seed_kind"] = m.seedKind.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedKind);
         }
         const std::vector<std::vector<double>> p = m.Probabilities();
         nlohmann::ordered_json counts, probs;

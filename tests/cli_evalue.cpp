@@ -331,6 +331,16 @@ TEST(Evalue, SmallInputsAreSearchedAndJudgedOnEverySequence) {
     for (const auto& site : j["motifs"][0]["sites"])
         hits += planted.count(site["sequence"].get<std::string>() + ":" + std::to_string(site["start"].get<int>()));
     EXPECT_GE(hits, 9);
+    // Windows of the input seed searches too; the motif's seed, if any, as the console named it.
+    EXPECT_NE(r.out.find(", from the consensus "), std::string::npos) << r.out;
+    const nlohmann::json& m = j["motifs"][0];
+    if (m["seed_word"].is_null())
+        EXPECT_TRUE(m["seed_kind"].is_null());
+    else
+        EXPECT_NE(r.out.find("\nSearch " + std::to_string(m["search"].get<int>()) + ": motif 1, width 14, from the " +
+                             m["seed_kind"].get<std::string>() + " " + m["seed_word"].get<std::string>()),
+                  std::string::npos)
+            << r.out;
 
     // A search from a word that draws no model above -lc adds no candidate: one starting
     // point does not end the run.
