@@ -91,7 +91,7 @@ void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, 
             const std::vector<SeqRecord>& strands, const std::vector<std::string>* seeds) {
     HoldStrands(data, strands);
     engine.reset(new GAFrame());
-    engine->PlainModelsThrow = seeds != nullptr;  // a search from a word is one of many
+    engine->PlainModelsThrow = seeds != nullptr;  // a search from seed sites is one of many
     population->clear();
     data->PKFit = PKFitness();  // every search scores its known sites afresh
     SearchAndRefine(one, data, engine.get(), population, seeds);

@@ -36,7 +36,7 @@ struct Wheel {
 const int MAX_CHILD_REJECTIONS = 1000;
 
 // Thrown instead of ending the run when a search that is one of many (a
-// judged run's search from a word) can draw no model above -lc.
+// judged run's search from a word or a window) can draw no model above -lc.
 struct PlainModels : std::runtime_error {
     PlainModels() : std::runtime_error("no model above the complexity limit") {}
 };

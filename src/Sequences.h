@@ -132,6 +132,12 @@ private:
     }
 };
 
+// Letters that differ between two runs of up to 32 bases packed 2 bits each.
+inline int PackedDifferences(uint64_t x, uint64_t y) {
+    const uint64_t d = x ^ y;
+    return __builtin_popcountll((d | (d >> 1)) & 0x5555555555555555ull);
+}
+
 // A window of up to MAX_K bases packed like SeqRecord::packed, for counting
 // differing letters with a few word operations instead of a letter loop.
 struct PackedWord {
@@ -148,10 +154,7 @@ struct PackedWord {
     }
     // Number of offsets whose bases differ.
     int Distance(const PackedWord& o) const {
-        const uint64_t lowBits = 0x5555555555555555ull;
-        uint64_t x0 = part[0] ^ o.part[0];
-        uint64_t x1 = part[1] ^ o.part[1];
-        return __builtin_popcountll((x0 | (x0 >> 1)) & lowBits) + __builtin_popcountll((x1 | (x1 >> 1)) & lowBits);
+        return PackedDifferences(part[0], o.part[0]) + PackedDifferences(part[1], o.part[1]);
     }
 };
 

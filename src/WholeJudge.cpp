@@ -19,10 +19,31 @@ struct BestWindows {
     std::vector<float> score;
     std::vector<std::vector<uint8_t>> codes;
     std::vector<long long> starts;  // per sequence with a window
-    std::vector<std::array<double, B>> shares;  // per sequence with a window: its letter shares
-                                                // (both strands' when both are searched; half a
-                                                // letter of each added)
+    std::vector<size_t> seq;        // per sequence with a window: its index in the input
 };
+
+using Shares = std::array<double, B>;
+
+// Each input sequence's letter shares (both strands' when both are
+// searched; half a letter of each added), the null an alignment's sites are
+// read against.
+std::vector<Shares> LetterShares(const std::vector<SeqRecord>& input, bool bothStrands) {
+    std::vector<Shares> out;
+    for (const SeqRecord& r : input) {
+        Shares share{};
+        double total = 0.0;
+        for (uint8_t c : r.code) {
+            if (c >= B) continue;
+            share[c] += 1.0;
+            total += 1.0;
+        }
+        if (bothStrands)
+            for (int b = 0; b < 2; ++b) share[b] = share[3 - b] = share[b] + share[3 - b];
+        for (double& x : share) x = total > 0 ? (x + 0.5) / ((bothStrands ? 2 : 1) * total + 2.0) : 0.25;
+        out.push_back(share);
+    }
+    return out;
+}
 
 BestWindows FindBestWindows(const LogOdds& m, const std::vector<SeqRecord>& input, bool bothStrands) {
     BestWindows out;
@@ -43,14 +64,7 @@ BestWindows FindBestWindows(const LogOdds& m, const std::vector<SeqRecord>& inpu
         out.score.push_back(best);
         out.codes.push_back(std::move(codes));
         out.starts.push_back(static_cast<long long>(r.len - w + 1) * (bothStrands ? 2 : 1));
-        std::array<double, B> share{};
-        double total = 0.0;
-        for (uint8_t c : r.code)
-            if (c < B) share[c] += 1.0, total += 1.0;
-        if (bothStrands)
-            for (int b = 0; b < 2; ++b) share[b] = share[3 - b] = share[b] + share[3 - b];
-        for (double& x : share) x = total > 0 ? (x + 0.5) / ((bothStrands ? 2 : 1) * total + 2.0) : 0.25;
-        out.shares.push_back(share);
+        out.seq.push_back(static_cast<size_t>(&r - input.data()));
     }
     return out;
 }
@@ -63,7 +77,8 @@ BestWindows FindBestWindows(const LogOdds& m, const std::vector<SeqRecord>& inpu
 // against the whole input's shares they read as a motif (on sequences
 // without one, 8 of 56 small sets of real background passed against the
 // input's shares, 2 against the sites' own; docs/accuracy-evalue.md).
-std::vector<double> AlignmentLlrs(const BestWindows& bw, const std::vector<size_t>& order, int w) {
+std::vector<double> AlignmentLlrs(const BestWindows& bw, const std::vector<size_t>& order, int w,
+                                  const std::vector<Shares>& shares) {
     double count[B][MAX_K] = {};
     std::vector<double> llr;
     llr.reserve(order.size());
@@ -71,7 +86,7 @@ std::vector<double> AlignmentLlrs(const BestWindows& bw, const std::vector<size_
     for (size_t i = 0; i < order.size(); ++i) {
         const std::vector<uint8_t>& codes = bw.codes[order[i]];
         for (int j = 0; j < w; ++j) count[codes[static_cast<size_t>(j)]][j] += 1.0;
-        for (int b = 0; b < B; ++b) sum[b] += bw.shares[order[i]][static_cast<size_t>(b)];
+        for (int b = 0; b < B; ++b) sum[b] += shares[bw.seq[order[i]]][static_cast<size_t>(b)];
         llr.push_back(AlignmentLlr(count, w, static_cast<int>(i + 1), sum));
     }
     return llr;
@@ -88,6 +103,7 @@ std::vector<Verdict> JudgeOnEverySequence(const std::vector<Candidate>& candidat
     std::vector<std::vector<size_t>> orders(n);
     std::vector<std::vector<double>> llrs(n);
     std::vector<std::vector<float>> controlBest(n);
+    const std::vector<Shares> shares = LetterShares(input, bothStrands);
     ParallelFor(static_cast<int>(n), threads, [&](int i) {
         const Candidate& c = candidates[from + static_cast<size_t>(i)];
         BestWindows& bw = windows[static_cast<size_t>(i)];
@@ -100,7 +116,7 @@ std::vector<Verdict> JudgeOnEverySequence(const std::vector<Candidate>& candidat
         order.resize(bw.score.size());
         std::iota(order.begin(), order.end(), size_t(0));
         std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return bw.score[x] > bw.score[y]; });
-        llrs[static_cast<size_t>(i)] = AlignmentLlrs(bw, order, c.width);
+        llrs[static_cast<size_t>(i)] = AlignmentLlrs(bw, order, c.width, shares);
     });
     // The p-values in candidate order: the null's tables are shared.
     const double log10Tests = std::log10(static_cast<double>(std::max(1, tests)));

@@ -33,12 +33,6 @@ SeqWindows WindowsOf(const SeqRecord& r, int w) {
     return out;
 }
 
-int Differences(uint64_t x, uint64_t y) {
-    uint64_t d = x ^ y;
-    d = (d | (d >> 1)) & 0x5555555555555555ULL;
-    return __builtin_popcountll(d);
-}
-
 // The closest window of one sequence to the seed: its distance (w + 1 when
 // the sequence has none), index and strand.
 struct Closest {
@@ -50,10 +44,10 @@ Closest ClosestWindow(const SeqWindows& s, uint64_t seed, int w, bool both) {
     Closest c;
     c.d = w + 1;
     for (size_t j = 0; j < s.fwd.size() && c.d > 0; ++j) {
-        const int f = Differences(s.fwd[j], seed);
+        const int f = PackedDifferences(s.fwd[j], seed);
         if (f < c.d) c = Closest{f, static_cast<int>(j), false};
         if (!both) continue;
-        const int r = Differences(s.rev[j], seed);
+        const int r = PackedDifferences(s.rev[j], seed);
         if (r < c.d) c = Closest{r, static_cast<int>(j), true};
     }
     return c;
