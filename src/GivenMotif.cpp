@@ -80,6 +80,7 @@ int KnownSiteCounts(const std::vector<std::string>& known, int k, bool bothStran
 GivenFit FitGivenMotif(Candidate& c, double& t, const double (&prior)[B][MAX_K], int priorSites,
                        const std::vector<SeqRecord>& input, bool bothStrands, const double* bg, int threads, int most) {
     GivenFit fit;
+    fit.settled = most == 0;
     const int k = c.width;
     double last[B][MAX_K] = {};
     t = WindowThreshold(c.scores, bg);
@@ -115,7 +116,7 @@ GivenFit FitGivenMotif(Candidate& c, double& t, const double (&prior)[B][MAX_K],
 }
 
 double LeaveOneOutRecall(const Candidate& c, const std::vector<std::string>& known, bool bothStrands,
-                         const double* bg) {
+                         const double* bg, double weight) {
     double unused[B][MAX_K];
     const std::vector<std::vector<uint8_t>> sites = OrientedSites(known, c.width, bothStrands, unused);
     if (sites.empty()) return 0.0;
@@ -123,7 +124,7 @@ double LeaveOneOutRecall(const Candidate& c, const std::vector<std::string>& kno
     for (const std::vector<uint8_t>& site : sites) {
         double without[B][MAX_K];
         std::memcpy(without, c.count, sizeof(without));
-        AddSite(site, -kGivenPriorWeight, without);
+        AddSite(site, -weight, without);
         for (int b = 0; b < B; ++b)
             for (int j = 0; j < c.width; ++j) without[b][j] = std::max(0.0, without[b][j]);
         const LogOdds m = LogOddsFromCounts(without, c.width, bg);

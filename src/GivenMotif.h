@@ -45,7 +45,11 @@ struct GivenFit {
 // (counts = prior, width set); each round calls its sites at the
 // kGivenWindowP threshold of its matrix in every input sequence and rebuilds
 // the counts as those sites' letters plus kGivenPriorWeight times the prior,
-// until the sites called stop changing (at most `most` rounds). When no
+// until the sites called stop changing (at most `most` rounds). With `most`
+// 0 the known sites' own matrix calls the sites (settled: nothing moves); a
+// few long promoters hold as many chance windows at that threshold as sites,
+// and a refit on them drifts from the known sites (docs/accuracy-evalue.md).
+// When no
 // window reaches the threshold, t is lowered to the input's best window, so
 // that the motif still has a place to be shown. c and t go out as the
 // reported matrix and its threshold. Scans on up to `threads` threads; the
@@ -54,11 +58,12 @@ GivenFit FitGivenMotif(Candidate& c, double& t, const double (&prior)[B][MAX_K],
                        const std::vector<SeqRecord>& input, bool bothStrands, const double* bg, int threads, int most);
 
 // The share of the known sites that reach the site threshold when each is
-// scored by the fitted matrix without its own pseudo-sites (kGivenPriorWeight
-// of its letters taken out), at that matrix's own kGivenWindowP threshold: an
-// estimate of recall in which no known site vouches for itself. Sites of
-// another width or with other letters are not counted; 0 without a site.
+// scored by the fitted matrix without its own share (`weight` times its
+// letters taken out: kGivenPriorWeight after a refit, 1 for the known sites'
+// own matrix), at that matrix's own kGivenWindowP threshold: an estimate of
+// recall in which no known site vouches for itself. Sites of another width or
+// with other letters are not counted; 0 without a site.
 double LeaveOneOutRecall(const Candidate& c, const std::vector<std::string>& known, bool bothStrands,
-                         const double* bg);
+                         const double* bg, double weight);
 
 #endif

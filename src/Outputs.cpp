@@ -300,7 +300,9 @@ void WriteJson(std::ostream& out, const RunSettings& s, uint32_t seed, Midlayer*
             mj["log_odds_background"] = shares;
             mj["pseudocount"] = m.pseudocount;
             mj["refits"] = m.refits;
-            if (m.given)
+            if (m.given && m.refits == 0)
+                mj["counts_are"] = "the known sites' letters (not refit on the input)";
+            else if (m.given)
                 mj["counts_are"] = m.settled ? "the sites' letters and each known site's letters " + Plain(kGivenPriorWeight) + " times"
                                              : "the sites' letters before the last refit and each known site's letters " +
                                                    Plain(kGivenPriorWeight) + " times";

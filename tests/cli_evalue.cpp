@@ -393,6 +393,11 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
         EXPECT_EQ(j["motifs"][0]["given_by_known_sites"], true) << c;
         EXPECT_NE(dir.read("qiro.out").find("Given by the known sites (-pk): reported whatever its E-value.\n"),
                   std::string::npos);
+        // Forty sequences are too few for the windows called in them to outweigh the known sites.
+        EXPECT_NE(r.out.find("Motif 1 is the known sites' own matrix, not refit on the input (fewer than 50 "),
+                  std::string::npos) << r.out;
+        EXPECT_EQ(j["motifs"][0]["refits"], 0);
+        EXPECT_EQ(j["motifs"][0]["counts_are"], "the known sites' letters (not refit on the input)");
         // The calls' estimated quality, from the known sites (left out in turn) and the controls.
         EXPECT_EQ(j["motifs"][0]["known_sites"], 3);
         EXPECT_NE(r.out.find("Motif 1's sites are called at "), std::string::npos) << r.out;

@@ -76,6 +76,21 @@ TEST(GivenMotif, TheRefitCallsThePlantedSitesAtItsOwnWindowThreshold) {
     EXPECT_DOUBLE_EQ(t, ScoreForPValue(table, 14, kFlat, kGivenWindowP));
     EXPECT_DOUBLE_EQ(c.count[0][0] + c.count[1][0] + c.count[2][0] + c.count[3][0],
                      fit.calls + kGivenPriorWeight * 3);
+
+    // Not refit: the known sites' own matrix calls the sites at its own threshold.
+    Candidate own = Prior({kWord, "TTGACAGCTATCGT", "TTGTCAGCTATGGT"}, prior, sites);
+    const LogOdds before = own.scores;
+    const GivenFit kept = FitGivenMotif(own, t, prior, sites, input, true, kFlat, 2, 0);
+    EXPECT_TRUE(kept.settled);
+    EXPECT_EQ(kept.rounds, 0);
+    EXPECT_GE(kept.calls, 40);
+    EXPECT_EQ(own.nsites, 3);
+    for (int j = 0; j < 14; ++j)
+        for (int b = 0; b < B; ++b) {
+            EXPECT_DOUBLE_EQ(own.scores.score[j][b], before.score[j][b]);
+            table[static_cast<size_t>(j * 5 + b)] = static_cast<float>(before.score[j][b]);
+        }
+    EXPECT_DOUBLE_EQ(t, ScoreForPValue(table, 14, kFlat, kGivenWindowP));
 }
 
 TEST(GivenMotif, RecallIsEstimatedWithoutEachSitesOwnShare) {
@@ -87,11 +102,11 @@ TEST(GivenMotif, RecallIsEstimatedWithoutEachSitesOwnShare) {
     Candidate c = Prior({kWord, other}, prior, sites);
     for (int b = 0; b < B; ++b)
         for (int j = 0; j < 14; ++j) c.count[b][j] = kGivenPriorWeight * prior[b][j];
-    EXPECT_EQ(LeaveOneOutRecall(c, {kWord, other}, true, kFlat), 0.0);
+    EXPECT_EQ(LeaveOneOutRecall(c, {kWord, other}, true, kFlat, kGivenPriorWeight), 0.0);
     // Four copies of one word: each left out in turn, the other three still call it.
     for (int b = 0; b < B; ++b)
         for (int j = 0; j < 14; ++j) c.count[b][j] = kGivenPriorWeight * 4 * ("ACGT"[b] == kWord[static_cast<size_t>(j)]);
-    EXPECT_EQ(LeaveOneOutRecall(c, {kWord, kWord, kWord, kWord, "TTGAC"}, true, kFlat), 1.0);
+    EXPECT_EQ(LeaveOneOutRecall(c, {kWord, kWord, kWord, kWord, "TTGAC"}, true, kFlat, kGivenPriorWeight), 1.0);
 }
 
 }  // namespace
