@@ -46,11 +46,10 @@ struct GivenFit {
 // kGivenWindowP threshold of its matrix in every input sequence and rebuilds
 // the counts as those sites' letters plus kGivenPriorWeight times the prior,
 // until the sites called stop changing (at most `most` rounds). With `most`
-// 0 the known sites' own matrix calls the sites (settled: nothing moves); a
-// few long promoters hold as many chance windows at that threshold as sites,
-// and a refit on them drifts from the known sites (docs/accuracy-evalue.md).
-// When no
-// window reaches the threshold, t is lowered to the input's best window, so
+// 0 the known sites' own matrix calls the sites (settled: nothing moves): in
+// a few long promoters many windows at that threshold are chance ones, and a
+// refit on them drifts from the known sites (docs/accuracy-evalue.md). When
+// no window reaches the threshold, t is lowered to the input's best window, so
 // that the motif still has a place to be shown. c and t go out as the
 // reported matrix and its threshold. Scans on up to `threads` threads; the
 // result does not depend on the count.
