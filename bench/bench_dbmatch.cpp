@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "DbMatch.h"
-#include "MotifDb.h"
+#include "known/DbMatch.h"
+#include "motif/MotifDb.h"
 #include "motif_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "Dust.h"
+#include "input/Dust.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "Constants.h"
-#include "FreqTool.h"
-#include "GAFrame.h"
-#include "Individual.h"
-#include "Midlayer.h"
+#include "core/Constants.h"
+#include "input/FreqTool.h"
+#include "input/Midlayer.h"
 #include "planted.h"
+#include "search/GAFrame.h"
+#include "search/Individual.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "MotifScan.h"
+#include "judge/MotifScan.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "Shuffle.h"
-#include "StageRandom.h"
+#include "core/StageRandom.h"
+#include "judge/Shuffle.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "WindowSeeds.h"
+#include "search/WindowSeeds.h"
 
 namespace {
 

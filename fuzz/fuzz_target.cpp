@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Robust.h"
+#include "core/Robust.h"
 #include "harness.h"
 
 namespace {

@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
-#include "DbMatch.h"
-#include "Midlayer.h"
-#include "MotifDb.h"
-#include "Options.h"
+#include "cli/Options.h"
+#include "cli/SettingsEcho.h"
+#include "input/Midlayer.h"
+#include "judge/Controls.h"
+#include "known/DbMatch.h"
+#include "motif/MotifDb.h"
 
 namespace fuzzharness {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "GAFrame.h"
-#include "Individual.h"
-#include "Midlayer.h"
 #include "cli_util.h"
+#include "input/Midlayer.h"
 #include "planted.h"
+#include "search/GAFrame.h"
+#include "search/Individual.h"
 
 namespace fasttest {
 

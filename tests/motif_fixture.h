@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "MotifCompare.h"
+#include "motif/MotifCompare.h"
 
 namespace motiffixture {
 

@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "GAFrame.h"
-#include "Individual.h"
-#include "Midlayer.h"
 #include "cli_util.h"
+#include "input/Midlayer.h"
+#include "search/GAFrame.h"
+#include "search/Individual.h"
 
 namespace posttest {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "Constants.h"
-#include "GAFrame.h"
-#include "Individual.h"
-#include "Midlayer.h"
 #include "cli_util.h"
+#include "core/Constants.h"
+#include "input/Midlayer.h"
+#include "search/GAFrame.h"
+#include "search/Individual.h"
 
 namespace searchtest {
 

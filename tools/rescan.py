@@ -18,7 +18,7 @@ How qiro scans (and so this script):
   other than A, C, G, T (either case) is N.
 * A window is scanned when none of its letters is N and none is masked: with -mask T
   (settings `mask`) lower-case letters are masked, with -dust (settings `dust`) the
-  letters symmetric DUST masks at that level (as src/Dust.h defines it).
+  letters symmetric DUST masks at that level (as src/input/Dust.h defines it).
 * A window's score is the sum of its columns' log-odds, in column order, for the forward
   strand and (settings `both_strands`) the reverse complement; it is rounded to a 32-bit
   float and is a site when it reaches the threshold.  At a place reaching it on both

@@ -1,0 +1,59 @@
+#include "cli/SettingsEcho.h"
+
+#include <iostream>
+
+#include "core/Robust.h"
+#include "input/Background.h"
+
+using std::cout;
+using std::endl;
+
+void PrintSettings(const RunSettings& s) {
+    cout << "The input file: " << s.inputFile << endl;
+    if (s.freqAsked && !s.freqFlag) {
+        // Asked for a file and named none: counting instead would hide the mistake.
+        cout << "Error: No Frequency file Provided! System aborted.\n";
+        FatalExit(1);
+    }
+    if (s.freqFlag) {
+        cout << "The background frequency file: " << s.freqFile << endl;
+    } else {
+        cout << "Background: " << kCountedBackground << " sequences (no -freq given)." << endl;
+    }
+    if (s.pkFlag) cout << "The pre knowldege file: " << s.pkFile << endl;
+    cout << "######################################################\n";
+    cout << "The result file: " << s.resultFile << endl;
+    cout << "The expected width of binding site: " << s.k << endl;
+    cout << "NO. of Site: " << s.numSites << endl;
+    cout << "Double strand: " << s.doubleStrand << endl;
+    cout << "Precentage of Lower Complexity: " << s.lowerComp << endl;
+    cout << "Percentage of PK used in Initialization: " << s.pkPer << endl;
+    cout << "Noise PK rate: " << s.pkq << endl;
+    cout << "Percentage of PK chosen to use in QIRO: " << s.perPK << endl;
+    cout << "No. of Generation: " << s.generations << endl;
+    cout << "Population size: " << s.population << endl;
+    cout << "Replacement rate: " << s.replacement << endl;
+    cout << "Winner rate: " << s.winner << endl;
+    cout << "The value of delta: " << s.delta << endl;
+    if (s.mask || s.dust > 0) {
+        cout << "Mask lower-case and other letters: " << s.mask << endl;
+        cout << "DUST level: " << s.dust << endl;
+    }
+    if (s.evalue > 0) {
+        cout << "E-value threshold: " << s.evalue << endl;
+        cout << "Control sequences: " << (s.negFile.empty() ? "the input shuffled, letter triplets kept" : s.negFile)
+             << endl;
+        cout << "Motifs sought: " << s.nmotifs << endl;
+        cout << "Enriched words per width: " << s.words << endl;
+        cout << "Letters searched: " << (s.searchSize > 0 ? std::to_string(s.searchSize) : "all") << endl;
+        if (s.kLow > 0) cout << "Widths searched: " << s.kLow << "-" << s.kHigh << endl;
+    } else if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven || s.searchSizeGiven) {
+        cout << "Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only." << endl;
+    }
+    if (!s.dbFiles.empty()) {
+        cout << "Motif databases:";
+        for (const std::string& f : s.dbFiles) cout << " " << f;
+        cout << endl;
+    }
+    cout << "######################################################\n\n";
+}

@@ -1,0 +1,185 @@
+#include "cli/main.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "cli/Options.h"
+#include "cli/SettingsEcho.h"
+#include "core/Robust.h"
+#include "judge/EvalueRun.h"
+#include "motif/MotifDb.h"
+#include "report/Report.h"
+#include "search/SearchRun.h"
+
+using std::cout;
+using std::endl;
+
+namespace {
+
+// The most words main admits, the program name included.
+const int kMaxWords = 38;
+
+[[noreturn]] void OutOfMemory() {
+    cout << "Error: out of memory; the input or the population size (-p) is too large for this machine. "
+            "System aborted. "
+         << endl;
+    FatalExit(1);
+}
+
+// -version asks for the version alone: wherever it stands, nothing else is
+// read or done. No option takes it as its value (values starting with '-' are
+// refused), so every such word is the request.
+bool VersionRequested(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-version") == 0) return true;
+    return false;
+}
+
+// Every output the run will write, checked before the sequences are read, so
+// that a name that cannot be written ends the run at once instead of after
+// the search. The result file keeps its fallback to the default name; only
+// when neither can be written does the run end.
+void CheckOutputsWritable(const RunSettings& s) {
+    if (!CanWrite(s.resultFile) && !CanWrite(DFLT_OUT)) {
+        std::printf("ERROR: Cannot open file named %s\n", s.resultFile.c_str());
+        cout << "Error: neither the result file nor the default \"" << DFLT_OUT
+             << "\" can be written here. System aborted. " << endl;
+        FatalExit(1);
+    }
+    const std::pair<const char*, const std::string*> extras[] = {
+        {"MEME", &s.outputs.meme}, {"JASPAR", &s.outputs.jaspar}, {"BED", &s.outputs.bed},
+        {"JSON", &s.outputs.json}, {"HTML", &s.outputs.html}};
+    for (const auto& e : extras) {
+        if (e.second->empty() || CanWrite(*e.second)) continue;
+        cout << "Error: Cannot write the " << e.first << " file named " << *e.second << ". System aborted. " << endl;
+        FatalExit(1);
+    }
+}
+
+}  // namespace
+
+void HelloMsg() { cout << kBanner; }
+
+void MotifDiscovery() {
+    // 1. Defaults.
+    RunSettings s;
+    // 2. The data layer, the engine and the empty population live for the whole run.
+    // (Owned here so that a run given up for want of memory still releases them.)
+    std::unique_ptr<Midlayer> dataOwner(new Midlayer());
+    std::unique_ptr<GAFrame> engineOwner(new GAFrame());
+    std::unique_ptr<std::vector<Individual>> populationOwner(new std::vector<Individual>());
+    Midlayer* data = dataOwner.get();
+    GAFrame* engine = engineOwner.get();
+    std::vector<Individual>* population = populationOwner.get();
+
+    // 3-4. Options; without an input file there is nothing to do.
+    ParseOptions(s);
+    if (!s.inputFlag) {
+        cout << "Please provide input file\n";
+        HelpMsg();
+        return;
+    }
+    // 5. Settings echo (ends the run when -freq names no usable file).
+    PrintSettings(s);
+
+    // 6. Clock and the one random source.
+    time_t start = time(nullptr);
+    uint32_t seed = s.seedGiven ? s.seed : static_cast<uint32_t>(start);
+    SeedRandom(seed);
+    cout << "Random seed: " << seed << endl;
+    if (s.pkFlag) {
+        std::string file, id;
+        SplitMatrixPath(s.pkFile, file, id);
+        data->SetKnownMatrix(id, seed);
+    }
+
+    // 7-8. Settings and inputs of the data layer.
+    double lowerComp = s.lowerComp;
+    data->SetDoubleStrand(s.doubleStrand);
+    data->SetLowerComp(lowerComp);
+    data->SetDelta(s.delta);
+    data->setPKPer(s.pkPer);
+    MaskSettings masking;
+    masking.softMask = s.mask;
+    masking.dust = s.dust;
+    data->SetMasking(masking);
+    CheckOutputsWritable(s);
+    data->OpenSeqFile(s.inputFile);
+    data->LoadSeqs();
+    if (s.freqFlag) {
+        data->OpenFreqFile(s.freqFile);
+        data->LoadFreqInfo();
+    } else {
+        data->CountBackground();
+    }
+    // A motif database that cannot be read ends the run before the search.
+    std::unique_ptr<MotifMatcher> matcher;
+    if (!s.dbFiles.empty()) {
+        const std::vector<DbMotif> db = LoadMotifDatabases(s.dbFiles);
+        cout << "Motifs in the databases: " << db.size() << endl;
+        matcher.reset(new MotifMatcher(db));
+    }
+
+    // With -evalue: searches on part of the input, judged against controls.
+    if (s.evalue > 0) {
+        const JudgedReport judged = DiscoverWithEvalues(s, seed, data, engineOwner, population, matcher.get());
+        PrintTimeTaken(start);
+        ReportRun(s, seed, data, population, &judged, matcher.get());
+        return;
+    }
+
+    // 9-15. Known sites or width, admissible windows, the search, post-processing.
+    SearchAndRefine(s, data, engine, population);
+
+    // 16. Elapsed time, which leaves out the writing of the report.
+    PrintTimeTaken(start);
+
+    // 17. Result file.
+    ReportRun(s, seed, data, population, nullptr, matcher.get());
+
+    // 18.
+    dataOwner.reset();
+    engineOwner.reset();
+    populationOwner.reset();
+}
+
+int QiroMain(int argc, char** argv) {
+    if (VersionRequested(argc, argv)) {
+        cout << "qiro " << QIRO_VERSION << endl;
+        return 0;
+    }
+    HelloMsg();
+    if (argc < 2) {
+        HelpMsg();
+        return 0;
+    }
+    arg_C = argc;
+    if (argc > kMaxWords) {
+        cout << "Unexpected number of arguments. Please read the instruction carefully\n\n";
+        HelpMsg();
+        return 0;
+    }
+    arg_V.assign(static_cast<size_t>(argc) + 1, std::string());
+    cout << "Arguments information: ";
+    for (int i = 0; i < arg_C; ++i) {
+        arg_V[i] = argv[i];
+        cout << arg_V[i] << " ";
+    }
+    cout << endl;
+    CatchInterruptions();
+    try {
+        MotifDiscovery();
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();  // an allocation beyond what the machine can give: a message, not a crash
+    } catch (const std::length_error&) {
+        OutOfMemory();
+    }
+    StopCatchingInterruptions();
+    return 0;
+}

@@ -1,0 +1,37 @@
+// What the searches of a judged run cover: the widths a range searches, the
+// sample of whole sequences they run on, and the generations each may take.
+#ifndef QIRO_SEARCHPLAN_H
+#define QIRO_SEARCHPLAN_H
+
+#include <cstdint>
+#include <vector>
+
+#include "core/Settings.h"
+#include "input/Sequences.h"
+
+// The widths a range searches: every width when it spans at most four, else
+// every second width from the lowest, and the highest.
+std::vector<int> WidthSchedule(int low, int high);
+
+// The widths a range searches when half the input is held back: every width
+// of WidthSchedule when it spans at most four, else its lowest, middle and
+// highest. Each motif picked then takes the window of its columns that best
+// tells input from controls on the searched part (SettleWidth), down to the
+// lowest width. On the
+// first 5,000 NRSF peaks, -k 8-15 -nmotifs 3 took 2.0x the time of -k 15,
+// against 10x for the whole schedule, with the same top motif; the middle
+// and highest alone lost a little accuracy on planted sets
+// (docs/accuracy-evalue.md).
+std::vector<int> RangeSearchWidths(int low, int high);
+
+// The sample the searches run on: indices of whole sequences of set, drawn at
+// random (StageRandom stage kStageSample, from seed) until the next would
+// pass `letters`, skipping those too long to fit; ascending. Every sequence
+// when letters is 0 or they all fit; never none.
+std::vector<size_t> SearchSample(const std::vector<SeqRecord>& set, long long letters, uint32_t seed);
+
+// The generations of one search over `letters` letters: -g when given, else
+// kSearchWork / letters within kMinSearchGenerations and -g's default.
+int SearchGenerations(const RunSettings& s, long long letters);
+
+#endif

@@ -1,3 +1,0 @@
-#include "main.h"
-
-int main(int argc, char** argv) { return QiroMain(argc, argv); }

@@ -1,3 +1,0 @@
-#include "FreqTool.h"
-
-int main(int argc, char** argv) { return FreqToolMain(argc, argv); }

@@ -1,0 +1,120 @@
+#include "report/JsonFormat.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "core/Settings.h"
+#include "judge/GivenMotif.h"
+#include "report/Annotation.h"
+#include "report/HtmlParts.h"
+#include "report/KnownReport.h"
+#include "report/SettingsJson.h"
+
+namespace {
+
+const char kLetters[] = "ACGT";
+
+}  // namespace
+
+void WriteJson(std::ostream& out, const RunView& run, const std::vector<ModelView>& models) {
+    const RunSettings& s = *run.settings;
+    const JudgedReport* judged = run.judged;
+    nlohmann::ordered_json j;
+    j["program"] = "qiro";
+    j["version"] = QIRO_VERSION;
+    j["seed"] = run.seed;
+    j["settings"] = SettingsJson(s, run.width);
+    const double* bg = run.background;
+    j["background"] = {{"A", bg[0]}, {"C", bg[1]}, {"G", bg[2]}, {"T", bg[3]}};
+    j["sequences"] = run.sequences;
+    if (judged) {
+        j["control"] = {{"sequences", judged->controls},
+                        {"source", judged->generated ? "generated" : "given"},
+                        {"file", judged->generated ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negFile)},
+                        {"held_back_input", judged->heldInput},
+                        {"held_back_control", judged->heldControl},
+                        {"candidates_judged", judged->judged}};
+        // Only inputs too small to hold sequences back say how they were judged.
+        if (judged->whole) j["control"]["judged_on"] = "every sequence (alignment E-value)";
+    }
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const ModelView& m : models) {
+        nlohmann::ordered_json mj;
+        mj["rank"] = m.rank;
+        mj["id"] = m.id;
+        mj["consensus"] = m.consensus;
+        mj["width"] = m.width;
+        mj["nsites"] = m.nsites;
+        mj["mismatch"] = m.mismatch;
+        mj["information_content"] = m.ic;
+        mj["complexity"] = m.complexity;
+        // No MAP score without post-processing; an infinite one has no JSON number either.
+        mj["map_score"] = m.maps != 0 && std::isfinite(m.maps) ? nlohmann::ordered_json(m.maps) : nlohmann::ordered_json(nullptr);
+        if (m.judged) {
+            // Values below the smallest double are 0 here; their log10 stays exact.
+            mj["evalue"] = std::pow(10.0, m.log10e);
+            mj["log10_evalue"] = m.log10e;
+            mj["pvalue"] = std::pow(10.0, m.log10p);
+            mj["threshold"] = m.threshold;
+            mj["search"] = m.search;
+            mj["seed_word"] = m.seedWord.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedWord);
+            mj["seed_kind"] = m.seedKind.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedKind);
+        }
+        const std::vector<std::vector<double>> p = m.Probabilities();
+        nlohmann::ordered_json counts, probs;
+        for (int b = 0; b < 4; ++b) {
+            const std::string letter(1, kLetters[b]);
+            counts[letter] = m.counts[b];
+            probs[letter] = p[b];
+        }
+        mj["counts"] = counts;
+        mj["probabilities"] = probs;
+        if (m.judged) {
+            // What a scan needs to call these very sites: the log-odds, how it was built, and
+            // `threshold` above (a window is a site when its score, rounded to float, reaches it).
+            nlohmann::ordered_json logOdds, shares;
+            for (int b = 0; b < 4; ++b) {
+                const std::string letter(1, kLetters[b]);
+                logOdds[letter] = m.logOdds[b];
+                shares[letter] = m.background[b];
+            }
+            mj["log_odds"] = logOdds;
+            mj["log_odds_background"] = shares;
+            mj["pseudocount"] = m.pseudocount;
+            mj["refits"] = m.refits;
+            if (m.given && m.refits == 0)
+                mj["counts_are"] = "the known sites' letters (not refit on the input)";
+            else if (m.given)
+                mj["counts_are"] = m.settled ? "the sites' letters and each known site's letters " + Plain(kGivenPriorWeight) + " times"
+                                             : "the sites' letters before the last refit and each known site's letters " +
+                                                   Plain(kGivenPriorWeight) + " times";
+            else
+                mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
+            if (m.given) {
+                mj["given_by_known_sites"] = true;
+                mj["site_rule"] = GivenSiteRule();
+                mj["estimated_false_calls"] = m.estimate.falseShare;
+                mj["estimated_recall"] = m.estimate.recall;
+                mj["known_sites"] = m.estimate.known;
+            }
+        }
+        nlohmann::ordered_json sites = nlohmann::ordered_json::array();
+        for (const SiteView& v : m.sites) {
+            sites.push_back({{"sequence", v.sequence},
+                             {"strand", v.forward ? "+" : "-"},
+                             {"start", v.start + 1},
+                             {"end", v.start + m.width},
+                             {"letters", v.letters},
+                             {"forward_letters", v.forwardLetters},
+                             {"score", v.score}});
+        }
+        mj["sites"] = sites;
+        AddAnnotationJson(mj, m);
+        list.push_back(mj);
+    }
+    j["motifs"] = list;
+    if (judged && judged->knownTested) j["known_motifs"] = KnownMotifsJson(*judged);
+    // Sequence names are not necessarily UTF-8; bytes that are not come out as U+FFFD.
+    out << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}

@@ -1,0 +1,29 @@
+#include "search/ProgressLine.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+ProgressLine::ProgressLine() : enabled_(isatty(STDERR_FILENO) == 1) {}
+
+void ProgressLine::Update(int generation, int budget, double best, int stall) {
+    if (!enabled_) return;
+    char text[160];
+    int n = std::snprintf(text, sizeof text, "generation %d/%d  best mismatch %g  stall %d", generation, budget, best,
+                          stall);
+    if (n < 0) return;
+    std::string line = "\r" + std::string(text);
+    if (static_cast<size_t>(n) < shown_) line += std::string(shown_ - static_cast<size_t>(n), ' ');
+    shown_ = static_cast<size_t>(n);
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void ProgressLine::Finish() {
+    if (!enabled_ || shown_ == 0) return;
+    std::string line = "\r" + std::string(shown_, ' ') + "\r";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    shown_ = 0;
+}
