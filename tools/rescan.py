@@ -4,7 +4,8 @@
     tools/rescan.py RESULT.json INPUT.fasta[.gz] [--check]
 
 Every motif of a run with -evalue carries in its JSON entry the log-odds matrix that called
-its sites (`log_odds`, bits per letter and column) and the site threshold (`threshold`).
+its sites (`log_odds`, bits per letter and column) and the site threshold (`threshold`),
+with the mixture fitted to the input that set it (`site_model`: ZOOPS or TCM), when one did.
 This script scans the input with them, as qiro does, and prints one line per site: motif
 id, sequence, strand, start, end (1-based, on the sequence as given) and score.  With
 --check it compares those sites with the JSON's and exits with status 1 when any differs,
@@ -24,6 +25,8 @@ How qiro scans (and so this script):
   float and is a site when it reaches the threshold.  At a place reaching it on both
   strands the higher score is taken (forward on ties).
 * Of sites that overlap, the best scoring is kept (the earlier on ties).
+* With `site_model` ZOOPS (zero or one site per sequence) only the best scoring of a
+  sequence's sites is kept; TCM keeps them all.
 
 Standard library only.
 """
@@ -143,6 +146,8 @@ def scan(motif, name, letters, settings):
     for h in sorted(hits, key=lambda h: -h[2]):  # stable: the earlier first on ties
         if all(abs(o[0] - h[0]) >= k for o in kept):
             kept.append(h)
+    if motif.get("site_model", {}).get("model") == "zoops":
+        kept = kept[:1]
     return sorted(kept)
 
 

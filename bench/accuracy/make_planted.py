@@ -178,9 +178,10 @@ class Background:
         return out
 
 
-def make_set(plan, background, matrix, seed, size=None, share=None):
+def make_set(plan, background, matrix, seed, size=None, share=None, sites=1):
     """FASTA text, answer-key text and index fields of one planted set: of a size
-    and share of sequences with a site drawn from the set's name, or as given."""
+    and share of sequences with a site drawn from the set's name, or as given; each
+    sequence with a site holds `sites` of them."""
     name, organism, mid, _, _ = plan
     rng = random.Random("%d:%s" % (seed, name))
     columns = matrix[1]
@@ -196,12 +197,21 @@ def make_set(plan, background, matrix, seed, size=None, share=None):
     lower = 0
     for i, (label, piece) in enumerate(background.pieces(lengths, rng)):
         seqname = "seq_%d" % i
-        if i in holders:
+        taken = []
+        for _ in range(sites if i in holders else 0):
             site = sample_site(columns, rng)
             strand = "+"
             if rng.random() < 0.5:
                 site, strand = reverse_complement(site), "-"
-            start = rng.randint(0, len(piece) - width)
+            # Several sites of one sequence never overlap (a sequence too short for
+            # another one gets fewer).
+            for _ in range(1000):
+                start = rng.randint(0, len(piece) - width)
+                if all(start + width <= a or start >= a + width for a in taken):
+                    break
+            else:
+                break
+            taken.append(start)
             piece = piece[:start] + plant(piece[start:start + width], site) + \
                 piece[start + width:]
             key.append("%s\t%d\t%d\t%s\n" % (seqname, start + 1, start + width, strand))
@@ -229,6 +239,9 @@ def parse_args(argv):
                    help="comma-separated sequence counts: every set is written once per size "
                         "and share, named <set>_n<size>_<percent> (default: one set of a size "
                         "drawn from 20 to 200)")
+    p.add_argument("--sites", type=int, default=1,
+                   help="sites in each sequence that holds one (default: 1); sets with more "
+                        "than one are named <set>_n<size>_<percent>_s<sites>")
     p.add_argument("--shares", default="1.0",
                    help="with --sizes: comma-separated shares of the sequences holding a "
                         "site (default: 1.0)")
@@ -254,6 +267,8 @@ def main(argv=None):
         name, organism, mid, factor, composition = base
         if size is not None:
             name = "%s_n%d_%d" % (name, size, int(round(100 * share)))
+            if args.sites > 1:
+                name += "_s%d" % args.sites
         plan = (name, organism, mid, factor, composition)
         if mid not in matrices or matrices[mid][0] != factor:
             sys.exit("make_planted: %s is not %s in %s" % (mid, factor, JASPAR_FILE))
@@ -262,7 +277,7 @@ def main(argv=None):
                 organism, os.path.join(args.data, "background_sequences"), args.keep_case)
         bg = backgrounds[organism]
         fasta, key, (count, with_site, letters, lower) = make_set(
-            plan, bg, matrices[mid], args.seed, size, share)
+            plan, bg, matrices[mid], args.seed, size, share, args.sites)
         with open(os.path.join(args.out, name + ".fasta"), "w") as handle:
             handle.write(fasta)
         with open(os.path.join(args.out, name + ".sites.tsv"), "w") as handle:

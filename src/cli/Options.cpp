@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "core/Robust.h"
+#include "judge/SiteModel.h"
 #include "search/SearchRun.h"
 
 using std::cout;
@@ -160,6 +161,15 @@ bool ParseJudgedOption(const std::string& word, const std::string& value, RunSet
             }
             s.searchSize = n;
             s.searchSizeGiven = true;
+        } else if (word == "-sitemodel") {
+            SiteRule rule;
+            if (!ParseSiteRule(value, rule)) {
+                cout << "Error: -sitemodel takes auto, zoops, tcm or threshold, not \"" << value
+                     << "\". System aborted. " << endl;
+                FatalExit(1);
+            }
+            s.siteModel = value;
+            s.siteModelGiven = true;
         } else if (word == "-words") {
             int n = -1;
             if (std::sscanf(value.c_str(), "%d", &n) != 1 || n < 0) {
@@ -249,6 +259,7 @@ void HelpMsg() {
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
     cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths, and each search has a population of " << kEvaluePopulation << " and at most " << kSearchWork << " / (letters searched) generations, at least " << kMinSearchGenerations << " (unless -p, -g say otherwise); a search from a word ends after " << kWordSearchStall << " generations without a better model\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
+    cout << "\t[-sitemodel <rule>]          With -evalue: how the reported motifs' sites are called: zoops (zero or one per sequence), tcm (any number), each fitted to the input with a site where its posterior reaches one half; auto chooses between them from the input; threshold: every window at least the judge's threshold (Default=auto)\n";
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own, and as many windows on inputs of fewer than 50 sequences (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked; 0 with -db: only the database's motifs tested (Default=1)\n";

@@ -47,8 +47,11 @@ void PrintSettings(const RunSettings& s) {
         cout << "Enriched words per width: " << s.words << endl;
         cout << "Letters searched: " << (s.searchSize > 0 ? std::to_string(s.searchSize) : "all") << endl;
         if (s.kLow > 0) cout << "Widths searched: " << s.kLow << "-" << s.kHigh << endl;
-    } else if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven || s.searchSizeGiven) {
-        cout << "Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only." << endl;
+        if (s.siteModelGiven) cout << "Site calls: " << s.siteModel << endl;
+    } else {
+        if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven || s.searchSizeGiven)
+            cout << "Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only." << endl;
+        if (s.siteModelGiven) cout << "Note: -sitemodel takes effect with -evalue only." << endl;
     }
     if (!s.dbFiles.empty()) {
         cout << "Motif databases:";

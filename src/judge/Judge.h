@@ -13,6 +13,7 @@
 #include "core/Constants.h"
 #include "input/Sequences.h"
 #include "judge/MotifScan.h"
+#include "judge/SiteModel.h"
 #include "known/KnownMotifs.h"
 #include "motif/MotifCompare.h"
 #include "search/Individual.h"
@@ -166,6 +167,10 @@ struct ModelJudgement {
     bool settled = false;
     bool given = false;  // the motif of the known sites (-pk), reported whatever its E-value
     CallEstimate estimate;  // of a given motif: its sites' estimated recall and false calls
+    // The sites were called by a mixture fitted to the input (-sitemodel other
+    // than threshold): which, with its fitted share; else by `threshold`.
+    bool modelCalls = false;
+    SiteModelFit siteFit;
 };
 
 // The judge's part of a report.

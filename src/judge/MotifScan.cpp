@@ -108,6 +108,11 @@ ThresholdChoice ChooseThreshold(const std::vector<float>& inputBest, const std::
     return best;
 }
 
+void WindowScores(const LogOdds& m, const SeqRecord& forward, bool bothStrands, std::vector<WindowScore>& out) {
+    out.clear();
+    ScanWindows(m, forward, bothStrands, [&](int p, double fw, double rv) { out.push_back({p, fw, rv}); });
+}
+
 void SitesAbove(const LogOdds& m, const SeqRecord& forward, double t, bool bothStrands, std::vector<ScanHit>& hits) {
     hits.clear();
     const int last = forward.len - m.k;  // reverse position = last - forward position

@@ -109,6 +109,16 @@ struct ThresholdChoice {
 // the threshold discriminatively); a held-out set judges it fairly.
 ThresholdChoice ChooseThreshold(const std::vector<float>& inputBest, const std::vector<float>& controlBest);
 
+// The scores of one admissible window: its forward start and its score on
+// each strand (rv is -infinity when only the forward strand is read).
+struct WindowScore {
+    int p;
+    double fw, rv;
+};
+// Every admissible window of a forward record, by ascending start, scored as
+// BestScore and SitesAbove score them; out is cleared first.
+void WindowScores(const LogOdds& m, const SeqRecord& forward, bool bothStrands, std::vector<WindowScore>& out);
+
 // One window scoring at least a threshold.
 struct ScanHit {
     int pos;       // start on the strand it lies on (reverse: counted on the reverse complement, as kmer::Pos)

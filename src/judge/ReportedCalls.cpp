@@ -7,31 +7,56 @@
 #include "core/Parallel.h"
 #include "judge/GivenRound.h"
 #include "judge/MotifScan.h"
+#include "judge/SiteModel.h"
 
 using std::cout;
 using std::endl;
 
 namespace {
 
-// The reported model of a judged candidate: the sites it calls at the
-// threshold in every input sequence (CallSites), scored as any model.
-// Sequences are scanned on up to `threads` threads and their sites joined in
-// sequence order.
-Individual ReportedModel(Midlayer* data, const Candidate& c, double t, int threads) {
+// The reported model of a judged candidate: its sites as called in every
+// input sequence (calls[i] of sequence i), scored as any model.
+Individual ReportedModel(Midlayer* data, const Candidate& c, const std::vector<std::vector<ScanHit>>& calls) {
     Individual model;
     model.setConLen(c.width);
     const int n = data->NumSeq;
-    std::vector<std::vector<ScanHit>> called(static_cast<size_t>(n));
-    ParallelFor(n, threads, [&](int i) {
-        CallSites(c.scores, data->Seqs[static_cast<size_t>(i)], t, data->GetDoubleStrand(), called[static_cast<size_t>(i)]);
-    });
     for (int i = 0; i < n; ++i)
-        for (const ScanHit& h : called[static_cast<size_t>(i)])
+        for (const ScanHit& h : calls[static_cast<size_t>(i)])
             model.Sites.push_back(kmer{h.pos, h.forward ? i : n + i, h.score, 0.0});
     data->SetK(c.width);
     data->ComputePosFreq(true);
     model.CalculateIndiFitness_vector(data, data->GetFreqInfo());
     return model;
+}
+
+// The sites a candidate calls at threshold t in every input sequence
+// (CallSites), on up to `threads` threads.
+void CallAtThreshold(const Candidate& c, double t, const std::vector<SeqRecord>& input, bool bothStrands,
+                     int threads, std::vector<std::vector<ScanHit>>& calls) {
+    calls.assign(input.size(), std::vector<ScanHit>());
+    ParallelFor(static_cast<int>(input.size()), threads, [&](int i) {
+        CallSites(c.scores, input[static_cast<size_t>(i)], t, bothStrands, calls[static_cast<size_t>(i)]);
+    });
+}
+
+size_t CountCalls(const std::vector<std::vector<ScanHit>>& calls) {
+    size_t n = 0;
+    for (const std::vector<ScanHit>& c : calls) n += c.size();
+    return n;
+}
+
+// What the console says of a mixture's calls.
+void DescribeModelCalls(size_t motif, const SiteModelFit& fit, size_t sites) {
+    cout << "Motif " << motif << "'s sites called by "
+         << (fit.rule == SiteRule::kZoops ? "ZOOPS (zero or one site per sequence" : "TCM (any number of sites per sequence");
+    if (fit.automatic)
+        cout << "; chosen from the input: " << fit.extraCalls << " sites beyond the first of their sequence, "
+             << fit.extraExpected << " expected by chance";
+    cout << "): " << sites << " sites, ";
+    if (fit.rule == SiteRule::kZoops)
+        cout << fit.share * 100 << "% of the sequences estimated to hold one." << endl;
+    else
+        cout << fit.share * 100 << "% of the windows estimated to be one." << endl;
 }
 
 }  // namespace
@@ -59,6 +84,8 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         return run.verdicts[x].held.log10p < run.verdicts[y].held.log10p;
     });
 
+    SiteRule rule = SiteRule::kAuto;
+    ParseSiteRule(s.siteModel, rule);
     HoldStrands(run.data, run.input);
     run.population->clear();
     for (size_t f : passed) {
@@ -73,6 +100,33 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         else
             rounds = RefitUntilSettled(called, threshold, run.input, run.controls, run.sets.bothStrands, run.bg,
                                        run.threads, kMaxRefits, settled);
+        // A mixture fitted to the input calls the sites, starting from the
+        // matrix the threshold refit settled on; the given motif keeps its own
+        // matrix and only its calls change. Fewer than two sites called that
+        // way leave the threshold's calls in place.
+        std::vector<std::vector<ScanHit>> calls;
+        SiteModelFit fit;
+        bool byModel = false;
+        if (rule != SiteRule::kThreshold) {
+            const Candidate start = called;
+            bool modelSettled = false;
+            int more = 0;
+            if (given) {
+                fit = FitSiteModel(called.scores, rule, run.input, run.controls, run.sets.bothStrands, run.threads);
+                CallByModel(called.scores, fit, run.input, run.sets.bothStrands, run.threads, calls);
+            } else {
+                more = RefitByModel(called, rule, run.input, run.controls, run.sets.bothStrands, run.bg, run.threads,
+                                    kMaxRefits, fit, calls, modelSettled);
+            }
+            byModel = CountCalls(calls) >= 2;
+            if (byModel && !given) {
+                rounds += more;
+                settled = modelSettled;
+            } else if (!byModel) {
+                called = start;
+            }
+        }
+        if (!byModel) CallAtThreshold(called, threshold, run.input, run.sets.bothStrands, run.threads, calls);
         CallEstimate estimate;
         if (given) {
             estimate = DescribeGivenCalls(run, f, called, threshold);
@@ -80,7 +134,11 @@ JudgedReport CallReportedModels(JudgedRun& run) {
             cout << "Motif " << report.models.size() + 1 << " refit " << rounds << (rounds == 1 ? " time" : " times")
                  << (settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
         }
-        run.population->push_back(ReportedModel(run.data, called, threshold, run.threads));
+        if (byModel) {
+            DescribeModelCalls(report.models.size() + 1, fit, CountCalls(calls));
+            threshold = fit.threshold;
+        }
+        run.population->push_back(ReportedModel(run.data, called, calls));
         ModelJudgement m;
         m.width = run.candidates[f].width;
         m.threshold = threshold;
@@ -105,6 +163,8 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         m.settled = settled;
         m.given = given;
         m.estimate = estimate;
+        m.modelCalls = byModel;
+        m.siteFit = fit;
         report.models.push_back(m);
     }
     return report;

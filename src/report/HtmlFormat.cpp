@@ -125,9 +125,17 @@ void WriteHtml(std::ostream& out, const RunView& run, const std::vector<ModelVie
         if (m.judged)
             out << "<tr><th>E-value</th><td class=\"num\">" << HtmlEscape(m.evalue) << "</td></tr><tr><th>site threshold (bits)</th><td class=\"num\">"
                 << Plain(m.threshold) << "</td></tr>";
+        if (m.judged && m.modelCalls)
+            out << "<tr><th>site calls</th><td>" << HtmlEscape(SiteModelRule(m.siteFit).substr(0, SiteModelRule(m.siteFit).find(';'))) << " ("
+                << (m.siteFit.automatic ? "chosen from the input" : "by -sitemodel") << "; estimated share of "
+                << (m.siteFit.rule == SiteRule::kZoops ? "sequences" : "windows") << " with a site "
+                << Plain(m.siteFit.share) << ")</td></tr>";
         if (m.judged && m.given)
             out << "<tr><th>given by the known sites</th><td>reported whatever its E-value</td></tr>"
-                << "<tr><th>site rule</th><td>" << GivenSiteRule() << "</td></tr>"
+                << "<tr><th>site rule</th><td>"
+                << (m.modelCalls ? std::string("the site calls above, with the matrix as the known sites give it")
+                                 : GivenSiteRule())
+                << "</td></tr>"
                 << "<tr><th>estimated recall</th><td class=\"num\">" << Plain(m.estimate.recall * 100) << "% of "
                 << m.estimate.known << " known sites</td></tr><tr><th>estimated false calls</th><td class=\"num\">"
                 << Plain(m.estimate.falseShare * 100) << "%</td></tr>";

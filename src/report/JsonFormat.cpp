@@ -91,9 +91,30 @@ void WriteJson(std::ostream& out, const RunView& run, const std::vector<ModelVie
                                                    Plain(kGivenPriorWeight) + " times";
             else
                 mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
+            if (m.modelCalls) {
+                // The mixture that called the sites; with `log_odds` and `threshold` a scan
+                // calls them again (tools/rescan.py).
+                const SiteModelFit& f = m.siteFit;
+                nlohmann::ordered_json sm;
+                sm["model"] = SiteRuleName(f.rule);
+                sm["chosen"] = f.automatic ? "from the input" : "by -sitemodel";
+                sm["rule"] = SiteModelRule(f);
+                sm["share"] = f.share;
+                sm["share_of"] = f.rule == SiteRule::kZoops ? "sequences" : "windows";
+                sm["site_score_mean"] = f.siteMean;
+                sm["site_score_sd"] = f.siteSd;
+                sm["sequences"] = f.sequences;
+                sm["windows"] = f.windows;
+                if (f.automatic) {
+                    sm["second_sites"] = f.extraCalls;
+                    sm["second_sites_by_chance"] = f.extraExpected;
+                }
+                mj["site_model"] = sm;
+            }
             if (m.given) {
                 mj["given_by_known_sites"] = true;
-                mj["site_rule"] = GivenSiteRule();
+                mj["site_rule"] = m.modelCalls ? "the mixture in site_model, with the matrix as the known sites give it"
+                                               : GivenSiteRule();
                 mj["estimated_false_calls"] = m.estimate.falseShare;
                 mj["estimated_recall"] = m.estimate.recall;
                 mj["known_sites"] = m.estimate.known;

@@ -53,6 +53,8 @@ struct ModelView {
     bool settled = true;
     bool given = false;  // the motif of the known sites (-pk), reported whatever its E-value
     CallEstimate estimate;  // of a given motif: the rule's estimated recall and false calls
+    bool modelCalls = false;  // sites called by a mixture fitted to the input (siteFit), not at `threshold`
+    SiteModelFit siteFit;
     int search = 0;              // the search that found it, from 1
     std::string seedWord;        // the word or window consensus that seeded that search; empty: none
     std::string seedKind;        // "word" or "consensus"; empty: none

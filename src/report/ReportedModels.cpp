@@ -83,6 +83,8 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
             m.settled = v.settled;
             m.given = v.given;
             m.estimate = v.estimate;
+            m.modelCalls = v.modelCalls;
+            m.siteFit = v.siteFit;
         }
         models.push_back(m);
     }

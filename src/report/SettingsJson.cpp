@@ -49,6 +49,7 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, int width) {
     }
     if (s.evalue > 0) {
         j["evalue"] = s.evalue;
+        j["site_model"] = s.siteModel;
         j["control_file"] = s.negFile.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(s.negFile);
         j["motifs_sought"] = s.nmotifs;
         j["words"] = s.words;
@@ -68,4 +69,12 @@ std::string GivenSiteRule() {
     rule << "a background p-value of at most " << kGivenWindowP << " per window, the matrix refit on the input with "
          << "each known site as " << kGivenPriorWeight << " pseudo-sites";
     return rule.str();
+}
+
+std::string SiteModelRule(const SiteModelFit& fit) {
+    if (fit.rule == SiteRule::kZoops)
+        return "ZOOPS: zero or one site per sequence; a sequence holds a site where the posterior that it does "
+               "reaches one half, which its best window does from `threshold` up, and the site is that window";
+    return "TCM: any number of sites per sequence; a window is a site where its posterior reaches one half, "
+           "which it does from `threshold` up, and of overlapping sites the higher scoring is kept";
 }

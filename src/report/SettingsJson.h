@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/Settings.h"
+#include "judge/SiteModel.h"
 
 // Every setting a run without the newer options always listed, then those of
 // the newer options only when given. width: the search's width, listed for a
@@ -17,5 +18,8 @@ nlohmann::ordered_json SettingsJson(const RunSettings& s, int width);
 
 // How the sites of the known sites' motif (-pk with -evalue) are called.
 std::string GivenSiteRule();
+
+// How a mixture fitted to the input calls sites, in words.
+std::string SiteModelRule(const SiteModelFit& fit);
 
 #endif
