@@ -23,7 +23,12 @@ void PrintSettings(const RunSettings& s) {
     if (s.pkFlag) cout << "The pre knowldege file: " << s.pkFile << endl;
     cout << "######################################################\n";
     cout << "The result file: " << s.resultFile << endl;
-    cout << "The expected width of binding site: " << s.k << endl;
+    // A range (judged runs only) is echoed whole: its first width alone would
+    // read as the one width searched.
+    if (s.kLow > 0)
+        cout << "The expected width of binding site: " << s.kLow << "-" << s.kHigh << endl;
+    else
+        cout << "The expected width of binding site: " << s.k << endl;
     cout << "NO. of Site: " << s.numSites << endl;
     cout << "Double strand: " << s.doubleStrand << endl;
     cout << "Precentage of Lower Complexity: " << s.lowerComp << endl;

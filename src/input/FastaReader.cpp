@@ -8,15 +8,18 @@
 
 namespace {
 
-// What a byte of a record's letter lines is: kept as a letter, stored as N,
-// skipped as white space, or the '>' that starts the next record.
-enum LetterClass : uint8_t { kKeep, kOther, kBlank, kHeader };
+// What a byte of a record's letter lines is: kept as a letter, an RNA U kept
+// as T (its base), stored as N, skipped as white space, or the '>' that
+// starts the next record.
+enum LetterClass : uint8_t { kKeep, kRna, kOther, kBlank, kHeader };
 
 struct LetterTable {
     uint8_t cls[256];
     LetterTable() {
         for (int c = 0; c < 256; ++c) cls[c] = std::isspace(c) ? kBlank : kOther;
         for (char c : std::string("ACGTacgt")) cls[static_cast<unsigned char>(c)] = kKeep;
+        cls[static_cast<unsigned char>('U')] = kRna;
+        cls[static_cast<unsigned char>('u')] = kRna;
         cls[static_cast<unsigned char>('>')] = kHeader;
     }
 };
@@ -66,6 +69,9 @@ public:
                         const uint8_t cls = kLetterTable.cls[c];
                         if (cls == kKeep) {
                             letters_.push_back(static_cast<char>(c));
+                        } else if (cls == kRna) {
+                            letters_.push_back(c == 'U' ? 'T' : 't');
+                            ++rnaLetters_;
                         } else if (cls == kOther) {
                             letters_.push_back('N');
                         } else if (cls == kHeader) {
@@ -83,6 +89,9 @@ public:
             }
         }
     }
+
+    // Letters U and u read so far (kept as T and t).
+    long long RnaLetters() const { return rnaLetters_; }
 
     // Closes the last record, if any.
     void Finish() {
@@ -109,11 +118,12 @@ private:
     State state_ = kBefore;
     std::string name_;
     std::string letters_;  // the record being read; reused, so it grows only to the longest
+    long long rnaLetters_ = 0;
 };
 
 }  // namespace
 
-bool ReadFastaRecords(FILE* file, std::vector<SeqRecord>& records, std::string& error) {
+bool ReadFastaRecords(FILE* file, std::vector<SeqRecord>& records, std::string& error, long long* rnaLetters) {
     FastaSplitter splitter(records);
     TextCheck text;
     auto feed = [&](const char* piece, size_t n) {
@@ -125,5 +135,13 @@ bool ReadFastaRecords(FILE* file, std::vector<SeqRecord>& records, std::string& 
         return false;
     }
     splitter.Finish();
+    if (rnaLetters != nullptr) *rnaLetters = splitter.RnaLetters();
     return true;
+}
+
+std::string RnaLettersNote(long long rnaLetters, const std::string& fileName) {
+    // The outputs keep the DNA alphabet, whatever the input's: said here, where
+    // the user first sees that the file was read as RNA.
+    return "RNA letters: " + std::to_string(rnaLetters) + " U or u in " + fileName +
+           " read as T or t; motifs and sites are written in DNA letters.";
 }

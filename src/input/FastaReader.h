@@ -13,8 +13,15 @@
 // its current position (gzip-compressed or plain). A record starts at every
 // '>' met outside a header line: its name is the header's first word, and its
 // letters are every non-blank character up to the next '>', whatever the line
-// breaks (A, C, G, T kept in their case, anything else read as N). False,
-// with the reason in error, when the file cannot be read.
-bool ReadFastaRecords(FILE* file, std::vector<SeqRecord>& records, std::string& error);
+// breaks (A, C, G, T kept in their case, U and u of RNA read as T and t,
+// anything else read as N). rnaLetters, when given, gets the count of U and u
+// read. False, with the reason in error, when the file cannot be read.
+bool ReadFastaRecords(FILE* file, std::vector<SeqRecord>& records, std::string& error,
+                      long long* rnaLetters = nullptr);
+
+// The console line that says how many letters U and u of a file were read as
+// T and t (said once per file, and only when there were any, so that a DNA
+// run's console is unchanged).
+std::string RnaLettersNote(long long rnaLetters, const std::string& fileName);
 
 #endif

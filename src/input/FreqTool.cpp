@@ -25,6 +25,7 @@ int Code(char c) {
         case 'C': case 'c': return 1;
         case 'G': case 'g': return 2;
         case 'T': case 't': return 3;
+        case 'U': case 'u': return 3;  // RNA: U is T's base
         default: return -1;
     }
 }
@@ -83,7 +84,7 @@ void Usage(std::ostream& out) {
            "one record per line, \"index word value\", for every word of one to four letters\n"
            "over A, C, G, T. Single letters get their frequency; longer words the probability\n"
            "of their last letter after the letters before it (a 3rd-order Markov model).\n"
-           "Lower case counts as upper case; any other letter breaks words.\n"
+           "Lower case counts as upper case, and U (RNA) as T; any other letter breaks words.\n"
            "Input files may be gzip-compressed, whatever their names say.\n\n"
            "       qiro-freq -m <meme_background_file> [-o <file>]\n\n"
            "Converts a MEME background model file (lines \"word probability\" for the words of\n"
@@ -106,7 +107,10 @@ void Usage(std::ostream& out) {
 void WordCounts::AddSequence(const std::string& letters, bool bothStrands) {
     std::vector<int> codes;
     codes.reserve(letters.size());
-    for (char c : letters) codes.push_back(softMask && c >= 'a' && c <= 'z' ? -1 : Code(c));
+    for (char c : letters) {
+        if (c == 'U' || c == 'u') ++rnaLetters;
+        codes.push_back(softMask && c >= 'a' && c <= 'z' ? -1 : Code(c));
+    }
     CountStrand(codes, count);
     if (bothStrands) {
         std::vector<int> rev(codes.rbegin(), codes.rend());
@@ -342,6 +346,9 @@ int FreqToolMain(int argc, char** argv) {
             }
             counts.AddFasta(text, both);
         }
+        // On standard error: standard output may be the frequency file itself.
+        if (counts.rnaLetters > 0)
+            std::cerr << "qiro-freq: " << counts.rnaLetters << " letters U or u read as T or t (RNA).\n";
     }
     auto write = [&](std::ostream& out) {
         if (table.empty()) {

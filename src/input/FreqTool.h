@@ -20,9 +20,11 @@ struct WordCounts {
     // Lower-case (soft-masked) letters break words too (-mask), so that a
     // background is counted from the unmasked part.
     bool softMask = false;
+    // Letters U and u counted (RNA), which count as T and t.
+    long long rnaLetters = 0;
 
-    // Counts the words of one text (FASTA letters, any case); letters other than
-    // A, C, G, T break words. With bothStrands the reverse complement counts too.
+    // Counts the words of one text (FASTA letters, any case; U as T); letters
+    // other than A, C, G, T, U break words. With bothStrands the reverse complement counts too.
     void AddSequence(const std::string& letters, bool bothStrands);
     // Counts every record of a FASTA text; header lines are skipped.
     void AddFasta(const std::string& text, bool bothStrands);

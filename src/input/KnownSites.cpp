@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "core/Robust.h"
+#include "input/FastaReader.h"
 #include "input/Masking.h"
 
 using std::cout;
@@ -56,6 +57,7 @@ std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileNam
 
     bool widthSet = k != 0;
     size_t L = 0;
+    long long rna = 0;
     std::vector<PK> sites;
     for (const std::string& line : lines) {
         if (L == 0) {
@@ -80,8 +82,16 @@ std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileNam
         }
         PK site;
         site.Seq = line;
+        for (char& c : site.Seq) {
+            // RNA sites: U is T's base, and the sites are matched against strands of A, C, G, T.
+            if (c == 'U' || c == 'u') {
+                c = c == 'U' ? 'T' : 't';
+                ++rna;
+            }
+        }
         sites.push_back(site);
     }
+    if (rna > 0) cout << RnaLettersNote(rna, fileName) << endl;
     if (k == 0) {
         cout << "Error: the pre-knowledge file " << fileName
              << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;

@@ -45,7 +45,7 @@ double ScoreLog2(double x);
 // as several, and a last line without a line end is ignored. Every site must
 // be k letters wide; k 0 takes the width of the first. A file without a site,
 // or with sites of different widths, ends the run; fileName names the file in
-// the messages.
+// the messages. U and u (RNA sites) are read as T and t, and counted on the console.
 std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileName, int& k);
 
 // The sites a run uses: `used` of the file's sites (all, in order, when used

@@ -86,12 +86,14 @@ void Midlayer::LoadSeqs() {
     // held whole next to the records made from it.
     std::vector<SeqRecord> records;
     std::string error;
-    if (!ReadFastaRecords(SeqFile, records, error)) FileReadFailed("Sequence", SeqFileName, error);
+    long long rna = 0;
+    if (!ReadFastaRecords(SeqFile, records, error, &rna)) FileReadFailed("Sequence", SeqFileName, error);
     std::fclose(SeqFile);
     SeqFile = nullptr;
 
     NumSeq = static_cast<int>(records.size());
     cout << "Number of input Sequences: " << NumSeq << endl;
+    if (rna > 0) cout << RnaLettersNote(rna, SeqFileName) << endl;
 
     BigK = 0;
     Seqs.clear();

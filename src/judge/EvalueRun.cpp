@@ -39,7 +39,9 @@ void Search(RunSettings& one, Midlayer* data, std::unique_ptr<GAFrame>& engine, 
             const std::vector<SeqRecord>& strands, const std::vector<std::string>* seeds) {
     HoldStrands(data, strands);
     engine.reset(new GAFrame());
-    engine->PlainModelsThrow = seeds != nullptr;  // a search from seed sites is one of many
+    // Every search of a judged run is one of many: one that can draw no model
+    // above -lc is left out instead of ending the run.
+    engine->PlainModelsThrow = true;
     population->clear();
     data->PKFit = PKFitness();  // every search scores its known sites afresh
     SearchAndRefine(one, data, engine.get(), population, seeds);
@@ -145,9 +147,19 @@ void SearchWidth(JudgedRun& run, int round, int w) {
     one.generations = generations;
     // After the motif of the known sites, the searches look for motifs of their own.
     if (run.given && w > 0) one.pkFlag = false;
-    Search(one, run.data, run.engine, run.population, part, nullptr);
+    try {
+        Search(one, run.data, run.engine, run.population, part, nullptr);
+        AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
+    } catch (const PlainModels&) {
+        // Too few windows at this width, or windows too plain: the other
+        // searches may still find the motif.
+        cout << "Search " << run.searches + 1 << " is left out: at width " << run.data->GetK() << ", on "
+             << part.size() << (part.size() == 1 ? " sequence" : " sequences")
+             << ", it drew no model of higher complexity than the limit " << run.data->GetLowerComp()
+             << " (-lc); the run goes on without it." << endl;
+        run.population->clear();
+    }
     if (!(run.given && w > 0)) s.filter = one.filter;
-    AddCandidates(*run.population, run.data->GetK(), run.searches, run.bg, run.candidates);
     run.seedOf.push_back(std::string());
     run.seedKind.push_back("");
     ++run.searches;

@@ -132,21 +132,23 @@ void Normalise(MotifColumns& m, const std::string& id, const std::vector<int>& w
 // ------------------------------------------------------------------ MEME
 
 // The alphabet of an "ALPHABET= ..." or "ALPHABET "name" ..." line; throws
-// when it is not DNA.
+// when it is neither DNA nor RNA. An RNA matrix's columns are A, C, G, U in
+// this order, U being T's base, so they are read as A, C, G, T.
 void CheckMemeAlphabet(const Line& line) {
     const std::string& t = line.text;
     if (StartsWith(t, "ALPHABET=")) {
         const std::string letters = Upper(t.substr(9));
         const std::vector<std::string> w = Words(letters);
-        if (w.size() == 1 && w[0] == "ACGT") return;
-        throw MotifDbError(line.number, "the alphabet is not DNA (" + t + "); motifs of A, C, G, T are needed");
+        if (w.size() == 1 && (w[0] == "ACGT" || w[0] == "ACGU")) return;
+        throw MotifDbError(line.number, "the alphabet is not DNA or RNA (" + t + "); motifs of A, C, G, T (or U) are needed");
     }
-    // A custom alphabet names the standard one it is like; RNA and protein
-    // columns would be compared as if they were DNA.
-    const bool dnaLike = t.find("DNA-LIKE") != std::string::npos || t.find("\"DNA\"") != std::string::npos;
-    const bool other = t.find("RNA-LIKE") != std::string::npos || t.find("PROTEIN-LIKE") != std::string::npos;
-    if (dnaLike && !other) return;
-    throw MotifDbError(line.number, "the alphabet is not DNA (" + t + "); motifs of A, C, G, T are needed");
+    // A custom alphabet names the standard one it is like; protein columns
+    // would be compared as if they were DNA.
+    const bool like = t.find("DNA-LIKE") != std::string::npos || t.find("\"DNA\"") != std::string::npos ||
+                      t.find("RNA-LIKE") != std::string::npos || t.find("\"RNA\"") != std::string::npos;
+    const bool other = t.find("PROTEIN-LIKE") != std::string::npos;
+    if (like && !other) return;
+    throw MotifDbError(line.number, "the alphabet is not DNA or RNA (" + t + "); motifs of A, C, G, T (or U) are needed");
 }
 
 // The value of key= on a matrix header line ("alength= 4 w= 6 ..."), or
@@ -268,10 +270,12 @@ void ReadJasparRow(const Line& line, JasparMotif& j) {
     size_t first = 0;
     if (!words.empty() && !LooksNumeric(words[0])) {
         const std::string letter = Upper(words[0]);
-        const char* at = letter.size() == 1 ? std::strchr(kLetters, letter[0]) : nullptr;
-        if (at == nullptr || letter[0] == '\0')
+        // An RNA matrix's U row is the T row.
+        const char c = letter == "U" ? 'T' : letter.size() == 1 ? letter[0] : '\0';
+        const char* at = c != '\0' ? std::strchr(kLetters, c) : nullptr;
+        if (at == nullptr)
             throw MotifDbError(line.number, "the row letter " + words[0] +
-                                                " is not one of A, C, G, T: the alphabet is not DNA");
+                                                " is not one of A, C, G, T, U: the alphabet is not DNA or RNA");
         b = static_cast<int>(at - kLetters);
         first = 1;
     }

@@ -35,13 +35,14 @@ private:
 // The format is recognised from the text: a line "MEME version <n>" makes it
 // MEME minimal motif format; a first line that starts with '>' makes it JASPAR
 // format (">ID name", then the rows of A, C, G and T, letters and brackets
-// optional); a first line of numbers is a single JASPAR matrix without a
-// header, named after the file. MEME rows may hold probabilities or counts:
+// optional; a row U is the row T of an RNA matrix); a first line of numbers
+// is a single JASPAR matrix without a header, named after the file. MEME rows may hold probabilities or counts:
 // every row (MEME) or column (JASPAR) is divided by its sum. CRLF line ends
 // are read as LF. Motifs of any width from 1 up are read. `file` is kept in
 // each motif. Throws MotifDbError for anything that cannot be read: a row
 // with the wrong number of values, a value that is not a number or is
-// negative, w= disagreeing with the rows, an alphabet other than DNA, JASPAR
+// negative, w= disagreeing with the rows, an alphabet other than DNA or RNA
+// (MEME's ALPHABET= ACGU, or a custom RNA-LIKE one, is read as DNA), JASPAR
 // rows of different lengths, a column that sums to 0, a motif of width 0, a
 // format that is neither, or a file with no motif.
 std::vector<DbMotif> ParseMotifDatabase(const std::string& text, const std::string& file);

@@ -11,6 +11,8 @@
 class ProgressLine {
 public:
     ProgressLine();
+    // Cleared also when a search that cannot go on unwinds past it.
+    ~ProgressLine() { Finish(); }
     void Update(int generation, int budget, double best, int stall);
     // Clears the line.
     void Finish();

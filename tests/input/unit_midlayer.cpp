@@ -113,6 +113,22 @@ TEST(LoadSeqs, LongSequencesAndNamesAreKeptWhole) {
     EXPECT_EQ(l.data.Seqs[1].Text(), Midlayer::RevComp(letters));
 }
 
+TEST(LoadSeqs, RnaLettersReadAsTheirDnaBasesAndAreCountedOnce) {
+    Loaded l;
+    l.seqs(">r\nACGU\nacgu\n>s\nUUXt\n");
+    EXPECT_EQ(l.out, "Number of input Sequences: 2\nRNA letters: 4 U or u in " + l.dir.file("in.fa") +
+                         " read as T or t; motifs and sites are written in DNA letters.\n");
+    EXPECT_EQ(l.data.Seqs[0].Text(), "ACGTacgt");
+    EXPECT_EQ(l.data.Seqs[1].Text(), "TTNt");
+    EXPECT_EQ(l.data.Seqs[2].Text(), "acgtACGT");  // the reverse strand pairs U's base with A
+    // Known sites in RNA letters: U read as T, their count said.
+    l.pk("UAUAAA\nuauaaa\nTATAAA\n");
+    EXPECT_EQ(l.data.getPK()[0].Seq, "TATAAA");
+    EXPECT_EQ(l.data.getPK()[1].Seq, "tataaa");
+    EXPECT_NE(l.out.find("RNA letters: 4 U or u in " + l.dir.file("pk.txt") + " read as T or t"), std::string::npos)
+        << l.out;
+}
+
 TEST(LoadSeqs, NoHeaderGivesNoSequence) {
     Loaded l;
     l.seqs("ACGTACGT\n");

@@ -54,6 +54,17 @@ TEST(MotifDb, ReadsMemeAndJasparFormats) {
     EXPECT_TRUE(j[0].id == "MA1.1" && j[0].name == "Some Name" && j[0].line == 1 && j[1].id == "MA2" && j[1].line == 7);
     ExpectColumns(j[0].columns, {{1, 0, 0, 0}, {0, 0.5, 0.5, 0}});
     ExpectColumns(j[1].columns, {{1, 0, 0, 0}, {0, 0.25, 0.75, 0}});
+    // RNA matrices: MEME's ACGU alphabet (standard or custom) and JASPAR's U row are read with U as T.
+    for (const char* alphabet : {"ALPHABET= ACGU\n", "ALPHABET \"RNA\" RNA-LIKE\nA\nC\nG\nU\nEND ALPHABET\n"}) {
+        const std::string text = std::string("MEME version 5\n") + alphabet +
+                                 "MOTIF r\nletter-probability matrix: alength= 4 w= 1\n0.1 0 0.2 0.7\n";
+        const std::vector<DbMotif> r = ParseMotifDatabase(text, "rna.meme");
+        ASSERT_EQ(r.size(), 1u) << alphabet;
+        ExpectColumns(r[0].columns, {{0.1, 0, 0.2, 0.7}});
+    }
+    const std::vector<DbMotif> u = ParseMotifDatabase(">r\nU [ 3 0 ]\nA [ 1 0 ]\nC [ 0 1 ]\nG [ 0 0 ]\n", "rna.jaspar");
+    ASSERT_EQ(u.size(), 1u);
+    ExpectColumns(u[0].columns, {{0.25, 0, 0, 0.75}, {0, 1, 0, 0}});
     // A single matrix without a header is named after its file.
     const std::vector<DbMotif> pfm = ParseMotifDatabase("1 0\n0 1\n0 0\n0 0\n", "dir/MA0004.1.pfm");
     ASSERT_EQ(pfm.size(), 1u);
@@ -76,8 +87,8 @@ TEST(MotifDb, ErrorsNameTheLineAndWhatIsWrong) {
         {lp + "0.5 0.5 0 0\n\nMOTIF b\n", 3, "the matrix of motif a has 1 rows but w= says 2"},
         {lp + "1 0 0 0\n0 1 0 0\n0 0 1 0\n", 6, "the matrix of motif a has more rows than w= 2 says"},
         {meme + "letter-probability matrix: alength= 20 w= 1\n", 3, "the alphabet is not DNA (alength= 20"},
-        {"MEME version 4\nALPHABET= ACDEFGHIKLMNPQRSTVWY\n", 2, "the alphabet is not DNA (ALPHABET= ACDEF"},
-        {"MEME version 5\nALPHABET \"RNA\" RNA-LIKE\n", 2, "the alphabet is not DNA"},
+        {"MEME version 4\nALPHABET= ACDEFGHIKLMNPQRSTVWY\n", 2, "the alphabet is not DNA or RNA (ALPHABET= ACDEF"},
+        {"MEME version 5\nALPHABET \"Protein\" PROTEIN-LIKE\n", 2, "the alphabet is not DNA or RNA"},
         {lp + "0 0 0 0\n1 0 0 0\n", 4, "row 1 of motif a sums to 0"},
         {meme + "letter-probability matrix: alength= 4 w= 0\n", 3, "motif a has width 0"},
         {meme + "letter-probability matrix: w= 3.5\n", 3, "w= 3.5 is not a whole number"},
@@ -90,7 +101,8 @@ TEST(MotifDb, ErrorsNameTheLineAndWhatIsWrong) {
         {">x\nA [ 1 0 ]\nC [ 0 1 0 ]\nG [ 0 0 ]\nT [ 1 1 ]\n", 3, "the rows of motif x differ in length: A has 2 values, C has 3"},
         {jaspar + "\n>y\n", 1, "motif x has 3 rows; a JASPAR matrix has four"},
         {jaspar + "T [ 1 1 ]\nA [ 1 1 ]\n", 6, "a fifth row in motif x"},
-        {jaspar + "U [ 1 1 ]\n", 5, "the row letter U is not one of A, C, G, T: the alphabet is not DNA"},
+        {jaspar + "X [ 1 1 ]\n", 5, "the row letter X is not one of A, C, G, T, U: the alphabet is not DNA or RNA"},
+        {">x\nA [ 1 0 ]\nT [ 0 1 ]\nU [ 0 0 ]\n", 4, "the row of T comes twice in motif x"},
         {">x\nA [ 1 0 ]\nC [ 0 1 ]\nA [ 0 0 ]\n", 4, "the row of A comes twice in motif x"},
         {">x\nA [ 1 0 ]\nC [ 0 0 ]\nG [ 0 0 ]\nT [ 2 0 ]\n", 1, "column 2 of motif x sums to 0"},
         {">x\nA [ ]\nC [ ]\nG [ ]\nT [ ]\n", 1, "motif x has no columns (a motif of width 0)"},
