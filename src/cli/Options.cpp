@@ -200,6 +200,22 @@ void ParseNumber(const std::string& word, const std::string& value, RunSettings&
     }
 }
 
+// -peaks and -genome go together and take the place of -i.
+void CheckPeakOptions(RunSettings& s) {
+    if (s.peaksFile.empty() && s.genomeFile.empty()) return;
+    if (s.peaksFile.empty() || s.genomeFile.empty()) {
+        cout << "Error: " << (s.peaksFile.empty() ? "-genome needs -peaks" : "-peaks needs -genome")
+             << ": the peaks are cut out of the genome. System aborted. " << endl;
+        FatalExit(1);
+    }
+    if (s.inputFlag) {
+        cout << "Error: -i and -peaks both name the input; give one of them. System aborted. " << endl;
+        FatalExit(1);
+    }
+    s.inputFlag = true;
+    s.inputFile = s.peaksFile;
+}
+
 }  // namespace
 
 void HelpMsg() {
@@ -207,6 +223,9 @@ void HelpMsg() {
     cout << "\tQIRO -i <seq_file> [-freq <freq_file>] [optional arguments]\n\n";
     cout << "Arguements:\n";
     cout << "\t-i <seq_file>                The file contains DNA sequences (must be in Fasta format)\n";
+    cout << "\t-peaks <peak_file>           Instead of -i: peaks (BED, or narrowPeak with the summit in column 10; plain or gzip) cut out of the -genome, each sequence named chrom:start-end\n";
+    cout << "\t-genome <fasta_file>         With -peaks: the genome (FASTA, plain or bgzip; its .fai index is used, or made); with -evalue and no -neg, the controls are random genomic windows matched to the peaks' GC content\n";
+    cout << "\t[-peaksize <n>]              With -peaks: windows of n letters centred on the summit (narrowPeak) or the peak's middle; 0: each peak whole (Default=" << kDefaultPeakSize << ")\n";
     cout << "\t[-freq <freq_file>]          The file contains 3rd order Markov background frequency information (Default: counted from the input sequences as qiro-freq counts them, masked letters left out)\n\n";
     cout << "Optional:\n";
     cout << "\t[-pk <pk_file>]              The file contains pre-knowledge (true binding sites) one site per line\n";
@@ -276,6 +295,23 @@ void ParseOptions(RunSettings& s) {
                 FatalExit(1);
             }
             s.inputFile = value;
+        } else if (word == "-peaks" || word == "-genome") {
+            if (!Usable(value)) {
+                cout << "Error: " << word << " needs a file name"
+                     << (word == "-peaks" ? " (BED or narrowPeak)" : " (FASTA, plain or bgzip)") << ". System aborted. "
+                     << endl;
+                FatalExit(1);
+            }
+            (word == "-peaks" ? s.peaksFile : s.genomeFile) = value;
+        } else if (word == "-peaksize") {
+            int n = -1;
+            char extra = 0;
+            if (std::sscanf(value.c_str(), "%d%c", &n, &extra) != 1 || n < 0) {
+                Unhealthy("-peaksize=", value, kDefaultPeakSize);
+                n = kDefaultPeakSize;
+            }
+            s.peakSize = n;
+            s.peakSizeGiven = true;
         } else if (word == "-pk") {
             if (Usable(value)) {
                 s.pkFile = value;
@@ -331,6 +367,7 @@ void ParseOptions(RunSettings& s) {
             ParseNumber(word, value, s);
         }
     }
+    CheckPeakOptions(s);
     if (s.kLow > 0 && s.evalue <= 0) {
         cout << "Error: a range of motif widths (-k " << s.kLow << "-" << s.kHigh
              << ") needs -evalue: the scores of models of different widths are not comparable otherwise. "
