@@ -223,9 +223,6 @@ void HelpMsg() {
     cout << "\tQIRO -i <seq_file> [-freq <freq_file>] [optional arguments]\n\n";
     cout << "Arguements:\n";
     cout << "\t-i <seq_file>                The file contains DNA sequences (must be in Fasta format)\n";
-    cout << "\t-peaks <peak_file>           Instead of -i: peaks (BED, or narrowPeak with the summit in column 10; plain or gzip) cut out of the -genome, each sequence named chrom:start-end\n";
-    cout << "\t-genome <fasta_file>         With -peaks: the genome (FASTA, plain or bgzip; its .fai index is used, or made); with -evalue and no -neg, the controls are random genomic windows matched to the peaks' GC content\n";
-    cout << "\t[-peaksize <n>]              With -peaks: windows of n letters centred on the summit (narrowPeak) or the peak's middle; 0: each peak whole (Default=" << kDefaultPeakSize << ")\n";
     cout << "\t[-freq <freq_file>]          The file contains 3rd order Markov background frequency information (Default: counted from the input sequences as qiro-freq counts them, masked letters left out)\n\n";
     cout << "Optional:\n";
     cout << "\t[-pk <pk_file>]              The file contains pre-knowledge (true binding sites) one site per line\n";
@@ -268,6 +265,9 @@ void HelpMsg() {
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
     cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths, and each search has a population of " << kEvaluePopulation << " and at most " << kSearchWork << " / (letters searched) generations, at least " << kMinSearchGenerations << " (unless -p, -g say otherwise); a search from a word ends after " << kWordSearchStall << " generations without a better model\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
+    cout << "\t[-peaks <peak_file>]         Instead of -i: peaks (BED, or narrowPeak with the summit in column 10; plain or gzip) cut out of the -genome, each sequence named chrom:start-end\n";
+    cout << "\t[-genome <fasta_file>]       With -peaks: the genome (FASTA, plain or bgzip; its .fai index is used, or made); with -evalue and no -neg, the controls are random genomic windows matched to the peaks' GC content\n";
+    cout << "\t[-peaksize <n>]              With -peaks: windows of n letters centred on the summit (narrowPeak) or the peak's middle; 0: each peak whole (Default=" << kDefaultPeakSize << ")\n";
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own, and as many windows on inputs of fewer than 50 sequences (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked; 0 with -db: only the database's motifs tested (Default=1)\n";
