@@ -208,11 +208,10 @@ void CheckPeakOptions(RunSettings& s) {
              << ": the peaks are cut out of the genome. System aborted. " << endl;
         FatalExit(1);
     }
-    if (s.inputFlag) {
+    if (!s.inputFile.empty()) {
         cout << "Error: -i and -peaks both name the input; give one of them. System aborted. " << endl;
         FatalExit(1);
     }
-    s.inputFlag = true;
     s.inputFile = s.peaksFile;
 }
 
@@ -303,6 +302,7 @@ void ParseOptions(RunSettings& s) {
                 FatalExit(1);
             }
             (word == "-peaks" ? s.peaksFile : s.genomeFile) = value;
+            if (word == "-peaks") s.inputFlag = true;  // as -i: a later -h still asks for the help alone
         } else if (word == "-peaksize") {
             int n = -1;
             char extra = 0;

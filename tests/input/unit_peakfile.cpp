@@ -16,7 +16,7 @@ TEST(PeakFile, SummitAgainstMiddleChromosomeEndsRepeatsAndCoveredStretches) {
     clitest::WorkDir dir;
     // chr1: 200 letters, lower case from 100, over two lines; chr2: 30.
     std::string chr1;
-    for (int i = 0; i < 200; ++i) chr1 += (i < 100 ? "ACGT" : "acgt")[i % 4];
+    for (int i = 0; i < 200; ++i) chr1 += std::string(i < 100 ? "ACGT" : "acgt")[i % 4];
     dir.write("g.fa", ">chr1 x\n" + chr1.substr(0, 120) + "\n" + chr1.substr(120) + "\n>chr2\n" + std::string(30, 'G') + "\n");
     Genome genome;
     std::string error, note, letters;
