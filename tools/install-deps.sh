@@ -16,7 +16,7 @@
 # skipped.
 set -uo pipefail
 
-build_pkgs=(cmake g++ make libgtest-dev zlib1g-dev nlohmann-json3-dev)
+build_pkgs=(cmake g++ make libgtest-dev zlib1g-dev nlohmann-json3-dev libhts-dev)
 test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core groff-base)
 bench_pkgs=(libbenchmark-dev)
 fuzz_pkgs=(clang libclang-rt-dev)

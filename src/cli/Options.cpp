@@ -210,6 +210,21 @@ void ParseNumber(const std::string& word, const std::string& value, RunSettings&
     }
 }
 
+// -peaks and -genome go together and take the place of -i.
+void CheckPeakOptions(RunSettings& s) {
+    if (s.peaksFile.empty() && s.genomeFile.empty()) return;
+    if (s.peaksFile.empty() || s.genomeFile.empty()) {
+        cout << "Error: " << (s.peaksFile.empty() ? "-genome needs -peaks" : "-peaks needs -genome")
+             << ": the peaks are cut out of the genome. System aborted. " << endl;
+        FatalExit(1);
+    }
+    if (!s.inputFile.empty()) {
+        cout << "Error: -i and -peaks both name the input; give one of them. System aborted. " << endl;
+        FatalExit(1);
+    }
+    s.inputFile = s.peaksFile;
+}
+
 }  // namespace
 
 void HelpMsg() {
@@ -259,6 +274,9 @@ void HelpMsg() {
     cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
     cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths, and each search has a population of " << kEvaluePopulation << " and at most " << kSearchWork << " / (letters searched) generations, at least " << kMinSearchGenerations << " (unless -p, -g say otherwise); a search from a word ends after " << kWordSearchStall << " generations without a better model\n";
     cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
+    cout << "\t[-peaks <peak_file>]         Instead of -i: peaks (BED, or narrowPeak with the summit in column 10; plain or gzip) cut out of the -genome, each sequence named chrom:start-end\n";
+    cout << "\t[-genome <fasta_file>]       With -peaks: the genome (FASTA, plain or bgzip; its .fai index is used, or made); with -evalue and no -neg, the controls are random genomic windows matched to the peaks' GC content\n";
+    cout << "\t[-peaksize <n>]              With -peaks: windows of n letters centred on the summit (narrowPeak) or the peak's middle; 0: each peak whole (Default=" << kDefaultPeakSize << ")\n";
     cout << "\t[-sitemodel <rule>]          With -evalue: how the reported motifs' sites are called: zoops (zero or one per sequence), tcm (any number), each fitted to the input with a site where its posterior reaches one half; auto chooses between them from the input; threshold: every window at least the judge's threshold (Default=auto)\n";
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own, and as many windows on inputs of fewer than 50 sequences (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
@@ -287,6 +305,24 @@ void ParseOptions(RunSettings& s) {
                 FatalExit(1);
             }
             s.inputFile = value;
+        } else if (word == "-peaks" || word == "-genome") {
+            if (!Usable(value)) {
+                cout << "Error: " << word << " needs a file name"
+                     << (word == "-peaks" ? " (BED or narrowPeak)" : " (FASTA, plain or bgzip)") << ". System aborted. "
+                     << endl;
+                FatalExit(1);
+            }
+            (word == "-peaks" ? s.peaksFile : s.genomeFile) = value;
+            if (word == "-peaks") s.inputFlag = true;  // as -i: a later -h still asks for the help alone
+        } else if (word == "-peaksize") {
+            int n = -1;
+            char extra = 0;
+            if (std::sscanf(value.c_str(), "%d%c", &n, &extra) != 1 || n < 0) {
+                Unhealthy("-peaksize=", value, kDefaultPeakSize);
+                n = kDefaultPeakSize;
+            }
+            s.peakSize = n;
+            s.peakSizeGiven = true;
         } else if (word == "-pk") {
             if (Usable(value)) {
                 s.pkFile = value;
@@ -342,6 +378,7 @@ void ParseOptions(RunSettings& s) {
             ParseNumber(word, value, s);
         }
     }
+    CheckPeakOptions(s);
     if (s.kLow > 0 && s.evalue <= 0) {
         cout << "Error: a range of motif widths (-k " << s.kLow << "-" << s.kHigh
              << ") needs -evalue: the scores of models of different widths are not comparable otherwise. "

@@ -10,6 +10,12 @@ using std::endl;
 
 void PrintSettings(const RunSettings& s) {
     cout << "The input file: " << s.inputFile << endl;
+    if (!s.peaksFile.empty()) {
+        cout << "The genome: " << s.genomeFile << endl;
+        cout << "Peak windows: " << (s.peakSize > 0 ? std::to_string(s.peakSize) + " letters" : "each peak whole") << endl;
+    } else if (s.peakSizeGiven) {
+        cout << "Note: -peaksize takes effect with -peaks only." << endl;
+    }
     if (s.freqAsked && !s.freqFlag) {
         // Asked for a file and named none: counting instead would hide the mistake.
         cout << "Error: No Frequency file Provided! System aborted.\n";
@@ -46,7 +52,10 @@ void PrintSettings(const RunSettings& s) {
     }
     if (s.evalue > 0) {
         cout << "E-value threshold: " << s.evalue << endl;
-        cout << "Control sequences: " << (s.negFile.empty() ? "the input shuffled, letter triplets kept" : s.negFile)
+        cout << "Control sequences: "
+             << (!s.negFile.empty()      ? s.negFile
+                 : s.peaksFile.empty()   ? "the input shuffled, letter triplets kept"
+                                         : "random windows of the genome, matched to the peaks' GC content")
              << endl;
         cout << "Motifs sought: " << s.nmotifs << endl;
         cout << "Enriched words per width: " << s.words << endl;

@@ -110,8 +110,12 @@ void MotifDiscovery() {
     masking.dust = s.dust;
     data->SetMasking(masking);
     CheckOutputsWritable(s);
-    data->OpenSeqFile(s.inputFile);
-    data->LoadSeqs();
+    if (!s.peaksFile.empty()) {
+        data->LoadPeaks(s.peaksFile, s.genomeFile, s.peakSize);
+    } else {
+        data->OpenSeqFile(s.inputFile);
+        data->LoadSeqs();
+    }
     if (s.freqFlag) {
         data->OpenFreqFile(s.freqFile);
         data->LoadFreqInfo();

@@ -38,6 +38,10 @@ const int kWordSearchStall = 30;
 const long long kSearchWork = 12000000;
 const int kMinSearchGenerations = 100;
 
+// -peaksize unless given: windows of 100 letters about a peak's summit, where
+// a ChIP-seq factor's sites lie.
+const int kDefaultPeakSize = 100;
+
 // File names of the extra outputs; an empty name asks for nothing.
 struct OutputFiles {
     std::string meme;
@@ -100,6 +104,12 @@ struct RunSettings {
     // Generations without a better best model after which a search ends
     // (kWordSearchStall for the searches from words; not an option).
     int stallLimit = 100;
+    // -peaks/-genome: the input cut from a genome, one window per peak of
+    // -peaksize letters (0: each peak whole); inputFile is then the peak file.
+    std::string peaksFile;
+    std::string genomeFile;
+    int peakSize = kDefaultPeakSize;
+    bool peakSizeGiven = false;
     int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
     int kHigh = 0;
 };

@@ -13,6 +13,7 @@ const uint32_t kStageHoldOut = 2;   // the split of input and controls into sear
 const uint32_t kStageSample = 4;      // the sample of sequences the searches run on (-searchsize, EvalueRun.h)
 const uint32_t kStageWordSearch = 3;  // the searches from enriched words, stream = the search's number (EvalueRun.h)
 const uint32_t kStageMatrixSites = 5;  // known sites drawn from a -pk matrix (KnownMatrix.h)
+const uint32_t kStageGenomicControls = 6;  // control windows drawn from the genome (-peaks/-genome, GenomicControls.h)
 
 // The classic portable generator of Random() (Constants.h),
 //   state = state * 1103515245 + 12345 (unsigned 32-bit arithmetic),

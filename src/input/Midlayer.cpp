@@ -1,5 +1,6 @@
 #include "input/Midlayer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <utility>
@@ -110,6 +111,75 @@ void Midlayer::LoadSeqs() {
         cout << "Masked letters: " << MaskedLetters << " of " << BigK << endl;
     }
     if (both) AddReverseStrands(Seqs, NumSeq);
+}
+
+void Midlayer::LoadPeaks(const std::string& peakFile, const std::string& genomeFile, int size) {
+    SeqFileName = peakFile;
+    PeakGenome.reset(new Genome());
+    std::string error, note;
+    // The genome first: the peaks are checked against its chromosomes.
+    if (!PeakGenome->Open(genomeFile, error, note)) {
+        cout << "Error: the genome " << genomeFile << " cannot be read or indexed: " << error << ". System aborted. "
+             << endl;
+        FatalExit(1);
+    }
+    if (!note.empty()) cout << "The genome " << genomeFile << ": " << note << "." << endl;
+    FILE* file = OpenInputFile(peakFile, "Peak");
+    const std::string text = ReadAll(file, "Peak", peakFile);
+    std::fclose(file);
+    std::vector<Peak> peaks;
+    if (!ReadPeaks(text, peaks, error) || !PlacePeaks(peaks, *PeakGenome, size, Peaks, error)) {
+        cout << "Error: the peak file " << peakFile << ", " << error << ". System aborted. " << endl;
+        FatalExit(1);
+    }
+    if (Peaks.duplicates > 0)
+        cout << "Warning: " << Peaks.duplicates << (Peaks.duplicates == 1 ? " peak repeats" : " peaks repeat")
+             << " an earlier one (the first on line " << Peaks.firstDuplicate << " of " << peakFile
+             << "); each is kept once." << endl;
+    const std::vector<GenomeWindow>& windows = Peaks.windows;
+    if (windows.empty()) {
+        cout << "Error: the peak file " << peakFile << " holds no peak (a line of chromosome, start and end). System aborted. "
+             << endl;
+        FatalExit(1);
+    }
+    // Read in the genome's order, so that neighbouring windows share what
+    // the index has just read (bgzip blocks), then kept in the file's order.
+    std::vector<size_t> order(windows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return std::make_pair(windows[a].chrom, windows[a].from) < std::make_pair(windows[b].chrom, windows[b].from);
+    });
+    Seqs.clear();
+    Seqs.reserve(DoubleStrand ? 2 * windows.size() : windows.size());
+    Seqs.resize(windows.size());
+    std::string letters;
+    BigK = 0;
+    for (size_t i : order) {
+        const GenomeWindow& w = windows[i];
+        if (!PeakGenome->Fetch(w.chrom, w.from, w.to, letters)) {
+            cout << "Error: the genome " << genomeFile << " cannot be read at " << WindowName(*PeakGenome, w)
+                 << ". System aborted. " << endl;
+            FatalExit(1);
+        }
+        Seqs[i].Assign(WindowName(*PeakGenome, w), letters.data(), letters.size());
+        BigK += Seqs[i].len;
+    }
+    NumSeq = static_cast<int>(Seqs.size());
+    cout << "Peaks: " << NumSeq << " of " << peakFile << ", ";
+    if (size == 0)
+        cout << "each kept whole";
+    else
+        cout << "windows of " << size << " letters centred on " << (Peaks.summits == NumSeq ? "the summit"
+                                                                    : Peaks.summits == 0 ? "the peak's middle"
+                                                                    : "the summit (the middle where none is given)");
+    cout << "; " << Peaks.cutShort << " cut short by a chromosome's end." << endl;
+    cout << "Number of input Sequences: " << NumSeq << endl;
+    CurSeq = 0;
+    if (Masking.Active()) {
+        MaskedLetters = MaskSequences(Seqs, NumSeq, Masking);
+        cout << "Masked letters: " << MaskedLetters << " of " << BigK << endl;
+    }
+    if (DoubleStrand) AddReverseStrands(Seqs, NumSeq);
 }
 
 void Midlayer::ExcludeShortSeqs() {

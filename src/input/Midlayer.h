@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,11 @@
 #include "core/FileInput.h"
 #include "input/Background.h"
 #include "input/FastaReader.h"
+#include "input/Genome.h"
 #include "input/KnownMatrix.h"
 #include "input/KnownSites.h"
 #include "input/Masking.h"
+#include "input/PeakFile.h"
 #include "input/Sequences.h"
 #include "input/Site.h"
 
@@ -64,6 +67,10 @@ public:
     double Omega = 1.0;
     double Delta = DFLT_DELTA;
     double PKQ = DFLT_PKQ;
+    // -peaks/-genome: the genome the input was cut from and where its peaks
+    // lie, for controls drawn elsewhere in it; empty for a FASTA input.
+    std::unique_ptr<Genome> PeakGenome;
+    PeakWindows Peaks;
 
     // Background words of one to four letters as a flat table, indexed by the
     // words' 2-bit codes (offsets 0, 4, 20, 84 by length); words the file did
@@ -121,6 +128,12 @@ public:
 
     // Sequences.
     void LoadSeqs();
+    // The input cut from a genome instead of read from a FASTA file: one
+    // sequence per peak of peakFile (PeakFile.h), named "chrom:from-to",
+    // letters as the genome stores them, masked and stranded as LoadSeqs
+    // does. A peak file or genome that cannot be used ends the run with a
+    // message naming the file (and the line).
+    void LoadPeaks(const std::string& peakFile, const std::string& genomeFile, int size);
     static void ValidCheck(char& c);
     static bool noNewLine(char* line);
     static void RevComp(const char* in, char* out);

@@ -12,6 +12,7 @@
 #include "core/StageRandom.h"
 #include "input/Masking.h"
 #include "judge/Controls.h"
+#include "judge/GenomicControls.h"
 #include "judge/GivenRound.h"
 #include "judge/JudgedRun.h"
 #include "judge/ReportedCalls.h"
@@ -322,7 +323,10 @@ JudgedReport DiscoverWithEvalues(RunSettings& s, uint32_t seed, Midlayer* data, 
         rounds = 0;
     } else {
         const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
-        run.controls = LoadControls(s.negFile, run.distinct, seed, data->GetMasking(), narrowest > 0 ? narrowest : MIN_K);
+        if (s.negFile.empty() && data->PeakGenome)
+            run.controls = GenomicControls(run.distinct, *data->PeakGenome, data->Peaks, seed, data->GetMasking(), run.gc);
+        else
+            run.controls = LoadControls(s.negFile, run.distinct, seed, data->GetMasking(), narrowest > 0 ? narrowest : MIN_K);
         run.whole = static_cast<int>(run.distinct.size()) < kWholeJudgeBelow;
         if (run.whole) run.null.reset(new LlrNull(run.bg));
         run.split = SplitForJudging(static_cast<int>(run.distinct.size()), static_cast<int>(run.controls.size()),

@@ -12,6 +12,7 @@
 
 #include "core/Constants.h"
 #include "input/Sequences.h"
+#include "judge/GenomicControls.h"
 #include "judge/MotifScan.h"
 #include "judge/SiteModel.h"
 #include "known/KnownMotifs.h"
@@ -179,6 +180,7 @@ struct JudgedReport {
     double limit = 0.0;           // -evalue
     int controls = 0;             // control sequences
     bool generated = true;        // made by shuffling the input (else -neg)
+    GcHistograms gc;              // controls from the genome (-peaks/-genome): GC of input and controls
     int judged = 0;               // candidates judged over all searches
     int heldInput = 0, heldControl = 0;
     bool whole = false;           // judged on every sequence (WholeJudge), none held back

@@ -1,6 +1,7 @@
 #include "judge/JudgedRun.h"
 
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 
 #include "judge/Controls.h"
@@ -85,8 +86,19 @@ bool SettlesWidths(const JudgedRun& run) { return run.s.kLow > 0 && !run.whole; 
 
 void AnnounceSplit(const JudgedRun& run) {
     const RunSettings& s = run.s;
-    cout << "Control sequences: " << run.controls.size()
-         << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")") << endl;
+    if (!run.gc.Empty()) {
+        char share[32];
+        std::snprintf(share, sizeof share, "%.1f%%", 100 * run.gc.LargestDifference());
+        cout << "Control sequences: " << run.controls.size() << " (random windows of the genome away from the peaks, "
+             << "matched to the input's GC content in bins of " << static_cast<int>(100 * kGcBinWidth + 0.5)
+             << "%: " << run.controls.size() - static_cast<size_t>(run.gc.offBin)
+             << " in their sequence's bin; the shares per bin of input and controls differ by at most " << share
+             << ")" << endl;
+    } else {
+        cout << "Control sequences: " << run.controls.size()
+             << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")")
+             << endl;
+    }
     if (s.nmotifs == 0) {
         cout << "No motif is sought (-nmotifs 0): the database's motifs are tested on all " << run.distinct.size()
              << " input sequences." << endl;

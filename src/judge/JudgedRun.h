@@ -57,6 +57,7 @@ struct JudgedRun {
     std::unique_ptr<LlrNull> null;  // the alignment E-values' null tables, when whole
     std::vector<SeqRecord> input, controls;  // every sequence, as loaded and masked
     std::vector<SeqRecord> distinct;         // the input without repeated sequences: searched and judged
+    GcHistograms gc;                         // genomic controls: GC of input and controls (else empty)
     Split split;
     JudgeSets sets;
     std::vector<size_t> sample;  // the searched sequences the searches run on

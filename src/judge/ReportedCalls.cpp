@@ -68,6 +68,7 @@ JudgedReport CallReportedModels(JudgedRun& run) {
     report.limit = s.evalue;
     report.controls = static_cast<int>(run.controls.size());
     report.generated = s.negFile.empty();
+    report.gc = run.gc;
     report.judged = static_cast<int>(run.candidates.size());
     report.whole = run.whole;
     report.heldInput = run.whole ? 0 : static_cast<int>(run.split.held.size());

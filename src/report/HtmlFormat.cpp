@@ -82,6 +82,21 @@ const char kStyle[] =
     "dl.settings div{display:flex;gap:.6em;border-bottom:1px solid #eee;padding:.15em 0}"
     "dl.settings dt{font-weight:bold;min-width:12.5em}dl.settings dd{margin:0;overflow-wrap:anywhere}";
 
+// The GC content of the input and of its genomic controls, bin by bin.
+void WriteGcHistograms(std::ostream& out, const GcHistograms& gc) {
+    out << "<h2 id=\"gc\">GC content of input and controls</h2>\n<p>Controls drawn from the genome, matched to the "
+        << "input's GC content in bins of " << Plain(100 * kGcBinWidth) << "%; the shares per bin differ by at most "
+        << Plain(100 * gc.LargestDifference()) << "%.</p>\n<table class=\"sites\"><tr><th>GC</th><th>input</th>"
+        << "<th>controls</th></tr>\n";
+    for (size_t b = 0; b < gc.input.size(); ++b) {
+        if (gc.input[b] == 0 && gc.control[b] == 0) continue;
+        out << "<tr><td>" << Plain(100 * kGcBinWidth * static_cast<double>(b)) << "-"
+            << Plain(100 * kGcBinWidth * static_cast<double>(b + 1)) << "%</td><td class=\"num\">" << gc.input[b]
+            << "</td><td class=\"num\">" << gc.control[b] << "</td></tr>\n";
+    }
+    out << "</table>\n";
+}
+
 }  // namespace
 
 void WriteHtml(std::ostream& out, const RunView& run, const std::vector<ModelView>& models) {
@@ -112,6 +127,8 @@ void WriteHtml(std::ostream& out, const RunView& run, const std::vector<ModelVie
     const double* bg = run.background;
     out << "<div><dt>background letters</dt><dd>A " << Plain(bg[0]) << ", C " << Plain(bg[1]) << ", G "
         << Plain(bg[2]) << ", T " << Plain(bg[3]) << "</dd></div>\n</dl>\n";
+
+    if (judged && !judged->gc.Empty()) WriteGcHistograms(out, judged->gc);
 
     for (const ModelView& m : models) {
         out << "<section class=\"motif\" id=\"" << m.id << "\" data-consensus=\"" << HtmlEscape(m.consensus)

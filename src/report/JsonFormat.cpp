@@ -37,6 +37,15 @@ void WriteJson(std::ostream& out, const RunView& run, const std::vector<ModelVie
                         {"candidates_judged", judged->judged}};
         // Only inputs too small to hold sequences back say how they were judged.
         if (judged->whole) j["control"]["judged_on"] = "every sequence (alignment E-value)";
+        if (!judged->gc.Empty()) {
+            // Controls drawn from the genome: how well they match the input's GC content.
+            j["control"]["source"] = "genome";
+            j["control"]["gc_histograms"] = {{"bin_width", kGcBinWidth},
+                                             {"input", judged->gc.input},
+                                             {"control", judged->gc.control},
+                                             {"controls_outside_their_bin", judged->gc.offBin},
+                                             {"largest_share_difference", judged->gc.LargestDifference()}};
+        }
     }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ModelView& m : models) {

@@ -21,6 +21,10 @@ double Decimal(float v) {
 nlohmann::ordered_json SettingsJson(const RunSettings& s, int width) {
     nlohmann::ordered_json j;
     j["input"] = s.inputFile;
+    if (!s.peaksFile.empty()) {
+        j["genome"] = s.genomeFile;
+        j["peak_size"] = s.peakSize;
+    }
     j["background"] = s.freqFlag ? s.freqFile : std::string(kCountedBackground);
     j["prior_knowledge"] = s.pkFlag ? nlohmann::ordered_json(s.pkFile) : nlohmann::ordered_json(nullptr);
     j["result_file"] = s.resultFile;

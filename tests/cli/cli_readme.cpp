@@ -33,7 +33,7 @@ std::vector<std::string> QuickStartCommands() {
 // Command i of the Quick start, run as written in a folder that sees examples/.
 void RunQuickStartCommand(size_t i) {
     const std::vector<std::string> commands = QuickStartCommands();
-    ASSERT_EQ(commands.size(), 3u) << "the Quick start of README.md holds three qiro commands";
+    ASSERT_EQ(commands.size(), 4u) << "the Quick start of README.md holds four qiro commands";
     const std::string& args = commands[i];
     clitest::WorkDir dir;
     std::filesystem::create_directory_symlink(QIRO_EXAMPLES, dir.path() / "examples");
@@ -47,5 +47,6 @@ void RunQuickStartCommand(size_t i) {
 TEST(Readme, QuickStartPeaksRunsAsWritten) { RunQuickStartCommand(0); }
 TEST(Readme, QuickStartKnownSitesRunsAsWritten) { RunQuickStartCommand(1); }
 TEST(Readme, QuickStartDatabaseRunsAsWritten) { RunQuickStartCommand(2); }
+TEST(Readme, QuickStartPeaksOnAGenomeRunsAsWritten) { RunQuickStartCommand(3); }
 
 }  // namespace
