@@ -15,6 +15,103 @@ namespace {
 
 const char kLetters[] = "ACGT";
 
+// One reported model's entry.
+nlohmann::ordered_json ModelJson(const ModelView& m) {
+    nlohmann::ordered_json mj;
+    mj["rank"] = m.rank;
+    mj["id"] = m.id;
+    mj["consensus"] = m.consensus;
+    mj["width"] = m.width;
+    mj["nsites"] = m.nsites;
+    mj["mismatch"] = m.mismatch;
+    mj["information_content"] = m.ic;
+    mj["complexity"] = m.complexity;
+    // No MAP score without post-processing; an infinite one has no JSON number either.
+    mj["map_score"] = m.maps != 0 && std::isfinite(m.maps) ? nlohmann::ordered_json(m.maps) : nlohmann::ordered_json(nullptr);
+    if (m.judged) {
+        // Values below the smallest double are 0 here; their log10 stays exact.
+        mj["evalue"] = std::pow(10.0, m.log10e);
+        mj["log10_evalue"] = m.log10e;
+        mj["pvalue"] = std::pow(10.0, m.log10p);
+        mj["threshold"] = m.threshold;
+        mj["search"] = m.search;
+        mj["seed_word"] = m.seedWord.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedWord);
+        mj["seed_kind"] = m.seedKind.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedKind);
+    }
+    const std::vector<std::vector<double>> p = m.Probabilities();
+    nlohmann::ordered_json counts, probs;
+    for (int b = 0; b < 4; ++b) {
+        const std::string letter(1, kLetters[b]);
+        counts[letter] = m.counts[b];
+        probs[letter] = p[b];
+    }
+    mj["counts"] = counts;
+    mj["probabilities"] = probs;
+    if (m.judged) {
+        // What a scan needs to call these very sites: the log-odds, how it was built, and
+        // `threshold` above (a window is a site when its score, rounded to float, reaches it).
+        nlohmann::ordered_json logOdds, shares;
+        for (int b = 0; b < 4; ++b) {
+            const std::string letter(1, kLetters[b]);
+            logOdds[letter] = m.logOdds[b];
+            shares[letter] = m.background[b];
+        }
+        mj["log_odds"] = logOdds;
+        mj["log_odds_background"] = shares;
+        mj["pseudocount"] = m.pseudocount;
+        mj["refits"] = m.refits;
+        if (m.given && m.refits == 0)
+            mj["counts_are"] = "the known sites' letters (not refit on the input)";
+        else if (m.given)
+            mj["counts_are"] = m.settled ? "the sites' letters and each known site's letters " + Plain(kGivenPriorWeight) + " times"
+                                         : "the sites' letters before the last refit and each known site's letters " +
+                                               Plain(kGivenPriorWeight) + " times";
+        else
+            mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
+        if (m.modelCalls) {
+            // The mixture that called the sites; with `log_odds` and `threshold` a scan
+            // calls them again (tools/rescan.py).
+            const SiteModelFit& f = m.siteFit;
+            nlohmann::ordered_json sm;
+            sm["model"] = SiteRuleName(f.rule);
+            sm["chosen"] = f.automatic ? "from the input" : "by -sitemodel";
+            sm["rule"] = SiteModelRule(f);
+            sm["share"] = f.share;
+            sm["share_of"] = f.rule == SiteRule::kZoops ? "sequences" : "windows";
+            sm["site_score_mean"] = f.siteMean;
+            sm["site_score_sd"] = f.siteSd;
+            sm["sequences"] = f.sequences;
+            sm["windows"] = f.windows;
+            if (f.automatic) {
+                sm["second_sites"] = f.extraCalls;
+                sm["second_sites_by_chance"] = f.extraExpected;
+            }
+            mj["site_model"] = sm;
+        }
+        if (m.given) {
+            mj["given_by_known_sites"] = true;
+            mj["site_rule"] = m.modelCalls ? "the mixture in site_model, with the matrix as the known sites give it"
+                                           : GivenSiteRule();
+            mj["estimated_false_calls"] = m.estimate.falseShare;
+            mj["estimated_recall"] = m.estimate.recall;
+            mj["known_sites"] = m.estimate.known;
+        }
+    }
+    nlohmann::ordered_json sites = nlohmann::ordered_json::array();
+    for (const SiteView& v : m.sites) {
+        sites.push_back({{"sequence", v.sequence},
+                         {"strand", v.forward ? "+" : "-"},
+                         {"start", v.start + 1},
+                         {"end", v.start + m.width},
+                         {"letters", v.letters},
+                         {"forward_letters", v.forwardLetters},
+                         {"score", v.score}});
+    }
+    mj["sites"] = sites;
+    AddAnnotationJson(mj, m);
+    return mj;
+}
+
 }  // namespace
 
 void WriteJson(std::ostream& out, const RunView& run, const std::vector<ModelView>& models) {
@@ -48,101 +145,7 @@ void WriteJson(std::ostream& out, const RunView& run, const std::vector<ModelVie
         }
     }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const ModelView& m : models) {
-        nlohmann::ordered_json mj;
-        mj["rank"] = m.rank;
-        mj["id"] = m.id;
-        mj["consensus"] = m.consensus;
-        mj["width"] = m.width;
-        mj["nsites"] = m.nsites;
-        mj["mismatch"] = m.mismatch;
-        mj["information_content"] = m.ic;
-        mj["complexity"] = m.complexity;
-        // No MAP score without post-processing; an infinite one has no JSON number either.
-        mj["map_score"] = m.maps != 0 && std::isfinite(m.maps) ? nlohmann::ordered_json(m.maps) : nlohmann::ordered_json(nullptr);
-        if (m.judged) {
-            // Values below the smallest double are 0 here; their log10 stays exact.
-            mj["evalue"] = std::pow(10.0, m.log10e);
-            mj["log10_evalue"] = m.log10e;
-            mj["pvalue"] = std::pow(10.0, m.log10p);
-            mj["threshold"] = m.threshold;
-            mj["search"] = m.search;
-            mj["seed_word"] = m.seedWord.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedWord);
-            mj["seed_kind"] = m.seedKind.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(m.seedKind);
-        }
-        const std::vector<std::vector<double>> p = m.Probabilities();
-        nlohmann::ordered_json counts, probs;
-        for (int b = 0; b < 4; ++b) {
-            const std::string letter(1, kLetters[b]);
-            counts[letter] = m.counts[b];
-            probs[letter] = p[b];
-        }
-        mj["counts"] = counts;
-        mj["probabilities"] = probs;
-        if (m.judged) {
-            // What a scan needs to call these very sites: the log-odds, how it was built, and
-            // `threshold` above (a window is a site when its score, rounded to float, reaches it).
-            nlohmann::ordered_json logOdds, shares;
-            for (int b = 0; b < 4; ++b) {
-                const std::string letter(1, kLetters[b]);
-                logOdds[letter] = m.logOdds[b];
-                shares[letter] = m.background[b];
-            }
-            mj["log_odds"] = logOdds;
-            mj["log_odds_background"] = shares;
-            mj["pseudocount"] = m.pseudocount;
-            mj["refits"] = m.refits;
-            if (m.given && m.refits == 0)
-                mj["counts_are"] = "the known sites' letters (not refit on the input)";
-            else if (m.given)
-                mj["counts_are"] = m.settled ? "the sites' letters and each known site's letters " + Plain(kGivenPriorWeight) + " times"
-                                             : "the sites' letters before the last refit and each known site's letters " +
-                                                   Plain(kGivenPriorWeight) + " times";
-            else
-                mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
-            if (m.modelCalls) {
-                // The mixture that called the sites; with `log_odds` and `threshold` a scan
-                // calls them again (tools/rescan.py).
-                const SiteModelFit& f = m.siteFit;
-                nlohmann::ordered_json sm;
-                sm["model"] = SiteRuleName(f.rule);
-                sm["chosen"] = f.automatic ? "from the input" : "by -sitemodel";
-                sm["rule"] = SiteModelRule(f);
-                sm["share"] = f.share;
-                sm["share_of"] = f.rule == SiteRule::kZoops ? "sequences" : "windows";
-                sm["site_score_mean"] = f.siteMean;
-                sm["site_score_sd"] = f.siteSd;
-                sm["sequences"] = f.sequences;
-                sm["windows"] = f.windows;
-                if (f.automatic) {
-                    sm["second_sites"] = f.extraCalls;
-                    sm["second_sites_by_chance"] = f.extraExpected;
-                }
-                mj["site_model"] = sm;
-            }
-            if (m.given) {
-                mj["given_by_known_sites"] = true;
-                mj["site_rule"] = m.modelCalls ? "the mixture in site_model, with the matrix as the known sites give it"
-                                               : GivenSiteRule();
-                mj["estimated_false_calls"] = m.estimate.falseShare;
-                mj["estimated_recall"] = m.estimate.recall;
-                mj["known_sites"] = m.estimate.known;
-            }
-        }
-        nlohmann::ordered_json sites = nlohmann::ordered_json::array();
-        for (const SiteView& v : m.sites) {
-            sites.push_back({{"sequence", v.sequence},
-                             {"strand", v.forward ? "+" : "-"},
-                             {"start", v.start + 1},
-                             {"end", v.start + m.width},
-                             {"letters", v.letters},
-                             {"forward_letters", v.forwardLetters},
-                             {"score", v.score}});
-        }
-        mj["sites"] = sites;
-        AddAnnotationJson(mj, m);
-        list.push_back(mj);
-    }
+    for (const ModelView& m : models) list.push_back(ModelJson(m));
     j["motifs"] = list;
     if (judged && judged->knownTested) j["known_motifs"] = KnownMotifsJson(*judged);
     // Sequence names are not necessarily UTF-8; bytes that are not come out as U+FFFD.
