@@ -195,22 +195,7 @@ int SiteLetterCounts(const LogOdds& m, double t, const std::vector<SeqRecord>& i
     ParallelFor(n, threads, [&](int i) {
         CallSites(m, input[static_cast<size_t>(i)], t, bothStrands, called[static_cast<size_t>(i)]);
     });
-    for (int b = 0; b < B; ++b)
-        for (int j = 0; j < MAX_K; ++j) count[b][j] = 0.0;
-    int sites = 0;
-    for (int i = 0; i < n; ++i) {
-        const SeqRecord& r = input[static_cast<size_t>(i)];
-        for (const ScanHit& h : called[static_cast<size_t>(i)]) {
-            const int at = h.forward ? h.pos : r.len - h.pos - k;
-            for (int j = 0; j < k; ++j) {
-                const int code = h.forward ? r.code[static_cast<size_t>(at + j)]
-                                           : 3 - r.code[static_cast<size_t>(at + k - 1 - j)];
-                count[code][j] += 1.0;
-            }
-            ++sites;
-        }
-    }
-    return sites;
+    return CalledLetterCounts(called, input, k, count);
 }
 
 bool RefitOnCalledSites(Candidate& c, double& t, const std::vector<SeqRecord>& input,
