@@ -52,7 +52,8 @@ void TakeGivenMotif(JudgedRun& run) {
          << " (reported whatever its E-value; for information)." << endl;
 }
 
-CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate& called, double threshold) {
+CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate& called, double threshold,
+                                bool byModel) {
     const GivenFit& fit = run.givenFit;
     if (run.whole)
         cout << "Motif 1 is the known sites' own matrix, not refit on the input (fewer than " << kWholeJudgeBelow
@@ -66,8 +67,11 @@ CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate&
     estimate.recall = LeaveOneOutRecall(called, run.knownSites, run.sets.bothStrands, run.bg,
                                         fit.rounds > 0 ? kGivenPriorWeight : 1.0);
     const double log10e = Log10E(run.verdicts[f], run.candidates.size());
-    cout << "Motif 1's sites are called at " << threshold << " bits (a background p-value of " << kGivenWindowP
-         << " per window)";
+    cout << "Motif 1's sites are called at " << threshold << " bits";
+    if (byModel)
+        cout << " (where the mixture fitted to the input reaches a posterior of one half)";
+    else
+        cout << " (a background p-value of " << kGivenWindowP << " per window)";
     if (log10e > std::log10(run.s.evalue))
         cout << "; the known sites' motif is not enriched in the input (E-value " << FormatEvalue(log10e) << ")";
     cout << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall " << estimate.recall * 100

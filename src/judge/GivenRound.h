@@ -22,6 +22,9 @@ void TakeGivenMotif(JudgedRun& run);
 // What the console says of the known sites' motif: how it was fit, the rule
 // its sites were called by, and how far the calls can be trusted (estimated
 // false calls and recall).
-CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate& called, double threshold);
+// threshold: the one its sites are called at; byModel: set by a mixture fitted
+// to the input (else the background p-value's).
+CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate& called, double threshold,
+                                bool byModel);
 
 #endif

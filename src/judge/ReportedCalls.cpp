@@ -128,16 +128,16 @@ JudgedReport CallReportedModels(JudgedRun& run) {
             }
         }
         if (!byModel) CallAtThreshold(called, threshold, run.input, run.sets.bothStrands, run.threads, calls);
+        if (byModel) threshold = fit.threshold;
         CallEstimate estimate;
         if (given) {
-            estimate = DescribeGivenCalls(run, f, called, threshold);
+            estimate = DescribeGivenCalls(run, f, called, threshold, byModel);
         } else {
             cout << "Motif " << report.models.size() + 1 << " refit " << rounds << (rounds == 1 ? " time" : " times")
                  << (settled ? "; its matrix calls the sites it was built from." : "; still moving") << endl;
         }
         if (byModel) {
             DescribeModelCalls(report.models.size() + 1, fit, CountCalls(calls));
-            threshold = fit.threshold;
         }
         run.population->push_back(ReportedModel(run.data, called, calls));
         ModelJudgement m;

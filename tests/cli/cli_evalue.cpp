@@ -404,10 +404,12 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
         if (fasta == "in.fa") {
             EXPECT_LT(j["motifs"][0]["evalue"].get<double>(), 1e-3);
             // The known sites give the prior, and the two a letter off the planted word still
-            // score above the window threshold of 1e-4.
+            // score above the threshold the mixture fitted to the input calls at.
             EXPECT_NEAR(j["motifs"][0]["estimated_recall"].get<double>(), 1.0, 1e-12);
             EXPECT_NE(dir.read("k.html").find("100% of 3 known sites"), std::string::npos);
-            EXPECT_NE(r.out.find(" bits (a background p-value of 0.0001 per window): "), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find(" bits (where the mixture fitted to the input reaches a posterior of one half): "),
+                      std::string::npos) << r.out;
+            EXPECT_TRUE(j["motifs"][0].contains("site_model")) << r.out;
             EXPECT_LT(j["motifs"][0]["estimated_false_calls"].get<double>(), 0.1);
         } else {
             EXPECT_NE(r.out.find("the known sites' motif is not enriched in the input"), std::string::npos) << r.out;
