@@ -166,8 +166,10 @@ void FitMixture(const Binned& b, double start, SiteModelFit& fit) {
     }
 }
 
+// controlWindows, when given, gets the controls' admissible windows.
 SiteModelFit FitOn(const LogOdds& m, SiteRule rule, const std::vector<SeqRecord>& input,
-                   const std::vector<SeqRecord>& controls, bool bothStrands, int threads) {
+                   const std::vector<SeqRecord>& controls, bool bothStrands, int threads,
+                   long long* controlWindows = nullptr) {
     SiteModelFit fit;
     fit.rule = rule;
     std::vector<float> in, ctl;
@@ -175,6 +177,7 @@ SiteModelFit FitOn(const LogOdds& m, SiteRule rule, const std::vector<SeqRecord>
     int ctlSequences = 0;
     Scores(m, rule, input, bothStrands, threads, in, fit.windows, fit.sequences);
     Scores(m, rule, controls, bothStrands, threads, ctl, ctlWindows, ctlSequences);
+    if (controlWindows != nullptr) *controlWindows = ctlWindows;
     const double start = rule == SiteRule::kZoops ? 0.5
                                                   : static_cast<double>(fit.sequences) / std::max<long long>(fit.windows, 1);
     FitMixture(Bin(in, ctl), start, fit);
@@ -250,16 +253,11 @@ SiteModelFit FitSiteModel(const LogOdds& m, SiteRule asked, const std::vector<Se
                           const std::vector<SeqRecord>& controls, bool bothStrands, int threads) {
     if (asked == SiteRule::kZoops || asked == SiteRule::kTcm)
         return FitOn(m, asked, input, controls, bothStrands, threads);
-    SiteModelFit tcm = FitOn(m, SiteRule::kTcm, input, controls, bothStrands, threads);
+    long long ctlWindows = 0;
+    SiteModelFit tcm = FitOn(m, SiteRule::kTcm, input, controls, bothStrands, threads, &ctlWindows);
     int inSeqs = 0, ctlSeqs = 0;
     const int calls = CountCalls(m, tcm, input, bothStrands, threads, inSeqs);
     const int ctlCalls = CountCalls(m, tcm, controls, bothStrands, threads, ctlSeqs);
-    long long ctlWindows = 0;
-    for (const SeqRecord& r : controls) {
-        std::vector<WindowScore> w;
-        WindowScores(m, r, bothStrands, w);
-        ctlWindows += static_cast<long long>(w.size());
-    }
     tcm.extraCalls = calls - inSeqs;
     tcm.extraExpected = ctlWindows > 0 ? ctlCalls * static_cast<double>(tcm.windows) / ctlWindows : 0.0;
     const bool several = tcm.extraCalls >= kExtraCallsShare * calls &&
