@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <numeric>
+#include <utility>
 
 #include "core/Robust.h"
 #include "core/Settings.h"
@@ -113,9 +114,31 @@ void SearchFromWords(JudgedRun& run, int round, int w, const std::vector<SeqReco
     }
 }
 
+// A small input's range searched at its middle width alone also searches
+// its lowest when masking leaves more searched sequences a window of the
+// lowest width than of the middle: their sites could not be seen otherwise.
+void AddLowestWhereMasked(JudgedRun& run) {
+    if (!run.whole || run.s.kLow <= 0 || run.widths.size() != 1 || run.widths[0] <= run.s.kLow) return;
+    int low = 0, middle = 0;
+    for (size_t i : run.sample) {
+        low += HasOpenWindow(run.sets.trainInput[i], run.s.kLow) ? 1 : 0;
+        middle += HasOpenWindow(run.sets.trainInput[i], run.widths[0]) ? 1 : 0;
+    }
+    if (middle < low) run.widths.insert(run.widths.begin(), run.s.kLow);
+}
+
+// Whether a round's searches include one from random starts at each width:
+// on a large input's range only the first round's do; later rounds search
+// from the words enriched once the motifs found are masked (on 5,000 NRSF
+// peaks a search from random starts took as long as eight from words).
+bool SearchesFromRandomStarts(const JudgedRun& run, int round) {
+    return round == 0 || run.whole || !SettlesWidths(run);
+}
+
 // The searches of one width in one motif round: one from random starts (or
-// the known sites), then those from enriched words.
-void SearchWidth(JudgedRun& run, int round, int w) {
+// the known sites) unless `fromRandom` is false, then those from enriched
+// words.
+void SearchWidth(JudgedRun& run, int round, int w, bool fromRandom) {
     RunSettings& s = run.s;
     std::vector<SeqRecord> part;
     long long letters = 0;
@@ -137,15 +160,26 @@ void SearchWidth(JudgedRun& run, int round, int w) {
             cout << "No searched sequence has " << w << " letters or more; the width is skipped." << endl;
         return;
     }
+    if (!fromRandom) {
+        if (s.words != 0) SearchFromWords(run, round, w, part, generations);
+        return;
+    }
+    // A large input's range: its searches from random starts share the work
+    // of one. They find their motifs early and then keep polishing them
+    // (SearchGenerations), and on 5,000 NRSF peaks they took two thirds of a
+    // range run's time.
+    const bool shared = !run.whole && SettlesWidths(run);
+    const int randomGenerations =
+        shared ? SearchGenerations(s, letters * static_cast<long long>(run.widths.size())) : generations;
     cout << "\nSearch " << run.searches + 1 << ": motif " << round + 1;
     if (w > 0) cout << ", width " << w;
     cout << ", " << part.size() << " sequences";
-    if (generations < s.generations) cout << ", at most " << generations << " generations";
+    if (randomGenerations < s.generations) cout << ", at most " << randomGenerations << " generations";
     cout << "." << endl;
     // The search from random starts draws from the run's numbers as a run without -evalue does.
     RunSettings one = s;
     if (w > 0) one.k = w;
-    one.generations = generations;
+    one.generations = randomGenerations;
     // After the motif of the known sites, the searches look for motifs of their own.
     if (run.given && w > 0) one.pkFlag = false;
     try {
@@ -209,14 +243,31 @@ size_t PickMotif(const JudgedRun& run, size_t first, bool quiet = false) {
     return run.candidates.size();
 }
 
-// One motif round: every width's searches, their candidates judged, and the
-// motif picked (false when none passes).
-// A range run's pick with the edge columns dropped that do not help on the
-// searched part, when that one passes too.
+// A small input's candidate i at its own width (SettleWholeWidth), added as
+// a candidate of its own (not yet judged); false when its width stays.
+bool AddSettledWhole(JudgedRun& run, size_t i) {
+    Candidate settled;
+    if (!SettleWholeWidth(run.candidates[i], run.verdicts[i], run.s.kLow, run.s.kHigh, run.sets.heldInput,
+                          run.sets.heldControl, run.sets.bothStrands, run.bg, WidthTests(run),
+                          std::log10(run.s.evalue), *run.null, run.threads, settled))
+        return false;
+    run.candidates.push_back(settled);
+    return true;
+}
+
+// A range run's pick at its settled width, when that one passes too: on a
+// small input at the width of its likeliest alignment, else with the edge
+// columns dropped that do not help on the searched part.
 size_t Settled(JudgedRun& run, size_t pick) {
     const RunSettings& s = run.s;
-    if (!SettlesWidths(run) || run.candidates[pick].width <= s.kLow) return pick;
+    if (!SettlesWidths(run)) return pick;
+    if (run.whole) {
+        if (!AddSettledWhole(run, pick)) return pick;
+        JudgeFrom(run, run.candidates.size() - 1);
+        return run.candidates.size() - 1;
+    }
     Candidate settled;
+    if (run.candidates[pick].width <= s.kLow) return pick;
     if (SettleWidth(run.candidates[pick], s.kLow, run.sets.trainInput, run.sets.trainControl, run.sets.bothStrands,
                     run.bg, run.threads, settled) == 0)
         return pick;
@@ -224,6 +275,29 @@ size_t Settled(JudgedRun& run, size_t pick) {
     JudgeFrom(run, run.candidates.size() - 1);
     if (Log10E(run.verdicts.back(), run.candidates.size()) > std::log10(s.evalue)) return pick;
     return run.candidates.size() - 1;
+}
+
+// A small input's range round: its leading candidates, distinct motifs
+// none found before, each at the width of its likeliest alignment, added as
+// candidates of their own before the pick. A motif whose width is far from
+// the one searched may pass only once its sites are read at its own width.
+// Returns each settled candidate's origin and index.
+std::vector<std::pair<size_t, size_t>> SettleLeading(JudgedRun& run, size_t first) {
+    std::vector<std::pair<size_t, size_t>> settled;
+    if (!run.whole || !SettlesWidths(run)) return settled;
+    std::vector<size_t> leading;
+    for (size_t i : RankedCandidates(run, first)) {
+        if (leading.size() == static_cast<size_t>(kSettledPerRound)) break;
+        bool same = false;
+        for (size_t f : run.found) same = same || SameMotif(run.candidates[f].columns, run.candidates[i].columns);
+        for (size_t l : leading) same = same || SameMotif(run.candidates[l].columns, run.candidates[i].columns);
+        if (!same) leading.push_back(i);
+    }
+    const size_t end = run.candidates.size();
+    for (size_t i : leading)
+        if (AddSettledWhole(run, i)) settled.push_back({i, run.candidates.size() - 1});
+    JudgeFrom(run, end);
+    return settled;
 }
 
 // A range run's later round first judges again, on the sequences now masked,
@@ -259,7 +333,9 @@ bool FindMotif(JudgedRun& run, int round) {
     }
     const size_t first = run.candidates.size();
     run.widths = PlanWidths(s, round, run.whole);
-    for (int w : run.widths) SearchWidth(run, round, w);
+    AddLowestWhereMasked(run);
+    const bool fromRandom = SearchesFromRandomStarts(run, round);
+    for (int w : run.widths) SearchWidth(run, round, w, fromRandom);
     if (run.searches == 0) {
         const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
         bool longEnough = false;
@@ -277,6 +353,7 @@ bool FindMotif(JudgedRun& run, int round) {
         TakeGivenMotif(run);
         return true;
     }
+    const std::vector<std::pair<size_t, size_t>> settled = SettleLeading(run, first);
     size_t pick = PickMotif(run, first);
     if (pick == run.candidates.size()) {
         if (run.found.empty() && !run.whole)
@@ -284,7 +361,11 @@ bool FindMotif(JudgedRun& run, int round) {
                               run.candidates.size(), s.evalue);
         return false;
     }
-    pick = Settled(run, pick);
+    // A small input's pick was settled with the round's leading candidates,
+    // and passes at its settled width too.
+    for (const std::pair<size_t, size_t>& one : settled)
+        if (one.first == pick) pick = one.second;
+    if (!run.whole) pick = Settled(run, pick);
     run.found.push_back(pick);
     const size_t from = static_cast<size_t>(run.candidates[pick].search);
     cout << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
@@ -322,7 +403,8 @@ JudgedReport DiscoverWithEvalues(RunSettings& s, uint32_t seed, Midlayer* data, 
              << "search's models unjudged." << endl;
         rounds = 0;
     } else {
-        const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
+        // A range's motifs may be settled down to its lowest width.
+        const int narrowest = s.kLow > 0 ? s.kLow : *std::min_element(run.widths.begin(), run.widths.end());
         if (s.negFile.empty() && data->PeakGenome)
             run.controls = GenomicControls(run.distinct, *data->PeakGenome, data->Peaks, seed, data->GetMasking(), run.gc);
         else

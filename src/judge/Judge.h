@@ -52,8 +52,11 @@ struct Verdict {
     int b = 0, n2 = 0;      // the same for held-back controls
     FisherResult held;      // FisherEnrichment(a, n1, b, n2): the p-value reported
     // Judged on every sequence (small inputs, WholeJudge): a sites aligned in
-    // n1 sequences, and held.log10p is already the E-value.
+    // n1 sequences, and held.log10p is already the E-value; align is the
+    // alignment's part of it, which still tells widths apart where the
+    // controls' part decides the E-value.
     bool whole = false;
+    double align = 0.0;
 };
 
 // The model of a search result: its letter counts and site count as the

@@ -79,10 +79,14 @@ std::vector<int> PlanWidths(const RunSettings& s, int round, bool whole) {
     const bool known = s.pkFlag && s.perPK != 0;
     if (known && round == 0) return {0};
     if (s.kLow <= 0) return {s.k};
-    return whole ? WidthSchedule(s.kLow, s.kHigh) : RangeSearchWidths(s.kLow, s.kHigh);
+    return whole ? SmallRangeSearchWidths(s.kLow, s.kHigh) : RangeSearchWidths(s.kLow, s.kHigh);
 }
 
-bool SettlesWidths(const JudgedRun& run) { return run.s.kLow > 0 && !run.whole; }
+bool SettlesWidths(const JudgedRun& run) { return run.s.kLow > 0; }
+
+int WidthTests(const JudgedRun& run) {
+    return run.s.kLow > 0 ? run.s.kHigh - run.s.kLow + 1 : static_cast<int>(run.widths.size());
+}
 
 void AnnounceSplit(const JudgedRun& run) {
     const RunSettings& s = run.s;
@@ -133,7 +137,7 @@ void ExplainOutOfReach(int total, size_t held, size_t heldControls, size_t judge
 void JudgeFrom(JudgedRun& run, size_t first) {
     const std::vector<Verdict> more =
         run.whole ? JudgeOnEverySequence(run.candidates, first, run.candidates.size(), run.sets.heldInput,
-                                         run.sets.heldControl, run.sets.bothStrands, static_cast<int>(run.widths.size()),
+                                         run.sets.heldControl, run.sets.bothStrands, WidthTests(run),
                                          *run.null, run.threads)
                   : JudgeCandidates(run.candidates, first, run.candidates.size(), run.sets, run.threads);
     run.verdicts.insert(run.verdicts.end(), more.begin(), more.end());

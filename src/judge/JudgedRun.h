@@ -25,6 +25,9 @@
 // thresholds to judge on: half, the split whose E-values were measured
 // calibrated on shuffled inputs (docs/accuracy.md).
 const double kHeldBackShare = 0.5;
+// Leading candidates of a small input's range round whose width is settled
+// before the pick (SettleLeading).
+const int kSettledPerRound = 3;
 // Most rounds of refitting a reported model to its own site calls.
 const int kMaxRefits = 10;
 
@@ -89,12 +92,17 @@ JudgeSets MakeJudgeSets(const std::vector<SeqRecord>& input, const std::vector<S
 // -k (a width or a range) from random starts and enriched words, the motifs
 // found before masked. A range whose input holds half back searches
 // RangeSearchWidths and settles each motif's width; a small input, judged
-// on every sequence, searches the whole WidthSchedule.
+// on every sequence, searches SmallRangeSearchWidths and settles likewise.
 std::vector<int> PlanWidths(const RunSettings& s, int round, bool whole);
 
 // A range searched at fewer widths (PlanWidths): each motif's width is settled,
 // and later rounds judge again what passed before.
 bool SettlesWidths(const JudgedRun& run);
+
+// The widths an alignment E-value is multiplied by on a small input: every
+// width of a range, since a motif's width may be settled at any of them;
+// else the widths searched.
+int WidthTests(const JudgedRun& run);
 
 // The console's account of the controls, the split and the sample.
 void AnnounceSplit(const JudgedRun& run);

@@ -10,6 +10,11 @@ std::vector<int> RangeSearchWidths(int low, int high) {
     return {low, (low + high) / 2, high};
 }
 
+std::vector<int> SmallRangeSearchWidths(int low, int high) {
+    if (high - low < 4) return WidthSchedule(low, high);
+    return {(low + high) / 2};
+}
+
 std::vector<int> WidthSchedule(int low, int high) {
     std::vector<int> widths;
     const int step = high - low + 1 <= 4 ? 1 : 2;

@@ -24,6 +24,13 @@ std::vector<int> WidthSchedule(int low, int high);
 // (docs/accuracy-evalue.md).
 std::vector<int> RangeSearchWidths(int low, int high);
 
+// The widths a range searches on a small input, judged on every sequence:
+// every width of WidthSchedule when it spans at most four, else its middle
+// alone; each motif picked then takes the width of its smallest alignment
+// E-value, its sites read past the edges or its columns dropped
+// (SettleWholeWidth).
+std::vector<int> SmallRangeSearchWidths(int low, int high);
+
 // The sample the searches run on: indices of whole sequences of set, drawn at
 // random (StageRandom stage kStageSample, from seed) until the next would
 // pass `letters`, skipping those too long to fit; ascending. Every sequence

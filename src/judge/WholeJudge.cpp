@@ -148,6 +148,7 @@ std::vector<Verdict> JudgeOnEverySequence(const std::vector<Candidate>& candidat
                 v.b = b;
                 v.n2 = n2;
                 v.train.threshold = t;
+                v.align = align;
             }
         }
         if (v.a == 0) v.train.threshold = std::numeric_limits<double>::infinity();

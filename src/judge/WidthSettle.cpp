@@ -1,5 +1,8 @@
 #include "judge/WidthSettle.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "core/Parallel.h"
 #include "judge/MotifScan.h"
 #include "motif/MotifCompare.h"
@@ -46,4 +49,95 @@ int SettleWidth(const Candidate& c, int low, const std::vector<SeqRecord>& train
         if (p[i] < p[best]) best = i;
     settled = best == 0 ? c : TrimCandidate(c, windows[best].first, windows[best].second, bg);
     return c.width - settled.width;
+}
+
+int AlignedLetterCounts(const LogOdds& m, double t, const std::vector<SeqRecord>& input, bool bothStrands, int left,
+                        int right, double (&count)[B][MAX_K]) {
+    for (int b = 0; b < B; ++b)
+        for (int j = 0; j < MAX_K; ++j) count[b][j] = 0.0;
+    const int span = m.k + left + right;
+    std::vector<ScanHit> hits;
+    int sites = 0;
+    for (const SeqRecord& r : input) {
+        const float best = BestScore(m, r, bothStrands);
+        if (std::isinf(best) || best < static_cast<float>(t)) continue;
+        SitesAbove(m, r, best, bothStrands, hits);
+        if (hits.empty()) continue;
+        const ScanHit* top = &hits[0];
+        for (const ScanHit& h : hits)
+            if (h.score > top->score) top = &h;
+        ++sites;
+        for (int j = 0; j < span; ++j) {
+            const int off = j - left;
+            // The forward letter under offset j of the site, complemented on a reverse site.
+            const int at = top->forward ? top->pos + off : r.len - 1 - top->pos - off;
+            if (at < 0 || at >= r.len || r.WindowMasked(at, 1)) continue;
+            const uint8_t code = r.code[static_cast<size_t>(at)];
+            if (code >= B) continue;
+            count[top->forward ? code : 3 - code][j] += 1.0;
+        }
+    }
+    return sites;
+}
+
+namespace {
+
+// How a settled window ranks: one that passes by how unlikely its alignment
+// is by chance (the controls' part of the E-value counts sequences, too
+// coarse to tell one width from the next), one that does not by its E-value.
+bool Better(const Verdict& x, const Verdict& y, double limit) {
+    const bool xPass = x.held.log10p <= limit, yPass = y.held.log10p <= limit;
+    if (xPass != yPass) return xPass;
+    return xPass ? x.align < y.align : x.held.log10p < y.held.log10p;
+}
+
+// One settling step: the best window of c's aligned sites read past its
+// edges (c itself unless one beats it), with its verdict.
+bool SettleStep(const Candidate& c, const Verdict& v, int low, int high, const std::vector<SeqRecord>& input,
+                const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int tests, double limit,
+                LlrNull& null, int threads, Candidate& settled, Verdict& verdict) {
+    settled = c;
+    verdict = v;
+    if (v.a < 2 || std::isinf(v.train.threshold)) return false;
+    const int reach = std::max(0, std::min(high - c.width, (MAX_K - c.width) / 2));
+    Candidate wide = c;
+    wide.width = c.width + 2 * reach;
+    wide.nsites = AlignedLetterCounts(c.scores, v.train.threshold, input, bothStrands, reach, reach, wide.count);
+    if (wide.nsites < 2) return false;
+    // c first, so that a window must do better to replace it.
+    std::vector<Candidate> windows{c};
+    for (int w = std::max(low, MIN_K); w <= std::min(high, wide.width); ++w)
+        for (int from = 0; from + w <= wide.width; ++from) {
+            const int kept = std::min(from + w, reach + c.width) - std::max(from, reach);
+            if (2 * kept >= std::min(w, c.width) && !(from == reach && w == c.width))
+                windows.push_back(TrimCandidate(wide, from, w, bg));
+        }
+    std::vector<Verdict> verdicts{v};
+    const std::vector<Verdict> more =
+        JudgeOnEverySequence(windows, 1, windows.size(), input, controls, bothStrands, tests, null, threads);
+    verdicts.insert(verdicts.end(), more.begin(), more.end());
+    size_t best = 0;
+    for (size_t i = 1; i < verdicts.size(); ++i)
+        if (Better(verdicts[i], verdicts[best], limit)) best = i;
+    settled = windows[best];
+    verdict = verdicts[best];
+    return best != 0;
+}
+
+}  // namespace
+
+bool SettleWholeWidth(const Candidate& c, const Verdict& v, int low, int high, const std::vector<SeqRecord>& input,
+                      const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int tests,
+                      double limit, LlrNull& null, int threads, Candidate& settled) {
+    Candidate at = c, next;
+    Verdict atVerdict = v, nextVerdict;
+    int steps = 0;
+    while (steps < kSettleSteps && SettleStep(at, atVerdict, low, high, input, controls, bothStrands, bg, tests, limit,
+                                              null, threads, next, nextVerdict)) {
+        at = next;
+        atVerdict = nextVerdict;
+        ++steps;
+    }
+    settled = at;
+    return steps > 0 && atVerdict.held.log10p <= limit;
 }

@@ -1,7 +1,9 @@
 // Settling a motif's width within a range of widths: the searches of a range
 // run fewer widths, and a model's edge columns are dropped where that tells
 // input from control sequences better on the searched part, so that a wide
-// search reports a narrower motif at its own width.
+// search reports a narrower motif at its own width. On a small input, judged
+// on every sequence, the model's aligned sites are also read past its edges,
+// so that a search at the middle of the range reports a wider motif too.
 #ifndef QIRO_WIDTHSETTLE_H
 #define QIRO_WIDTHSETTLE_H
 
@@ -9,6 +11,7 @@
 
 #include "input/Sequences.h"
 #include "judge/Judge.h"
+#include "judge/WholeJudge.h"
 
 // Columns [from, from + width) of a candidate, as a candidate of that width
 // (its counts, log-odds against bg and column shares).
@@ -25,5 +28,29 @@ Candidate TrimCandidate(const Candidate& c, int from, int width, const double* b
 int SettleWidth(const Candidate& c, int low, const std::vector<SeqRecord>& trainInput,
                 const std::vector<SeqRecord>& trainControl, bool bothStrands, const double* bg, int threads,
                 Candidate& settled);
+
+// The letters of the sites a whole-input verdict aligns (each input
+// sequence's best window scoring at least t), read from `left` letters before
+// each site to `right` letters after it on the site's strand: count[b][j] the
+// sites with letter b at offset j of the c.width + left + right columns.
+// Letters past a sequence's ends, masked or without a code are not counted.
+// Returns the sites.
+int AlignedLetterCounts(const LogOdds& m, double t, const std::vector<SeqRecord>& input, bool bothStrands, int left,
+                        int right, double (&count)[B][MAX_K]);
+
+// A small input's motif at its own width within [low, high]: its aligned
+// sites (verdict v) are read up to high - c.width letters past each edge,
+// and every window of those columns from low to high wide that shares at
+// least half of the narrower's columns with c is judged as
+// JudgeOnEverySequence judges (with `tests`). Of c and the windows whose
+// log10 E-value is at most `limit`, settled gets the one whose alignment is
+// least likely by chance (Verdict::align; c unless one is strictly less
+// likely). Returns whether it changed.
+// Settling steps at most: each reads the sites of the window the last one
+// reached.
+const int kSettleSteps = 3;
+bool SettleWholeWidth(const Candidate& c, const Verdict& v, int low, int high, const std::vector<SeqRecord>& input,
+                      const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int tests,
+                      double limit, LlrNull& null, int threads, Candidate& settled);
 
 #endif

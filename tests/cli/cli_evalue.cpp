@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_util.h"
+#include "core/Settings.h"
 #include "judge/WholeJudge.h"
 
 namespace {
@@ -152,8 +154,9 @@ TEST(Evalue, SecondMotifIsFoundAfterTheFirstIsMasked) {
 }
 
 TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
-    // 80 sequences hold half back: the range is searched at its ends and middle,
-    // each motif's width settled, and the second round judges again what passed.
+    // 80 sequences hold half back: the range is searched at its ends and
+    // middle, each motif's width settled, and the second round judges again
+    // what passed.
     WorkDir dir;
     dir.write("in.fa", TwoMotifs(80));
     dir.write("bg.freq", clitest::FlatBackground());
@@ -170,6 +173,20 @@ TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
         EXPECT_LE(m["width"].get<int>(), 16);
     }
     EXPECT_EQ(PlantedFound(j["motifs"], 3, 8).size(), 2u) << j["motifs"][0]["consensus"] << " " << j["motifs"][1]["consensus"];
+
+    // The searches from random starts of a range share one search's
+    // generations, and run in the first round only: a later round searches
+    // from words.
+    dir.write("one.fa", Sequences(80, true, 12));
+    Result one = dir.qiro("-i one.fa -freq bg.freq -k 8-16 -seed 4 -p 20 -evalue 0.05 -nmotifs 2");
+    ASSERT_EQ(one.status, 0) << one.out;
+    const long long letters = 40 * 150;  // the searched half
+    const std::string shared = ", at most " + std::to_string(kSearchWork / (3 * letters)) + " generations.";
+    for (int w : {8, 12, 16})
+        EXPECT_NE(one.out.find(": motif 1, width " + std::to_string(w) + ", 40 sequences" + shared), std::string::npos)
+            << one.out;
+    EXPECT_NE(one.out.find(": motif 2, width 16, from the word "), std::string::npos) << one.out;
+    EXPECT_FALSE(std::regex_search(one.out, std::regex(": motif 2, width [0-9]+, [0-9]+ sequences"))) << one.out;
 }
 
 TEST(Evalue, TheReportedMatrixIsTheOneThatCalledTheSites) {
@@ -226,12 +243,15 @@ TEST(Evalue, WidthRangeReportsEachModelAtItsOwnWidth) {
     ASSERT_NE(summary, std::string::npos);
     EXPECT_LT(summary, html.find("<h2 id=\"settings\">"));
     EXPECT_NE(html.find("<a href=\"#QIRO-1\">1</a>", summary), std::string::npos);
-    EXPECT_NE(r.out.find(", width 12, "), std::string::npos);  // every second width of the range ...
-    EXPECT_NE(r.out.find(", width 14, "), std::string::npos);  // ... and the highest
+    // Forty sequences are judged on every one: the range is searched at its
+    // middle alone, and the motif of 14 letters grows to its own width.
+    EXPECT_NE(r.out.find(", width 11, "), std::string::npos) << r.out;
+    EXPECT_FALSE(std::regex_search(r.out, std::regex(", width (8|9|10|12|13|14), "))) << r.out;
     const nlohmann::json j = nlohmann::json::parse(dir.read("w.json"));
     ASSERT_EQ(j["motifs"].size(), 1u);
     const auto& m = j["motifs"][0];
     const int width = m["width"];
+    EXPECT_GE(width, 13) << m["consensus"];
     EXPECT_EQ(m["consensus"].get<std::string>().size(), static_cast<size_t>(width));
     EXPECT_EQ(m["counts"]["A"].size(), static_cast<size_t>(width));
     for (const auto& site : m["sites"]) EXPECT_EQ(site["end"].get<int>() - site["start"].get<int>() + 1, width);
