@@ -245,14 +245,23 @@ size_t PickMotif(const JudgedRun& run, size_t first, bool quiet = false) {
 
 // A small input's candidate i at its own width (SettleWholeWidth), added as
 // a candidate of its own (not yet judged); false when its width stays.
-bool AddSettledWhole(JudgedRun& run, size_t i) {
+// log10Searched: what its E-value must carry (SettleWholeWidth).
+bool AddSettledWhole(JudgedRun& run, size_t i, double& log10Searched) {
     Candidate settled;
     if (!SettleWholeWidth(run.candidates[i], run.verdicts[i], run.s.kLow, run.s.kHigh, run.sets.heldInput,
                           run.sets.heldControl, run.sets.bothStrands, run.bg, WidthTests(run),
-                          std::log10(run.s.evalue), *run.null, run.threads, settled))
+                          std::log10(run.s.evalue), *run.null, run.threads, settled, log10Searched))
         return false;
     run.candidates.push_back(settled);
     return true;
+}
+
+// A verdict on every sequence whose E-value answers for more tries.
+void Carry(Verdict& v, double log10Tries) {
+    v.held.log10p += log10Tries;
+    v.held.p = std::pow(10.0, v.held.log10p);
+    v.train.log10p = v.held.log10p;
+    v.train.p = v.held.p;
 }
 
 // A range run's pick at its settled width, when that one passes too: on a
@@ -262,8 +271,10 @@ size_t Settled(JudgedRun& run, size_t pick) {
     const RunSettings& s = run.s;
     if (!SettlesWidths(run)) return pick;
     if (run.whole) {
-        if (!AddSettledWhole(run, pick)) return pick;
+        double searched = 0.0;
+        if (!AddSettledWhole(run, pick, searched)) return pick;
         JudgeFrom(run, run.candidates.size() - 1);
+        Carry(run.verdicts.back(), searched);
         return run.candidates.size() - 1;
     }
     Candidate settled;
@@ -294,9 +305,15 @@ std::vector<std::pair<size_t, size_t>> SettleLeading(JudgedRun& run, size_t firs
         if (!same) leading.push_back(i);
     }
     const size_t end = run.candidates.size();
-    for (size_t i : leading)
-        if (AddSettledWhole(run, i)) settled.push_back({i, run.candidates.size() - 1});
+    std::vector<double> carried;
+    for (size_t i : leading) {
+        double searched = 0.0;
+        if (!AddSettledWhole(run, i, searched)) continue;
+        settled.push_back({i, run.candidates.size() - 1});
+        carried.push_back(searched);
+    }
     JudgeFrom(run, end);
+    for (size_t k = 0; k < settled.size(); ++k) Carry(run.verdicts[settled[k].second], carried[k]);
     return settled;
 }
 

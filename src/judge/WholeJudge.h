@@ -12,6 +12,7 @@
 
 #include "input/Sequences.h"
 #include "judge/AlignmentSignificance.h"
+#include "judge/ColumnWindows.h"
 #include "judge/Judge.h"
 
 // Inputs of fewer sequences than this are judged on every sequence; larger
@@ -36,5 +37,13 @@ std::vector<Verdict> JudgeOnEverySequence(const std::vector<Candidate>& candidat
                                           const std::vector<SeqRecord>& input,
                                           const std::vector<SeqRecord>& controls, bool bothStrands,
                                           int tests, LlrNull& null, int threads);
+
+// The same verdicts for windows of one wide matrix's columns (ColumnWindows.h),
+// window i as the candidate of those columns alone would get them; the
+// scores are summed in another order, so a verdict may differ from that
+// candidate's in the last bits of a score.
+std::vector<Verdict> JudgeColumnWindows(const LogOdds& wide, const std::vector<ColumnWindow>& windows,
+                                        const std::vector<SeqRecord>& input, const std::vector<SeqRecord>& controls,
+                                        bool bothStrands, int tests, LlrNull& null, int threads);
 
 #endif

@@ -95,7 +95,7 @@ bool Better(const Verdict& x, const Verdict& y, double limit) {
 // edges (c itself unless one beats it), with its verdict.
 bool SettleStep(const Candidate& c, const Verdict& v, int low, int high, const std::vector<SeqRecord>& input,
                 const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int tests, double limit,
-                LlrNull& null, int threads, Candidate& settled, Verdict& verdict) {
+                LlrNull& null, int threads, Candidate& settled, Verdict& verdict, int& judged) {
     settled = c;
     verdict = v;
     if (v.a < 2 || std::isinf(v.train.threshold)) return false;
@@ -104,40 +104,50 @@ bool SettleStep(const Candidate& c, const Verdict& v, int low, int high, const s
     wide.width = c.width + 2 * reach;
     wide.nsites = AlignedLetterCounts(c.scores, v.train.threshold, input, bothStrands, reach, reach, wide.count);
     if (wide.nsites < 2) return false;
-    // c first, so that a window must do better to replace it.
-    std::vector<Candidate> windows{c};
+    // Every window of the columns, scored at once (ColumnWindows.h).
+    std::vector<ColumnWindow> windows;
     for (int w = std::max(low, MIN_K); w <= std::min(high, wide.width); ++w)
         for (int from = 0; from + w <= wide.width; ++from) {
             const int kept = std::min(from + w, reach + c.width) - std::max(from, reach);
-            if (2 * kept >= std::min(w, c.width) && !(from == reach && w == c.width))
-                windows.push_back(TrimCandidate(wide, from, w, bg));
+            if (2 * kept >= std::min(w, c.width) && !(from == reach && w == c.width)) windows.push_back({from, w});
         }
-    std::vector<Verdict> verdicts{v};
-    const std::vector<Verdict> more =
-        JudgeOnEverySequence(windows, 1, windows.size(), input, controls, bothStrands, tests, null, threads);
-    verdicts.insert(verdicts.end(), more.begin(), more.end());
+    if (windows.empty()) return false;
+    const LogOdds wideScores = LogOddsFromCounts(wide.count, wide.width, bg);
+    const std::vector<Verdict> verdicts =
+        JudgeColumnWindows(wideScores, windows, input, controls, bothStrands, tests, null, threads);
+    judged += static_cast<int>(verdicts.size());
     size_t best = 0;
     for (size_t i = 1; i < verdicts.size(); ++i)
         if (Better(verdicts[i], verdicts[best], limit)) best = i;
-    settled = windows[best];
-    verdict = verdicts[best];
-    return best != 0;
+    if (!Better(verdicts[best], v, limit)) return false;
+    // The window chosen, judged as the candidate it becomes.
+    settled = TrimCandidate(wide, windows[best].first, windows[best].second, bg);
+    verdict = JudgeOnEverySequence({settled}, 0, 1, input, controls, bothStrands, tests, null, threads)[0];
+    if (!Better(verdict, v, limit)) {
+        settled = c;
+        verdict = v;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 bool SettleWholeWidth(const Candidate& c, const Verdict& v, int low, int high, const std::vector<SeqRecord>& input,
                       const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int tests,
-                      double limit, LlrNull& null, int threads, Candidate& settled) {
+                      double limit, LlrNull& null, int threads, Candidate& settled, double& log10Searched) {
     Candidate at = c, next;
     Verdict atVerdict = v, nextVerdict;
-    int steps = 0;
+    int steps = 0, judged = 0;
     while (steps < kSettleSteps && SettleStep(at, atVerdict, low, high, input, controls, bothStrands, bg, tests, limit,
-                                              null, threads, next, nextVerdict)) {
+                                              null, threads, next, nextVerdict, judged)) {
         at = next;
         atVerdict = nextVerdict;
         ++steps;
     }
     settled = at;
-    return steps > 0 && atVerdict.held.log10p <= limit;
+    // A model that did not pass and passes at another width was searched for
+    // among every window judged: its E-value answers for all of them.
+    log10Searched = v.held.log10p > limit && judged > 0 ? std::log10(static_cast<double>(judged)) : 0.0;
+    return steps > 0 && atVerdict.held.log10p + log10Searched <= limit;
 }

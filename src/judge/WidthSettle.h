@@ -42,15 +42,17 @@ int AlignedLetterCounts(const LogOdds& m, double t, const std::vector<SeqRecord>
 // sites (verdict v) are read up to high - c.width letters past each edge,
 // and every window of those columns from low to high wide that shares at
 // least half of the narrower's columns with c is judged as
-// JudgeOnEverySequence judges (with `tests`). Of c and the windows whose
-// log10 E-value is at most `limit`, settled gets the one whose alignment is
-// least likely by chance (Verdict::align; c unless one is strictly less
-// likely). Returns whether it changed.
-// Settling steps at most: each reads the sites of the window the last one
-// reached.
+// JudgeOnEverySequence judges (with `tests`). Of c and the windows, one
+// whose log10 E-value is at most `limit` ranks by how unlikely its
+// alignment is by chance (Verdict::align), one that does not by its E-value;
+// the best replaces c when it ranks above it, and the steps repeat from its
+// own aligned sites, kSettleSteps at most. When c itself did not pass,
+// log10Searched is log10 of the windows judged, which the settled model's
+// E-value must carry (else 0). Returns whether settled differs from c and
+// passes.
 const int kSettleSteps = 3;
 bool SettleWholeWidth(const Candidate& c, const Verdict& v, int low, int high, const std::vector<SeqRecord>& input,
                       const std::vector<SeqRecord>& controls, bool bothStrands, const double* bg, int tests,
-                      double limit, LlrNull& null, int threads, Candidate& settled);
+                      double limit, LlrNull& null, int threads, Candidate& settled, double& log10Searched);
 
 #endif

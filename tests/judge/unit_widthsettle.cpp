@@ -3,10 +3,13 @@
 // middle grows to the whole motif, and never past the range.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "input/Masking.h"
+#include "judge/ColumnWindows.h"
 #include "judge/WidthSettle.h"
 #include "motif/MotifCompare.h"
 
@@ -82,6 +85,53 @@ TEST(WidthSettle, AlignedSitesAreReadPastTheEdgesOnTheirOwnStrandAndNotPastTheSe
     }
 }
 
+TEST(WidthSettle, WindowsScoredAtOnceFindTheSitesTheirOwnScanFinds) {
+    // Sequences with letters without a code and masked stretches, a wide
+    // matrix of random scores: every window's best place is where a scan of
+    // the window's own matrix puts it, on either strand.
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(-3.0, 2.0);
+    LogOdds wide;
+    wide.k = 16;
+    for (int j = 0; j < wide.k; ++j)
+        for (int b = 0; b < B; ++b) wide.score[j][b] = u(rng);
+    std::vector<SeqRecord> seqs;
+    for (int i = 0; i < 12; ++i) {
+        std::string s(40 + 25 * i, 'A');
+        for (char& c : s) c = "ACGTacgtN"[rng() % (i % 3 == 0 ? 9 : 4)];
+        seqs.push_back(Record("s" + std::to_string(i), s));
+    }
+    MaskSettings soft;
+    soft.softMask = true;
+    MaskSequences(seqs, static_cast<int>(seqs.size()), soft);
+    const std::vector<ColumnWindow> windows = {{0, 16}, {3, 6}, {5, 11}, {10, 6}, {0, 1}};
+    for (bool both : {true, false}) {
+        const std::vector<std::vector<BestPlace>> places = BestPlaces(wide, windows, seqs, both, 3);
+        for (size_t w = 0; w < windows.size(); ++w) {
+            LogOdds m;
+            m.k = windows[w].second;
+            for (int j = 0; j < m.k; ++j)
+                for (int b = 0; b < B; ++b) m.score[j][b] = wide.score[windows[w].first + j][b];
+            for (size_t s = 0; s < seqs.size(); ++s) {
+                const BestPlace& p = places[w][s];
+                const float best = BestScore(m, seqs[s], both);
+                if (std::isinf(best)) {
+                    EXPECT_EQ(p.pos, -1) << w << " " << s;
+                    continue;
+                }
+                EXPECT_NEAR(p.score, best, 1e-4) << w << " " << s;
+                std::vector<ScanHit> hits;
+                SitesAbove(m, seqs[s], best - 1e-3, both, hits);
+                const ScanHit* top = &hits.at(0);
+                for (const ScanHit& h : hits)
+                    if (h.score > top->score) top = &h;
+                EXPECT_EQ(p.pos, top->pos) << w << " " << s;
+                EXPECT_EQ(p.forward, top->forward) << w << " " << s;
+            }
+        }
+    }
+}
+
 TEST(WidthSettle, AMotifsMiddleGrowsToTheMotifWithinTheRange) {
     const std::vector<SeqRecord> input = Sequences(16, 5, true);
     const std::vector<SeqRecord> controls = Sequences(160, 6, false);
@@ -90,7 +140,9 @@ TEST(WidthSettle, AMotifsMiddleGrowsToTheMotifWithinTheRange) {
     const Verdict v = JudgeOnEverySequence({c}, 0, 1, input, controls, true, 10, null, 1)[0];
     ASSERT_LT(v.held.log10p, -2.0);
     Candidate settled;
-    ASSERT_TRUE(SettleWholeWidth(c, v, 6, 15, input, controls, true, kFlat, 10, -1.3, null, 2, settled));
+    double searched = 0.0;
+    ASSERT_TRUE(SettleWholeWidth(c, v, 6, 15, input, controls, true, kFlat, 10, -1.3, null, 2, settled, searched));
+    EXPECT_EQ(searched, 0.0);  // it passed before
     const std::string consensus = Consensus(settled);
     EXPECT_GE(settled.width, 13) << consensus;
     EXPECT_LE(settled.width, 15) << consensus;
@@ -99,13 +151,13 @@ TEST(WidthSettle, AMotifsMiddleGrowsToTheMotifWithinTheRange) {
     const Verdict again = JudgeOnEverySequence({settled}, 0, 1, input, controls, true, 10, null, 1)[0];
     EXPECT_LT(again.held.log10p, v.held.log10p);
     // The range's top stops it: at most 8 wide, still holding the middle.
-    ASSERT_TRUE(SettleWholeWidth(c, v, 6, 8, input, controls, true, kFlat, 3, -1.3, null, 1, settled));
+    ASSERT_TRUE(SettleWholeWidth(c, v, 6, 8, input, controls, true, kFlat, 3, -1.3, null, 1, settled, searched));
     EXPECT_EQ(settled.width, 8);
     EXPECT_NE(Consensus(settled).find(kMotif.substr(4, 6)), std::string::npos) << Consensus(settled);
     // Without the motif nothing passes, however wide.
     const std::vector<SeqRecord> none = Sequences(16, 7, false);
     const Verdict fails = JudgeOnEverySequence({c}, 0, 1, none, controls, true, 10, null, 1)[0];
-    EXPECT_FALSE(SettleWholeWidth(c, fails, 6, 15, none, controls, true, kFlat, 10, -1.3, null, 2, settled));
+    EXPECT_FALSE(SettleWholeWidth(c, fails, 6, 15, none, controls, true, kFlat, 10, -1.3, null, 2, settled, searched));
 }
 
 }  // namespace
