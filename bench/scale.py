@@ -11,8 +11,9 @@ fastest and slowest run (the machine noise), median CPU seconds,
 median peak memory (GNU time's maximum resident set size), the top motif, and whether it
 holds the factor's core (the rule of bench/accuracy/controls.py). A last row times a
 width range with several motifs (`--range-args`, default `-k 8-15 -nmotifs 3`) on the
-first 5,000 NRSF peaks, each run right after the one-width run of the line, and gives
-the median of those pairs' ratios. Standard library and /usr/bin/time only.
+first 5,000 NRSF peaks, each run right after the one-width run of the line, and another
+(`--small-range-args`, `-k 6-15 -nmotifs 3`) on the 22 promoters of the MET regulon
+against `-k 10` (`--small-args`), and gives the median of those pairs' ratios. Standard library and /usr/bin/time only.
 """
 
 import argparse
@@ -66,6 +67,9 @@ def main(argv):
     p.add_argument("--runs", type=int, default=3)
     p.add_argument("--args", default="-mask T -dust 20 -evalue 0.05 -k 15 -seed 1 -threads 2")
     p.add_argument("--range-args", default="-mask T -dust 20 -evalue 0.05 -k 8-15 -nmotifs 3 -seed 1 -threads 2")
+    p.add_argument("--small-args", default="-mask T -dust 20 -evalue 0.05 -k 10 -seed 1 -threads 2")
+    p.add_argument("--small-range-args",
+                   default="-mask T -dust 20 -evalue 0.05 -k 6-15 -nmotifs 3 -seed 1 -threads 2")
     args = p.parse_args(argv)
     os.makedirs(args.work, exist_ok=True)
     qiro = os.path.join(args.bin, "qiro")
@@ -104,34 +108,47 @@ def main(argv):
         sys.stdout.flush()
     print("(medians of %d runs each, one run at a time; the spread of the wall times is the "
           "machine noise; qiro %s)" % (args.runs, args.args))
-    range_row(args, qiro)
+    range_rows(args, qiro)
 
 
-def range_row(args, qiro):
-    """The range run against the one-width run on the first 5,000 NRSF peaks, back to back."""
-    tag = "NRSF_5000"
-    fasta, freq = (os.path.join(args.work, tag + ext) for ext in (".fa", ".freq"))
-    if not os.path.exists(fasta):
-        return
-    pairs = []
-    for i in range(args.runs):
-        one = timed([qiro, "-i", fasta, "-freq", freq, "-o", os.path.join(args.work, "one.out")]
-                    + args.args.split(), os.path.join(args.work, "one.%d.log" % i))
-        ranged = timed([qiro, "-i", fasta, "-freq", freq, "-o", os.path.join(args.work, "range.out")]
-                       + args.range_args.split(), os.path.join(args.work, "range.%d.log" % i))
-        pairs.append((one, ranged))
-    with open(os.path.join(args.work, "range.out")) as handle:
-        motifs = accuracy.parse_result(handle.read())
-    print()
-    print("| run | wall (s) | peak memory (MB) | range / one width (median of the pairs) | motifs | top motif |")
-    print("|---|---:|---:|---:|---:|---|")
-    print("| `%s` | %.1f | %.0f | %.2f | %d | %s |" % (
-        args.range_args, statistics.median(r[0] for _, r in pairs),
-        statistics.median(r[2] for _, r in pairs) / 1024,
-        statistics.median(r[0] / o[0] for o, r in pairs), len(motifs),
-        motifs[0]["consensus"] if motifs else "-"))
-    print("| `%s` | %.1f | %.0f | 1 | | |" % (
-        args.args, statistics.median(o[0] for o, _ in pairs), statistics.median(o[2] for o, _ in pairs) / 1024))
+def range_rows(args, qiro):
+    """Each range run against its one-width run, back to back: the first 5,000 NRSF peaks,
+    and a small promoter set (the MET regulon, judged on every sequence)."""
+    small = os.path.join(args.data, "yeast_regulons", "MET_up800-noorf.fasta")
+    cases = [("NRSF_5000", os.path.join(args.work, "NRSF_5000.fa"), args.args, args.range_args),
+             ("MET", small, args.small_args, args.small_range_args)]
+    header = False
+    for tag, fasta, one_args, range_args in cases:
+        if not os.path.exists(fasta):
+            continue
+        freq = os.path.join(args.work, tag + ".freq")
+        if not os.path.exists(freq):
+            subprocess.run([os.path.join(args.bin, "qiro-freq"), "-o", freq, fasta],
+                           stdout=subprocess.DEVNULL, check=True)
+        pairs = []
+        for i in range(args.runs):
+            one = timed([qiro, "-i", fasta, "-freq", freq, "-o", os.path.join(args.work, "one.out")]
+                        + one_args.split(), os.path.join(args.work, "%s.one.%d.log" % (tag, i)))
+            ranged = timed([qiro, "-i", fasta, "-freq", freq, "-o", os.path.join(args.work, "range.out")]
+                           + range_args.split(), os.path.join(args.work, "%s.range.%d.log" % (tag, i)))
+            pairs.append((one, ranged))
+        with open(os.path.join(args.work, "range.out")) as handle:
+            motifs = accuracy.parse_result(handle.read())
+        if not header:
+            print()
+            print("| input | run | wall (s) | peak memory (MB) | range / one width (median of the pairs) "
+                  "| motifs | top motif |")
+            print("|---|---|---:|---:|---:|---:|---|")
+            header = True
+        print("| %s | `%s` | %.1f | %.0f | %.2f | %d | %s |" % (
+            tag, range_args, statistics.median(r[0] for _, r in pairs),
+            statistics.median(r[2] for _, r in pairs) / 1024,
+            statistics.median(r[0] / o[0] for o, r in pairs), len(motifs),
+            motifs[0]["consensus"] if motifs else "-"))
+        print("| %s | `%s` | %.1f | %.0f | 1 | | |" % (
+            tag, one_args, statistics.median(o[0] for o, _ in pairs),
+            statistics.median(o[2] for o, _ in pairs) / 1024))
+        sys.stdout.flush()
 
 
 if __name__ == "__main__":

@@ -17,18 +17,18 @@ std::vector<int> WidthSchedule(int low, int high);
 // of WidthSchedule when it spans at most four, else its lowest, middle and
 // highest. Each motif picked then takes the window of its columns that best
 // tells input from controls on the searched part (SettleWidth), down to the
-// lowest width. On the
-// first 5,000 NRSF peaks, -k 8-15 -nmotifs 3 took 2.0x the time of -k 15,
-// against 10x for the whole schedule, with the same top motif; the middle
-// and highest alone lost a little accuracy on planted sets
-// (docs/accuracy-evalue.md).
+// lowest width. The whole schedule took 10x the time of one width on the
+// first 5,000 NRSF peaks; the middle and highest alone lost a little
+// accuracy on planted sets (docs/accuracy-evalue.md).
 std::vector<int> RangeSearchWidths(int low, int high);
 
 // The widths a range searches on a small input, judged on every sequence:
 // every width of WidthSchedule when it spans at most four, else its middle
-// alone; each motif picked then takes the width of its smallest alignment
-// E-value, its sites read past the edges or its columns dropped
-// (SettleWholeWidth).
+// alone; the round's leading candidates then take the width of their least
+// likely alignment, their sites read past the edges or their columns
+// dropped (SettleWholeWidth). On the MET regulon, -k 6-15 -nmotifs 3 took
+// 2.4x the time of -k 10, against 20x for the schedule; searching width 8
+// or 9 instead of the middle lost planted sets (docs/accuracy-evalue.md).
 std::vector<int> SmallRangeSearchWidths(int low, int high);
 
 // The sample the searches run on: indices of whole sequences of set, drawn at
