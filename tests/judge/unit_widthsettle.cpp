@@ -158,6 +158,8 @@ TEST(WidthSettle, AMotifsMiddleGrowsToTheMotifWithinTheRange) {
     const std::vector<SeqRecord> none = Sequences(16, 7, false);
     const Verdict fails = JudgeOnEverySequence({c}, 0, 1, none, controls, true, 10, null, 1)[0];
     EXPECT_FALSE(SettleWholeWidth(c, fails, 6, 15, none, controls, true, kFlat, 10, -1.3, null, 2, settled, searched));
+    // Had a window passed, its E-value would have carried the dozens of windows judged.
+    EXPECT_GT(searched, 1.0);
 }
 
 }  // namespace
