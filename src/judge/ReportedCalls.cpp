@@ -52,6 +52,8 @@ void DescribeModelCalls(size_t motif, const SiteModelFit& fit, size_t sites) {
     if (fit.automatic)
         cout << "; chosen from the input: " << fit.extraCalls << " sites beyond the first of their sequence, "
              << fit.extraExpected << " expected by chance";
+    if (fit.repeatLike)
+        cout << ", but their flanks as alike as copies of a repeat's (" << fit.flankBits << " bits a letter)";
     cout << "): " << sites << " sites, ";
     if (fit.rule == SiteRule::kZoops)
         cout << fit.share * 100 << "% of the sequences estimated to hold one." << endl;

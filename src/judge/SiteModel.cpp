@@ -1,6 +1,7 @@
 #include "judge/SiteModel.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -212,6 +213,47 @@ void CallOne(const LogOdds& m, const SiteModelFit& fit, const SeqRecord& r, bool
     kept.assign(1, one);
 }
 
+// How alike the flanks of the fit's calls are (SiteModelFit::flankBits):
+// kFlankLetters letters on either side, kFlankGap letters away from the site,
+// read on the site's strand. Columns of fewer than five letters are left out;
+// 0 without any.
+double FlankBits(const LogOdds& m, const SiteModelFit& fit, const std::vector<SeqRecord>& input, bool bothStrands) {
+    const int columns = 2 * kFlankLetters;
+    std::vector<std::array<double, B>> count(static_cast<size_t>(columns), std::array<double, B>{});
+    std::vector<ScanHit> kept;
+    for (const SeqRecord& r : input) {
+        CallOne(m, fit, r, bothStrands, kept);
+        for (const ScanHit& h : kept)
+            for (int c = 0; c < columns; ++c) {
+                const int off = c < kFlankLetters ? c - kFlankGap - kFlankLetters : m.k + kFlankGap + c - kFlankLetters;
+                const int at = h.forward ? h.pos + off : r.len - 1 - h.pos - off;
+                if (at < 0 || at >= r.len || r.WindowMasked(at, 1)) continue;
+                const uint8_t code = r.code[static_cast<size_t>(at)];
+                if (code < B) count[static_cast<size_t>(c)][h.forward ? code : 3 - code] += 1.0;
+            }
+    }
+    double pooled[B] = {0, 0, 0, 0}, all = 0.0;
+    for (const std::array<double, B>& col : count)
+        for (int b = 0; b < B; ++b) pooled[b] += col[static_cast<size_t>(b)];
+    for (double x : pooled) all += x;
+    double sum = 0.0;
+    int used = 0;
+    for (const std::array<double, B>& col : count) {
+        double n = 0.0;
+        for (double x : col) n += x;
+        if (n < 5.0) continue;
+        double kl = 0.0;
+        for (int b = 0; b < B; ++b) {
+            const double p = col[static_cast<size_t>(b)] / n;
+            if (p > 0.0) kl += p * std::log2(p / (pooled[b] / all));
+        }
+        // A column of n letters drawn from the pooled shares: 3 / (2 n ln 2) bits.
+        sum += kl - 3.0 / (2.0 * n * std::log(2.0));
+        ++used;
+    }
+    return used > 0 ? sum / used : 0.0;
+}
+
 int CountCalls(const LogOdds& m, const SiteModelFit& fit, const std::vector<SeqRecord>& seqs, bool bothStrands,
                int threads, int& sequences) {
     std::vector<int> per(seqs.size(), 0);
@@ -260,12 +302,16 @@ SiteModelFit FitSiteModel(const LogOdds& m, SiteRule asked, const std::vector<Se
     const int ctlCalls = CountCalls(m, tcm, controls, bothStrands, threads, ctlSeqs);
     tcm.extraCalls = calls - inSeqs;
     tcm.extraExpected = ctlWindows > 0 ? ctlCalls * static_cast<double>(tcm.windows) / ctlWindows : 0.0;
-    const bool several = tcm.extraCalls >= kExtraCallsShare * calls &&
-                         PoissonAtLeast(tcm.extraCalls, tcm.extraExpected) <= kExtraCallsP;
+    const bool more = tcm.extraCalls >= kExtraCallsShare * calls &&
+                      PoissonAtLeast(tcm.extraCalls, tcm.extraExpected) <= kExtraCallsP;
+    const double flank = more ? FlankBits(m, tcm, input, bothStrands) : 0.0;
+    const bool several = more && flank <= kRepeatFlankBits;
     SiteModelFit fit = several ? tcm : FitOn(m, SiteRule::kZoops, input, controls, bothStrands, threads);
     fit.automatic = true;
     fit.extraCalls = tcm.extraCalls;
     fit.extraExpected = tcm.extraExpected;
+    fit.flankBits = flank;
+    fit.repeatLike = more && !several;
     return fit;
 }
 
@@ -325,6 +371,8 @@ int RefitByModel(Candidate& c, SiteRule asked, const std::vector<SeqRecord>& inp
         fit.automatic = chosen.automatic;
         fit.extraCalls = chosen.extraCalls;
         fit.extraExpected = chosen.extraExpected;
+        fit.flankBits = chosen.flankBits;
+        fit.repeatLike = chosen.repeatLike;
         CallByModel(c.scores, fit, input, bothStrands, threads, calls);
     }
     return rounds;

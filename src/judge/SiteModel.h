@@ -33,6 +33,13 @@
 // (Poisson tail at most kExtraCallsP) and at least kExtraCallsShare of its
 // calls, the input holds more than one site per sequence and TCM calls them;
 // otherwise ZOOPS, whose one site per sequence keeps chance windows out.
+// Copies of a repeat (an Alu in human promoters) pass that count too, since
+// the controls, the input shuffled, hold none: so TCM is chosen only when
+// its calls' flanks, kFlankGap to kFlankGap + kFlankLetters letters away on
+// either side, are no more alike than chance (at most kRepeatFlankBits a
+// column above it). A binding site's flanks are the sequence around it; a
+// repeat's copies share theirs for hundreds of letters. The gap keeps the
+// columns of a motif wider than the model out.
 #ifndef QIRO_SITEMODEL_H
 #define QIRO_SITEMODEL_H
 
@@ -48,6 +55,9 @@ enum class SiteRule { kAuto, kZoops, kTcm, kThreshold };
 
 const double kExtraCallsP = 1e-3;
 const double kExtraCallsShare = 0.1;
+const int kFlankGap = 5;
+const int kFlankLetters = 10;
+const double kRepeatFlankBits = 0.25;
 
 // "auto", "zoops", "tcm", "threshold".
 const char* SiteRuleName(SiteRule rule);
@@ -69,6 +79,11 @@ struct SiteModelFit {
     // sequence, and the false calls the controls predict for the input.
     int extraCalls = 0;
     double extraExpected = 0.0;
+    // How alike TCM's calls' flanks are: the mean relative entropy of a flank
+    // column against all the flanks' letters, in bits, less what chance
+    // gives; and whether that alone kept TCM from being chosen.
+    double flankBits = 0.0;
+    bool repeatLike = false;
 };
 
 // Fits the mixture asked for (kAuto: chooses between the two as above) to the

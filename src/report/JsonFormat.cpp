@@ -85,6 +85,9 @@ nlohmann::ordered_json ModelJson(const ModelView& m) {
             if (f.automatic) {
                 sm["second_sites"] = f.extraCalls;
                 sm["second_sites_by_chance"] = f.extraExpected;
+                // Measured only when the count of second sites spoke for TCM.
+                if (f.repeatLike || f.rule == SiteRule::kTcm) sm["flank_bits"] = f.flankBits;
+                sm["repeat_like"] = f.repeatLike;
             }
             mj["site_model"] = sm;
         }

@@ -97,6 +97,8 @@ TEST(SiteModel, TcmCallsBothSitesOfASequenceAndIsChosenForThem) {
     const SiteModelFit fit = FitSiteModel(m, SiteRule::kAuto, input, controls, true, 2);
     EXPECT_EQ(fit.rule, SiteRule::kTcm);
     EXPECT_GT(fit.extraCalls, 4 * fit.extraExpected);
+    EXPECT_FALSE(fit.repeatLike);
+    EXPECT_LT(fit.flankBits, kRepeatFlankBits / 2);  // the flanks of sites in random sequence
     std::vector<std::vector<ScanHit>> calls;
     CallByModel(m, fit, input, true, 2, calls);
     int found = 0, other = 0;
@@ -109,6 +111,35 @@ TEST(SiteModel, TcmCallsBothSitesOfASequenceAndIsChosenForThem) {
     for (const std::vector<ScanHit>& c : calls) EXPECT_EQ(c.size(), 1u);
     const std::vector<SeqRecord> one = Make(30, 5, [](int) { return 1; }, single);
     EXPECT_EQ(FitSiteModel(m, SiteRule::kAuto, one, controls, true, 2).rule, SiteRule::kZoops);
+}
+
+// Two copies per sequence of a repeat that holds the motif: 20 letters of its
+// own on either side of it, one letter in ten changed in every copy.
+TEST(SiteModel, CopiesOfARepeatAreNoSecondSites) {
+    std::mt19937 gen(9);
+    auto letter = [&]() { return "ACGT"[gen() % 4]; };
+    std::string left(20, 'A'), right(20, 'A');
+    for (char& c : left) c = letter();
+    for (char& c : right) c = letter();
+    std::vector<SeqRecord> input(30);
+    for (SeqRecord& r : input) {
+        std::string s(220, 'A');
+        for (char& c : s) c = letter();
+        for (int copy = 0; copy < 2; ++copy) {
+            std::string element = left + kMotif + right;
+            for (char& c : element)
+                if (gen() % 10 == 0) c = letter();
+            s.replace(static_cast<size_t>(10 + 100 * copy), element.size(), element);
+        }
+        r.Assign("r", s.data(), s.size());
+    }
+    std::vector<std::vector<int>> none;
+    const std::vector<SeqRecord> controls = Make(60, 6, [](int) { return 0; }, none);
+    const SiteModelFit fit = FitSiteModel(Matrix(), SiteRule::kAuto, input, controls, true, 2);
+    EXPECT_GT(fit.extraCalls, 4 * fit.extraExpected);  // as many second sites as real ones would give
+    EXPECT_EQ(fit.rule, SiteRule::kZoops);
+    EXPECT_TRUE(fit.repeatLike);
+    EXPECT_GT(fit.flankBits, kRepeatFlankBits);
 }
 
 // The refit settles on the sites it calls: its counts are their letters.
