@@ -125,3 +125,24 @@ void SitesAbove(const LogOdds& m, const SeqRecord& forward, double t, bool bothS
             hits.push_back({last - p, false, rv});
     });
 }
+
+bool BestSite(const LogOdds& m, const SeqRecord& forward, bool bothStrands, float& best, ScanHit& top,
+              std::vector<ScanHit>& hits) {
+    best = BestScore(m, forward, bothStrands);
+    if (std::isinf(best)) return false;
+    SitesAbove(m, forward, best, bothStrands, hits);
+    if (hits.empty()) return false;
+    const ScanHit* first = &hits[0];
+    for (const ScanHit& h : hits)
+        if (h.score > first->score) first = &h;
+    top = *first;
+    return true;
+}
+
+int LetterOnSiteStrand(const SeqRecord& forward, const ScanHit& site, int off) {
+    const int at = site.forward ? site.pos + off : forward.len - 1 - site.pos - off;
+    if (at < 0 || at >= forward.len || forward.WindowMasked(at, 1)) return -1;
+    const uint8_t code = forward.code[static_cast<size_t>(at)];
+    if (code >= B) return -1;
+    return site.forward ? code : 3 - code;
+}

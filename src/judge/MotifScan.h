@@ -134,4 +134,16 @@ struct ScanHit {
 // hits is cleared first.
 void SitesAbove(const LogOdds& m, const SeqRecord& forward, double t, bool bothStrands, std::vector<ScanHit>& hits);
 
+// A forward record's best site: the first of its highest-scoring windows as
+// SitesAbove lists them at its BestScore (best gets that score). False when
+// it has no admissible window. hits is scratch space.
+bool BestSite(const LogOdds& m, const SeqRecord& forward, bool bothStrands, float& best, ScanHit& top,
+              std::vector<ScanHit>& hits);
+
+// The code (0..3) of the letter `off` places from a site's start, read on
+// the site's strand (complemented on the reverse one; off may be negative or
+// past the site): -1 past either end of the record, or when the letter is
+// masked or has no code.
+int LetterOnSiteStrand(const SeqRecord& forward, const ScanHit& site, int off);
+
 #endif

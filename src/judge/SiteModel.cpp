@@ -226,10 +226,8 @@ double FlankBits(const LogOdds& m, const SiteModelFit& fit, const std::vector<Se
         for (const ScanHit& h : kept)
             for (int c = 0; c < columns; ++c) {
                 const int off = c < kFlankLetters ? c - kFlankGap - kFlankLetters : m.k + kFlankGap + c - kFlankLetters;
-                const int at = h.forward ? h.pos + off : r.len - 1 - h.pos - off;
-                if (at < 0 || at >= r.len || r.WindowMasked(at, 1)) continue;
-                const uint8_t code = r.code[static_cast<size_t>(at)];
-                if (code < B) count[static_cast<size_t>(c)][h.forward ? code : 3 - code] += 1.0;
+                const int code = LetterOnSiteStrand(r, h, off);
+                if (code >= 0) count[static_cast<size_t>(c)][static_cast<size_t>(code)] += 1.0;
             }
     }
     double pooled[B] = {0, 0, 0, 0}, all = 0.0;

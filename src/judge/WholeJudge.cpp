@@ -51,17 +51,13 @@ BestWindows FindBestWindows(const LogOdds& m, const std::vector<SeqRecord>& inpu
     std::vector<ScanHit> hits;
     const int w = m.k;
     for (const SeqRecord& r : input) {
-        const float best = BestScore(m, r, bothStrands);
-        if (std::isinf(best)) continue;
-        SitesAbove(m, r, best, bothStrands, hits);
-        if (hits.empty()) continue;
-        const ScanHit* top = &hits[0];
-        for (const ScanHit& h : hits)
-            if (h.score > top->score) top = &h;
+        float best = 0.0f;
+        ScanHit top{};
+        if (!BestSite(m, r, bothStrands, best, top, hits)) continue;
         std::vector<uint8_t> codes(static_cast<size_t>(w));
         for (int j = 0; j < w; ++j)
-            codes[static_cast<size_t>(j)] = top->forward ? r.code[static_cast<size_t>(top->pos + j)]
-                                                         : static_cast<uint8_t>(3 - r.code[static_cast<size_t>(r.len - 1 - top->pos - j)]);
+            codes[static_cast<size_t>(j)] = top.forward ? r.code[static_cast<size_t>(top.pos + j)]
+                                                        : static_cast<uint8_t>(3 - r.code[static_cast<size_t>(r.len - 1 - top.pos - j)]);
         out.score.push_back(best);
         out.codes.push_back(std::move(codes));
         out.starts.push_back(static_cast<long long>(r.len - w + 1) * (bothStrands ? 2 : 1));

@@ -59,22 +59,13 @@ int AlignedLetterCounts(const LogOdds& m, double t, const std::vector<SeqRecord>
     std::vector<ScanHit> hits;
     int sites = 0;
     for (const SeqRecord& r : input) {
-        const float best = BestScore(m, r, bothStrands);
-        if (std::isinf(best) || best < static_cast<float>(t)) continue;
-        SitesAbove(m, r, best, bothStrands, hits);
-        if (hits.empty()) continue;
-        const ScanHit* top = &hits[0];
-        for (const ScanHit& h : hits)
-            if (h.score > top->score) top = &h;
+        float best = 0.0f;
+        ScanHit top{};
+        if (!BestSite(m, r, bothStrands, best, top, hits) || best < static_cast<float>(t)) continue;
         ++sites;
         for (int j = 0; j < span; ++j) {
-            const int off = j - left;
-            // The forward letter under offset j of the site, complemented on a reverse site.
-            const int at = top->forward ? top->pos + off : r.len - 1 - top->pos - off;
-            if (at < 0 || at >= r.len || r.WindowMasked(at, 1)) continue;
-            const uint8_t code = r.code[static_cast<size_t>(at)];
-            if (code >= B) continue;
-            count[top->forward ? code : 3 - code][j] += 1.0;
+            const int code = LetterOnSiteStrand(r, top, j - left);
+            if (code >= 0) count[code][j] += 1.0;
         }
     }
     return sites;
