@@ -21,6 +21,15 @@ const double kEmTolerance = 1e-9;
 const int kMaxEmRounds = 1000;
 const double kMinShare = 1e-9;
 const double kMinSd = 0.25;
+// The sites' spread is estimated with a prior worth kSpreadPriorSites sites
+// at the controls' spread (the conjugate, scaled inverse chi-square prior on
+// a normal's variance). A matrix built from a handful of sites scores those
+// very sites alike, often to the same bit; fitted alone, the spread of a
+// few such scores collapses onto them, and every true site the matrix
+// scores a little lower falls outside the component. The controls' spread
+// is the scale of the scores themselves, and the prior's weight fades as
+// the sites grow in number.
+const double kSpreadPriorSites = 5.0;
 const double kPi = 3.14159265358979323846;
 
 // The scores a mixture is fitted on: ZOOPS, each sequence's best window; TCM,
@@ -79,6 +88,7 @@ std::vector<double> Smooth(const std::vector<double>& raw, double h, double tota
 // smoothed density (per bit) in every bin.
 struct Binned {
     double lo = 0.0;
+    double nullSd = 1.0;  // the controls' scores' standard deviation
     std::vector<double> input, null;
 };
 
@@ -96,6 +106,7 @@ Binned Bin(const std::vector<float>& input, const std::vector<float>& controls) 
     mean /= std::max<size_t>(controls.size(), 1);
     for (float y : controls) sq += (y - mean) * (y - mean);
     const double sd = controls.size() > 1 ? std::sqrt(sq / (controls.size() - 1)) : 1.0;
+    b.nullSd = sd;
     const double h = std::max(kMinBandwidth, 1.06 * sd * std::pow(std::max<double>(controls.size(), 1), -0.2));
     const int reach = static_cast<int>(std::ceil(4.0 * h / kBin));
     b.lo = lo - (reach + 1) * kBin;
@@ -151,7 +162,8 @@ void FitMixture(const Binned& b, double start, SiteModelFit& fit) {
         const double next = Clamp(r / n);
         if (r > 0.0) {
             mean = rx / r;
-            sd = std::max(kMinSd, std::sqrt(std::max(0.0, rxx / r - mean * mean)));
+            const double prior = kSpreadPriorSites * b.nullSd * b.nullSd;
+            sd = std::max(kMinSd, std::sqrt(std::max(0.0, rxx - r * mean * mean + prior) / (r + kSpreadPriorSites)));
         }
         const bool done = std::fabs(next - share) <= kEmTolerance * share;
         share = next;

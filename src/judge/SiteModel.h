@@ -21,7 +21,8 @@
 // mixture on those ratios could not tell a sequence without a site from one
 // with a weak site, and called a site in nearly every sequence (on planted
 // sets with half the sequences empty, every sequence). The sites' scores are
-// a normal component whose mean and spread EM fits with the share. The
+// a normal component whose mean and spread EM fits with the share (the
+// spread with a prior at the controls' spread, kSpreadPriorSites). The
 // posterior rises with the score, so the calls are the windows (ZOOPS: the
 // best windows) from the top down as far as it stays at one half or more: a
 // threshold, which the report carries, so that a scan calls the same sites.

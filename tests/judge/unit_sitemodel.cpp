@@ -163,4 +163,27 @@ TEST(SiteModel, RefitEndsWithTheCountsOfItsOwnCalls) {
         for (int j = 0; j < c.width; ++j) EXPECT_EQ(count[b][j], c.count[b][j]);
 }
 
+
+// A handful of sites that a matrix scores alike, to the same bit, do not make
+// the sites' spread: a true site the matrix scores a bit lower would fall
+// outside it. The fit keeps a spread of the scores' own scale, and still
+// calls no sequence without a site.
+TEST(SiteModel, AFewAlikeSitesDoNotNarrowTheSitesSpread) {
+    std::vector<std::vector<int>> none;
+    std::vector<SeqRecord> input = Make(20, 12, [](int) { return 0; }, none);
+    for (size_t i = 0; i < 4; ++i) {
+        std::string s = input[i].Letters(0, input[i].len);
+        s.replace(80, kMotif.size(), kMotif);
+        input[i].Assign("s", s.data(), s.size());
+    }
+    const std::vector<SeqRecord> controls = Make(80, 13, [](int) { return 0; }, none);
+    const LogOdds m = Matrix();
+    const SiteModelFit fit = FitSiteModel(m, SiteRule::kZoops, input, controls, true, 2);
+    EXPECT_GT(fit.siteSd, 1.0);
+    std::vector<std::vector<ScanHit>> calls;
+    CallByModel(m, fit, input, true, 2, calls);
+    for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(Called(calls[i], 80), i < 4 ? 1 : 0) << i;
+    for (size_t i = 4; i < calls.size(); ++i) EXPECT_TRUE(calls[i].empty()) << i;
+}
+
 }  // namespace
