@@ -10,6 +10,7 @@
 #include "core/Settings.h"
 #include "judge/EvalueRun.h"
 #include "judge/Judge.h"
+#include "judge/JudgedRun.h"
 #include "judge/SearchPlan.h"
 #include "judge/WidthSettle.h"
 
@@ -92,13 +93,7 @@ TEST(Judge, SettlingDropsTheEdgeColumnsThatDoNotHelpAndNoMore) {
     // Of the windows of equal p the widest is kept: one T column may stay.
     EXPECT_GE(SettleWidth(c, 6, input, controls, true, kFlat, 2, settled), 4);
     ASSERT_LE(settled.width, 8);
-    std::string consensus;
-    for (int j = 0; j < settled.width; ++j) {
-        int best = 0;
-        for (int b = 1; b < B; ++b)
-            if (settled.count[b][j] > settled.count[best][j]) best = b;
-        consensus += "ACGT"[best];
-    }
+    const std::string consensus = ConsensusOf(settled);
     EXPECT_NE(consensus.find(motif), std::string::npos) << consensus;
     // Never below the lowest width.
     EXPECT_EQ(SettleWidth(c, 10, input, controls, true, kFlat, 1, settled), 2);

@@ -10,6 +10,7 @@
 
 #include "input/Masking.h"
 #include "judge/ColumnWindows.h"
+#include "judge/JudgedRun.h"
 #include "judge/WidthSettle.h"
 #include "motif/MotifCompare.h"
 
@@ -54,17 +55,6 @@ Candidate Part(int from, int width) {
     c.scores = LogOddsFromCounts(c.count, width, kFlat);
     c.columns = ColumnsFromCounts(c.count, width);
     return c;
-}
-
-std::string Consensus(const Candidate& c) {
-    std::string out;
-    for (int j = 0; j < c.width; ++j) {
-        int best = 0;
-        for (int b = 1; b < B; ++b)
-            if (c.count[b][j] > c.count[best][j]) best = b;
-        out += "ACGT"[best];
-    }
-    return out;
 }
 
 TEST(WidthSettle, AlignedSitesAreReadPastTheEdgesOnTheirOwnStrandAndNotPastTheSequence) {
@@ -143,7 +133,7 @@ TEST(WidthSettle, AMotifsMiddleGrowsToTheMotifWithinTheRange) {
     double searched = 0.0;
     ASSERT_TRUE(SettleWholeWidth(c, v, 6, 15, input, controls, true, kFlat, 10, -1.3, null, 2, settled, searched));
     EXPECT_EQ(searched, 0.0);  // it passed before
-    const std::string consensus = Consensus(settled);
+    const std::string consensus = ConsensusOf(settled);
     EXPECT_GE(settled.width, 13) << consensus;
     EXPECT_LE(settled.width, 15) << consensus;
     EXPECT_NE(consensus.find(kMotif.substr(1, 12)), std::string::npos) << consensus;
@@ -153,7 +143,7 @@ TEST(WidthSettle, AMotifsMiddleGrowsToTheMotifWithinTheRange) {
     // The range's top stops it: at most 8 wide, still holding the middle.
     ASSERT_TRUE(SettleWholeWidth(c, v, 6, 8, input, controls, true, kFlat, 3, -1.3, null, 1, settled, searched));
     EXPECT_EQ(settled.width, 8);
-    EXPECT_NE(Consensus(settled).find(kMotif.substr(4, 6)), std::string::npos) << Consensus(settled);
+    EXPECT_NE(ConsensusOf(settled).find(kMotif.substr(4, 6)), std::string::npos) << ConsensusOf(settled);
     // Without the motif nothing passes, however wide.
     const std::vector<SeqRecord> none = Sequences(16, 7, false);
     const Verdict fails = JudgeOnEverySequence({c}, 0, 1, none, controls, true, 10, null, 1)[0];
