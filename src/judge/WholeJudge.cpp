@@ -46,22 +46,28 @@ std::vector<Shares> LetterShares(const std::vector<SeqRecord>& input, bool bothS
     return out;
 }
 
+// Sequence s's best window of w letters (at pos on its strand, as ScanHit
+// places it), read on that strand, added to out.
+void AddBestWindow(BestWindows& out, const SeqRecord& r, size_t s, int w, int pos, bool forward, float score,
+                   bool bothStrands) {
+    std::vector<uint8_t> codes(static_cast<size_t>(w));
+    for (int j = 0; j < w; ++j)
+        codes[static_cast<size_t>(j)] = forward ? r.code[static_cast<size_t>(pos + j)]
+                                                : static_cast<uint8_t>(3 - r.code[static_cast<size_t>(r.len - 1 - pos - j)]);
+    out.score.push_back(score);
+    out.codes.push_back(std::move(codes));
+    out.starts.push_back(static_cast<long long>(r.len - w + 1) * (bothStrands ? 2 : 1));
+    out.seq.push_back(s);
+}
+
 BestWindows FindBestWindows(const LogOdds& m, const std::vector<SeqRecord>& input, bool bothStrands) {
     BestWindows out;
     std::vector<ScanHit> hits;
-    const int w = m.k;
-    for (const SeqRecord& r : input) {
+    for (size_t s = 0; s < input.size(); ++s) {
         float best = 0.0f;
         ScanHit top{};
-        if (!BestSite(m, r, bothStrands, best, top, hits)) continue;
-        std::vector<uint8_t> codes(static_cast<size_t>(w));
-        for (int j = 0; j < w; ++j)
-            codes[static_cast<size_t>(j)] = top.forward ? r.code[static_cast<size_t>(top.pos + j)]
-                                                        : static_cast<uint8_t>(3 - r.code[static_cast<size_t>(r.len - 1 - top.pos - j)]);
-        out.score.push_back(best);
-        out.codes.push_back(std::move(codes));
-        out.starts.push_back(static_cast<long long>(r.len - w + 1) * (bothStrands ? 2 : 1));
-        out.seq.push_back(static_cast<size_t>(&r - input.data()));
+        if (BestSite(m, input[s], bothStrands, best, top, hits))
+            AddBestWindow(out, input[s], s, m.k, top.pos, top.forward, best, bothStrands);
     }
     return out;
 }
@@ -188,17 +194,7 @@ std::vector<Verdict> JudgeColumnWindows(const LogOdds& wide, const std::vector<C
         p.width = w;
         for (size_t s = 0; s < input.size(); ++s) {
             const BestPlace& place = in[k][s];
-            if (place.pos < 0) continue;
-            const SeqRecord& r = input[s];
-            std::vector<uint8_t> codes(static_cast<size_t>(w));
-            for (int j = 0; j < w; ++j)
-                codes[static_cast<size_t>(j)] =
-                    place.forward ? r.code[static_cast<size_t>(place.pos + j)]
-                                  : static_cast<uint8_t>(3 - r.code[static_cast<size_t>(r.len - 1 - place.pos - j)]);
-            p.bw.score.push_back(place.score);
-            p.bw.codes.push_back(std::move(codes));
-            p.bw.starts.push_back(static_cast<long long>(r.len - w + 1) * (bothStrands ? 2 : 1));
-            p.bw.seq.push_back(s);
+            if (place.pos >= 0) AddBestWindow(p.bw, input[s], s, w, place.pos, place.forward, place.score, bothStrands);
         }
         for (const BestPlace& place : ctl[k]) p.controlBest.push_back(place.score);
         Prepare(p, shares);
