@@ -216,15 +216,20 @@ std::vector<size_t> RankedCandidates(const JudgedRun& run, size_t first) {
     return order;
 }
 
+// Whether candidate i is the same motif as one of `among` (found or leading).
+bool SameAsOneOf(const JudgedRun& run, size_t i, const std::vector<size_t>& among) {
+    for (size_t f : among)
+        if (SameMotif(run.candidates[f].columns, run.candidates[i].columns)) return true;
+    return false;
+}
+
 size_t PickMotif(const JudgedRun& run, size_t first, bool quiet = false) {
     const std::vector<Verdict>& verdicts = run.verdicts;
     const std::vector<size_t> order = RankedCandidates(run, first);
     const double limit = std::log10(run.s.evalue);
     for (size_t i : order) {
         if (Log10E(verdicts[i], run.candidates.size()) > limit) break;
-        bool same = false;
-        for (size_t f : run.found) same = same || SameMotif(run.candidates[f].columns, run.candidates[i].columns);
-        if (!same) return i;
+        if (!SameAsOneOf(run, i, run.found)) return i;
     }
     if (quiet) return run.candidates.size();
     cout << "No further motif has an E-value at most " << run.s.evalue << ".";
@@ -299,10 +304,7 @@ std::vector<std::pair<size_t, size_t>> SettleLeading(JudgedRun& run, size_t firs
     std::vector<size_t> leading;
     for (size_t i : RankedCandidates(run, first)) {
         if (leading.size() == static_cast<size_t>(kSettledPerRound)) break;
-        bool same = false;
-        for (size_t f : run.found) same = same || SameMotif(run.candidates[f].columns, run.candidates[i].columns);
-        for (size_t l : leading) same = same || SameMotif(run.candidates[l].columns, run.candidates[i].columns);
-        if (!same) leading.push_back(i);
+        if (!SameAsOneOf(run, i, run.found) && !SameAsOneOf(run, i, leading)) leading.push_back(i);
     }
     const size_t end = run.candidates.size();
     std::vector<double> carried;
@@ -324,9 +326,7 @@ size_t Reused(JudgedRun& run) {
     const double limit = std::log10(run.s.evalue);
     for (size_t i = 0; i < first; ++i) {
         if (Log10E(run.verdicts[i], first) > limit) continue;
-        bool same = false;
-        for (size_t f : run.found) same = same || SameMotif(run.candidates[f].columns, run.candidates[i].columns);
-        if (!same) run.candidates.push_back(run.candidates[i]);
+        if (!SameAsOneOf(run, i, run.found)) run.candidates.push_back(run.candidates[i]);
     }
     if (run.candidates.size() == first) return first;
     JudgeFrom(run, first);
