@@ -1,11 +1,14 @@
 #include "cli/Options.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/OptionWords.h"
 #include "core/Robust.h"
 #include "judge/SiteModel.h"
 #include "search/SearchRun.h"
@@ -60,6 +63,33 @@ void Unhealthy(const char* prefix, Value value, Default dflt) {
     cout << prefix << value << " is unhealthy! Reset to the default value: " << dflt << " ." << endl;
 }
 
+// A whole number at the start of a word, read as the C scanner's "%d" reads
+// it (leading blanks, a sign, digits; what follows is passed over), but a
+// number beyond int's range is said to be so instead of wrapping around.
+struct Whole {
+    bool read = false;   // the word starts with a number
+    bool fits = false;   // ... within int's range
+    bool whole = false;  // ... and nothing follows it
+    long long value = 0;
+    std::string text;    // the number as typed
+};
+
+Whole ReadWhole(const std::string& word) {
+    Whole w;
+    const char* begin = word.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(begin, &end, 10);
+    if (end == begin) return w;
+    w.read = true;
+    w.fits = errno != ERANGE && v >= INT_MIN && v <= INT_MAX;
+    w.whole = *end == '\0';
+    w.value = v;
+    const size_t skip = word.find_first_not_of(" \t\n\v\f\r");
+    w.text = word.substr(skip, static_cast<size_t>(end - begin) - skip);
+    return w;
+}
+
 bool ParseSeed(const std::string& word, uint32_t& seed) {
     if (word.empty() || word.size() > 10) return false;
     for (char c : word)
@@ -104,7 +134,9 @@ bool ParseRange(const std::string& value, RunSettings& s) {
     if (dash == std::string::npos || value[0] < '0' || value[0] > '9') return false;
     int low = 0, high = 0;
     char extra = 0;
-    const bool read = std::sscanf(value.c_str(), "%d-%d%c", &low, &high, &extra) == 2;
+    // Each width has at most two digits; longer numbers would wrap in the scanner.
+    const bool read = value.size() <= 16 && std::sscanf(value.c_str(), "%d-%d%c", &low, &high, &extra) == 2 &&
+                      ReadWhole(value).fits && ReadWhole(value.substr(dash + 1)).fits;
     if (!read || low < MIN_K || high > MAX_K || low > high) {
         cout << "-k=" << value << " is not a range of widths from " << MIN_K << " to " << MAX_K
              << "! Reset to default length: " << DFLT_K << " ." << endl;
@@ -142,11 +174,11 @@ bool ParseJudgedOption(const std::string& word, const std::string& value, RunSet
                 FatalExit(1);
             }
         } else if (word == "-nmotifs") {
-            int n = 0;
-            std::sscanf(value.c_str(), "%d", &n);
+            const Whole w = ReadWhole(value);
+            int n = w.read && w.fits ? static_cast<int>(w.value) : 0;
             // 0: no search, only the database's motifs tested (checked below)
             const bool zero = !value.empty() && value.find_first_not_of('0') == std::string::npos;
-            if (n < 1 && !zero) {
+            if ((n < 1 && !zero) || (w.read && !w.fits)) {
                 Unhealthy("-nmotifs=", value, 1);
                 n = 1;
             }
@@ -155,7 +187,8 @@ bool ParseJudgedOption(const std::string& word, const std::string& value, RunSet
         } else if (word == "-searchsize") {
             long long n = -1;
             char extra = 0;
-            if (std::sscanf(value.c_str(), "%lld%c", &n, &extra) != 1 || n < 0) {
+            errno = 0;
+            if (std::sscanf(value.c_str(), "%lld%c", &n, &extra) != 1 || n < 0 || errno == ERANGE) {
                 Unhealthy("-searchsize=", value, kDefaultSearchSize);
                 n = kDefaultSearchSize;
             }
@@ -171,8 +204,9 @@ bool ParseJudgedOption(const std::string& word, const std::string& value, RunSet
             s.siteModel = value;
             s.siteModelGiven = true;
         } else if (word == "-words") {
-            int n = -1;
-            if (std::sscanf(value.c_str(), "%d", &n) != 1 || n < 0) {
+            const Whole w = ReadWhole(value);
+            int n = w.read && w.fits ? static_cast<int>(w.value) : -1;
+            if (n < 0) {
                 Unhealthy("-words=", value, kDefaultWords);
                 n = kDefaultWords;
             }
@@ -192,7 +226,13 @@ void ParseNumber(const std::string& word, const std::string& value, RunSettings&
     for (const IntOption& o : kIntOptions) {
         if (word != o.word) continue;
         int& v = s.*o.target;
-        std::sscanf(value.c_str(), "%d", &v);
+        const Whole w = ReadWhole(value);
+        if (w.read && !w.fits) {
+            Unhealthy(o.prefix, w.text, o.dflt);
+            v = o.dflt;
+            continue;
+        }
+        if (w.read) v = static_cast<int>(w.value);
         if (v == 0) {
             Unhealthy(o.prefix, v, o.dflt);
             v = o.dflt;
@@ -315,9 +355,9 @@ void ParseOptions(RunSettings& s) {
             (word == "-peaks" ? s.peaksFile : s.genomeFile) = value;
             if (word == "-peaks") s.inputFlag = true;  // as -i: a later -h still asks for the help alone
         } else if (word == "-peaksize") {
-            int n = -1;
-            char extra = 0;
-            if (std::sscanf(value.c_str(), "%d%c", &n, &extra) != 1 || n < 0) {
+            const Whole w = ReadWhole(value);
+            int n = w.read && w.fits && w.whole ? static_cast<int>(w.value) : -1;
+            if (n < 0) {
                 Unhealthy("-peaksize=", value, kDefaultPeakSize);
                 n = kDefaultPeakSize;
             }
@@ -339,7 +379,14 @@ void ParseOptions(RunSettings& s) {
         } else if (word == "-k" && ParseRange(value, s)) {
             // a range of widths: checked against -evalue once every word is read
         } else if (word == "-k") {
-            std::sscanf(value.c_str(), "%d", &s.k);
+            const Whole w = ReadWhole(value);
+            if (w.read && !w.fits) {
+                cout << "-k=" << w.text << (w.value > 0 ? " is too long!" : " is too short!")
+                     << " Reset to default length: " << DFLT_K << " ." << endl;
+                s.k = DFLT_K;
+            } else if (w.read) {
+                s.k = static_cast<int>(w.value);
+            }
             if (s.k > MAX_K) {
                 cout << "-k=" << s.k << " is too long! Reset to default length: " << DFLT_K << " ." << endl;
                 s.k = DFLT_K;
@@ -359,10 +406,11 @@ void ParseOptions(RunSettings& s) {
         } else if (ParseJudgedOption(word, value, s)) {
             // read above
         } else if (word == "-threads") {
-            int n = 0;
-            if (std::sscanf(value.c_str(), "%d", &n) == 1) {
+            const Whole w = ReadWhole(value);
+            if (w.read) {
+                int n = w.fits ? static_cast<int>(w.value) : 0;
                 if (n < 1) {
-                    Unhealthy("-threads=", n, DefaultThreads());
+                    Unhealthy("-threads=", w.fits ? std::to_string(w.value) : w.text, DefaultThreads());
                     n = 0;
                 }
                 s.threads = n;
@@ -372,11 +420,19 @@ void ParseOptions(RunSettings& s) {
         } else if (word == "-seed") {
             s.seedGiven = ParseSeed(value, s.seed);
             if (!s.seedGiven)
-                cout << "-seed=" << value << " is not a non-negative integer! The clock seeds the random numbers instead ."
+                cout << "-seed=" << value << " is not a whole number from 0 to 4294967295! The clock seeds the random numbers instead ."
                      << endl;
         } else {
             ParseNumber(word, value, s);
         }
+    }
+    // A misspelt option would otherwise be passed over and the run go on with
+    // the default it meant to change.
+    const std::string unknown = FirstUnknownOption(arg_V, arg_C);
+    if (!unknown.empty()) {
+        cout << "Error: " << unknown << " is not an option; did you mean " << NearestOption(unknown)
+             << "? (qiro -h lists them.) System aborted. " << endl;
+        FatalExit(1);
     }
     CheckPeakOptions(s);
     if (s.kLow > 0 && s.evalue <= 0) {

@@ -9,7 +9,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "cli/OptionWords.h"
 #include "cli/Options.h"
+#include "cli/OutputSafety.h"
 #include "cli/SettingsEcho.h"
 #include "core/Robust.h"
 #include "judge/EvalueRun.h"
@@ -21,9 +23,6 @@ using std::cout;
 using std::endl;
 
 namespace {
-
-// The most words main admits, the program name included.
-const int kMaxWords = 38;
 
 [[noreturn]] void OutOfMemory() {
     cout << "Error: out of memory; the input or the population size (-p) is too large for this machine. "
@@ -41,32 +40,11 @@ bool VersionRequested(int argc, char** argv) {
     return false;
 }
 
-// Every output the run will write, checked before the sequences are read, so
-// that a name that cannot be written ends the run at once instead of after
-// the search. The result file keeps its fallback to the default name; only
-// when neither can be written does the run end.
-void CheckOutputsWritable(const RunSettings& s) {
-    if (!CanWrite(s.resultFile) && !CanWrite(DFLT_OUT)) {
-        std::printf("ERROR: Cannot open file named %s\n", s.resultFile.c_str());
-        cout << "Error: neither the result file nor the default \"" << DFLT_OUT
-             << "\" can be written here. System aborted. " << endl;
-        FatalExit(1);
-    }
-    const std::pair<const char*, const std::string*> extras[] = {
-        {"MEME", &s.outputs.meme}, {"JASPAR", &s.outputs.jaspar}, {"BED", &s.outputs.bed},
-        {"JSON", &s.outputs.json}, {"HTML", &s.outputs.html}};
-    for (const auto& e : extras) {
-        if (e.second->empty() || CanWrite(*e.second)) continue;
-        cout << "Error: Cannot write the " << e.first << " file named " << *e.second << ". System aborted. " << endl;
-        FatalExit(1);
-    }
-}
-
 }  // namespace
 
 void HelloMsg() { cout << kBanner; }
 
-void MotifDiscovery() {
+bool MotifDiscovery() {
     // 1. Defaults.
     RunSettings s;
     // 2. The data layer, the engine and the empty population live for the whole run.
@@ -83,7 +61,7 @@ void MotifDiscovery() {
     if (!s.inputFlag) {
         cout << "Please provide input file\n";
         HelpMsg();
-        return;
+        return true;
     }
     // 5. Settings echo (ends the run when -freq names no usable file).
     PrintSettings(s);
@@ -109,7 +87,7 @@ void MotifDiscovery() {
     masking.softMask = s.mask;
     masking.dust = s.dust;
     data->SetMasking(masking);
-    CheckOutputsWritable(s);
+    CheckOutputs(s);
     if (!s.peaksFile.empty()) {
         data->LoadPeaks(s.peaksFile, s.genomeFile, s.peakSize);
     } else {
@@ -134,8 +112,7 @@ void MotifDiscovery() {
     if (s.evalue > 0) {
         const JudgedReport judged = DiscoverWithEvalues(s, seed, data, engineOwner, population, matcher.get());
         PrintTimeTaken(start);
-        ReportRun(s, seed, data, population, &judged, matcher.get());
-        return;
+        return ReportRun(s, seed, data, population, &judged, matcher.get());
     }
 
     // 9-15. Known sites or width, admissible windows, the search, post-processing.
@@ -145,12 +122,13 @@ void MotifDiscovery() {
     PrintTimeTaken(start);
 
     // 17. Result file.
-    ReportRun(s, seed, data, population, nullptr, matcher.get());
+    const bool written = ReportRun(s, seed, data, population, nullptr, matcher.get());
 
     // 18.
     dataOwner.reset();
     engineOwner.reset();
     populationOwner.reset();
+    return written;
 }
 
 int QiroMain(int argc, char** argv) {
@@ -167,7 +145,9 @@ int QiroMain(int argc, char** argv) {
     if (argc > kMaxWords) {
         cout << "Unexpected number of arguments. Please read the instruction carefully\n\n";
         HelpMsg();
-        return 0;
+        cout << "Error: the command line holds " << argc - 1 << " words after the program name; at most "
+             << kMaxWords - 1 << " are read. System aborted. " << endl;
+        return 1;
     }
     arg_V.assign(static_cast<size_t>(argc) + 1, std::string());
     cout << "Arguments information: ";
@@ -177,13 +157,16 @@ int QiroMain(int argc, char** argv) {
     }
     cout << endl;
     CatchInterruptions();
+    // An output that could not be written is a failed run, though the others
+    // were written: a script must not take it for a success.
+    bool written = true;
     try {
-        MotifDiscovery();
+        written = MotifDiscovery();
     } catch (const std::bad_alloc&) {
         OutOfMemory();  // an allocation beyond what the machine can give: a message, not a crash
     } catch (const std::length_error&) {
         OutOfMemory();
     }
     StopCatchingInterruptions();
-    return 0;
+    return written ? 0 : 1;
 }

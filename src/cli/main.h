@@ -5,8 +5,9 @@
 #define QIRO_MAIN_H
 
 void HelloMsg();
-// One whole run as the command line (Options.h) asks.
-void MotifDiscovery();
+// One whole run as the command line (Options.h) asks. False when an output
+// could not be written.
+bool MotifDiscovery();
 // The whole program: banner, command-line checks, run.
 int QiroMain(int argc, char** argv);
 

@@ -15,7 +15,8 @@ FILE* OpenInputFile(const std::string& name, const char* what);
 // Reads the whole of an open file from its current position: gzip-compressed
 // data (one or more members, as gzip and bgzip write) comes back uncompressed,
 // anything else exactly as stored. False, with the reason in error, when the
-// file cannot be read or its compressed data are damaged or cut short.
+// file cannot be read, its compressed data are damaged or cut short, or data
+// that are not compressed follow them.
 bool ReadWholeFile(FILE* file, std::string& text, std::string& error);
 // The same, handing the data to sink piece by piece as they are read, so that
 // a large file need not be held whole.

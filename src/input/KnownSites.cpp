@@ -31,6 +31,8 @@ std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileNam
     // a piece cut off by the end of the file does not count. A longer line thus
     // reads as several lines, and a last line without a line end is ignored.
     std::vector<std::string> lines;
+    std::vector<int> lineNumbers;  // the file's line each piece comes from
+    int lineNumber = 1;
     for (size_t i = 0; i < clean.size();) {
         size_t j = i;
         bool complete = false;
@@ -43,7 +45,11 @@ std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileNam
         if (!complete && j - i < 39) break;
         std::string piece = clean.substr(i, j - i);
         size_t nl = piece.find('\n');
-        if (nl != std::string::npos) piece.erase(nl);
+        lineNumbers.push_back(lineNumber);
+        if (nl != std::string::npos) {
+            piece.erase(nl);
+            ++lineNumber;
+        }
         lines.push_back(piece);
         i = j;
     }
@@ -59,7 +65,8 @@ std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileNam
     size_t L = 0;
     long long rna = 0;
     std::vector<PK> sites;
-    for (const std::string& line : lines) {
+    for (size_t li = 0; li < lines.size(); ++li) {
+        const std::string& line = lines[li];
         if (L == 0) {
             L = line.size();
         } else if (L <= 2) {
@@ -90,6 +97,19 @@ std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileNam
             }
         }
         sites.push_back(site);
+    }
+    // Letters no site can hold, said with the file and line once every line
+    // has its length, rather than when the sites are scored.
+    for (size_t li = 0; li < sites.size(); ++li) {
+        for (char c : sites[li].Seq) {
+            if (LetterCode(c) >= 0) continue;
+            cout << "Error: the pre-knowledge file " << fileName << ", line " << lineNumbers[li] << ": the site \""
+                 << lines[li] << "\" holds the letter '" << c
+                 << "'; known sites are written in A, C, G and T (U read as T)." << endl;
+            cout << "Fatal Error: The PK sequence contains invalid letters. Please check the input.\n"
+                    " System Aborted\n\n";
+            FatalExit(1);
+        }
     }
     if (rna > 0) cout << RnaLettersNote(rna, fileName) << endl;
     if (k == 0) {

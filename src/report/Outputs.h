@@ -16,8 +16,9 @@
 
 // Writes every output the settings name; a file that cannot be written gets a
 // message on standard output and the others are still written. views: the
-// reported models already made (and annotated); none: made here.
-void WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population,
+// reported models already made (and annotated); none: made here. False when
+// any of them could not be written.
+bool WriteOutputs(const RunSettings& s, uint32_t seed, Midlayer* data, const std::vector<Individual>& population,
                   const JudgedReport* judged = nullptr, const std::vector<ModelView>* views = nullptr);
 
 

@@ -22,23 +22,23 @@ void PrintTimeTaken(time_t start) {
     cout << "\n";
 }
 
-void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
+bool ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
                const JudgedReport* judged, const MotifMatcher* matcher) {
     // Only the new options name and place motifs, so a run without them
     // writes exactly what it always has.
     if (matcher == nullptr && judged == nullptr) {
-        PrintResults(data, population, s.resultFile);
-        WriteOutputs(s, seed, data, *population);
-        return;
+        const bool written = PrintResults(data, population, s.resultFile);
+        return WriteOutputs(s, seed, data, *population) && written;
     }
     std::vector<ModelView> views = ReportedModels(data, *population, judged);
     AnnotateModels(views, matcher, true);
-    PrintResults(data, population, s.resultFile, judged, &views);
-    WriteOutputs(s, seed, data, *population, judged, &views);
+    const bool written = PrintResults(data, population, s.resultFile, judged, &views);
+    const bool extras = WriteOutputs(s, seed, data, *population, judged, &views);
     if (matcher != nullptr)
         for (const ModelView& v : views) cout << "Motif Rank #" << v.rank << ": " << BestMatchLine(v) << endl;
     if (judged != nullptr && !views.empty()) PrintMotifTable(views, matcher != nullptr);
     if (judged != nullptr && judged->knownTested) PrintKnownTable(*judged);
+    return written && extras;
 }
 
 void PrintMotifTable(const std::vector<ModelView>& views, bool named) {
@@ -57,7 +57,7 @@ void PrintMotifTable(const std::vector<ModelView>& views, bool named) {
     std::fflush(stdout);
 }
 
-void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
+bool PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
                   const JudgedReport* judged, const std::vector<ModelView>* views) {
     // The report goes to a temporary file beside the result file and takes its
     // name only when complete: an interrupted run leaves the previous file.
@@ -67,7 +67,7 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
         fileName = DFLT_OUT;
         bool opened = file.Open(fileName);
         std::printf("Using Default output file \"qiro.out\" instead\n");
-        if (!opened) return;
+        if (!opened) return false;
     }
     std::ostream& out = file.stream();
     out << kBanner;
@@ -122,5 +122,7 @@ void PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
         out << "###############################################################################\n\n";
     }
     if (judged && judged->knownTested) WriteKnownSection(out, *judged);
-    if (!file.Commit()) std::printf("ERROR: Cannot write file named %s\n", fileName.c_str());
+    if (file.Commit()) return true;
+    std::printf("ERROR: Cannot write file named %s\n", fileName.c_str());
+    return false;
 }

@@ -29,13 +29,15 @@ void PrintTimeTaken(time_t start);
 // population is reported, each at its own width and with its E-value;
 // without, the first five as ranked. views (runs with -db): the reported
 // models with their database matches, whose best one each model's entry
-// names. A file that cannot be opened falls back to the default name.
-void PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
+// names. A file that cannot be opened falls back to the default name. False
+// when the result could not be written, to either name.
+bool PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
                   const JudgedReport* judged = nullptr, const std::vector<ModelView>* views = nullptr);
 
 // The result file and every extra output; with -db (matcher) or -evalue
-// (judged) the models are first named and their sites placed.
-void ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
+// (judged) the models are first named and their sites placed. False when
+// any of them could not be written (the others are still written).
+bool ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
                const JudgedReport* judged, const MotifMatcher* matcher);
 
 // The console's closing table of a judged run: one line per reported motif

@@ -102,6 +102,19 @@ TEST_F(PlantedWithKnownSites, DamagedGzipEndsTheRunWithAMessage) {
         << bad.out;
 }
 
+TEST_F(PlantedWithKnownSites, PlainLinesAddedToAGzipFileEndTheRunNamingIt) {
+    // `cat more.fa >> in.fa.gz`: the records after the compressed part would be lost.
+    const size_t half = fasta.find('>', fasta.size() / 2);
+    WriteGz(dir, "in.fa.gz", {fasta.substr(0, half)});
+    dir.write("in.fa.gz", dir.read("in.fa.gz") + fasta.substr(half));
+    Result r = Run("in.fa.gz", "pk.txt", "bg.freq", "r.out");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Error: Cannot read Sequence file named in.fa.gz: after its gzip-compressed data"),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(dir.exists("r.out"));
+}
+
 TEST_F(PlantedWithKnownSites, MissingGzipFileKeepsTheOpeningMessage) {
     Result r = Run("in.fa", "none.txt.gz", "bg.freq", "r.out");
     EXPECT_EQ(r.status, 1);

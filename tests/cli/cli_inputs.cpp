@@ -315,12 +315,18 @@ TEST_F(CliInputs, FilterOffPrintsNothingBetweenItsLines) {
 
 // ------------------------------------------------------------ letters outside A, C, G, T
 
-TEST_F(CliInputs, SiteWithAnotherLetterEndsTheScoring) {
-    for (const std::string& sites : {std::string("ACGTNC\nACGTAC\n"), std::string("ACGTAC\nACGTAX\n")}) {
-        SCOPED_TRACE("sites: " + sites);
-        Result r = RunWithSites(sites);
+TEST_F(CliInputs, SiteWithAnotherLetterIsNamedWithItsLineBeforeTheScoring) {
+    struct Case {
+        std::string sites, said;
+    };
+    for (const Case& c : {Case{"ACGTNC\nACGTAC\n", "line 1: the site \"ACGTNC\" holds the letter 'N'"},
+                          Case{"ACGTAC\nACGTAX\n", "line 2: the site \"ACGTAX\" holds the letter 'X'"}}) {
+        SCOPED_TRACE("sites: " + c.sites);
+        Result r = RunWithSites(c.sites);
         EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(EndsWith(r.out, kPKStart + kSiteLetters)) << r.out;
+        EXPECT_TRUE(Contains(r.out, "Error: the pre-knowledge file sites.pk, " + c.said)) << r.out;
+        EXPECT_TRUE(EndsWith(r.out, kSiteLetters)) << r.out;
+        EXPECT_FALSE(Contains(r.out, kPKStart)) << r.out;
         EXPECT_FALSE(dir.exists("qiro.out"));
     }
 }

@@ -194,20 +194,22 @@ TEST(CliEntry, NoArgumentsPrintsBannerAndUsageOnly) {
     EXPECT_EQ(r.out.find("Arguments information: "), std::string::npos);
 }
 
-TEST(CliEntry, ThirtyNineWordsAreRefusedWithUsage) {
+TEST(CliEntry, WordsBeyondTheLimitAreRefusedNamingIt) {
     WorkDir dir;
-    // The program name and 38 more words.
-    const std::string args = "-i seqs.fa -freq bg.freq " + Words(34, "w");
+    // The program name and 256 more words: one past the limit.
+    const std::string args = "-i seqs.fa -freq bg.freq " + Words(252, "w");
     Result r = dir.qiro(args);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Screen(r), kTooMany + Usage());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Screen(r), kTooMany + Usage() +
+                             "Error: the command line holds 256 words after the program name; at most 255 are read. "
+                             "System aborted. \n");
     EXPECT_FALSE(dir.exists("qiro.out"));
 }
 
-TEST(CliEntry, ThirtyEightWordsAreAllRead) {
-    // 38 words: the options near the end still act, and the trailing -o reads
-    // the empty row after the last word and is ignored.
-    const std::string args = "-i none.fa -freq bg.freq -seed 1 " + Words(28, "w") + " -k 12 -o";
+TEST(CliEntry, EveryOptionWithItsValueFitsTheLimit) {
+    // 255 words after the program name: the options near the end still act,
+    // and the trailing -o reads the empty row after the last word and is ignored.
+    const std::string args = "-i none.fa -freq bg.freq -seed 1 " + Words(245, "w") + " -k 12 -o";
     WorkDir dir;
     Result r = dir.qiro(args);
     EXPECT_EQ(r.status, 1);
@@ -335,7 +337,7 @@ TEST(CliFreqOption, FreqWithoutAFileNameIsFatalAfterTheInputLine) {
         std::string echoed;
     };
     const std::vector<Case> cases = {
-        {"-i seqs.fa -freq -bg.freq", "-i seqs.fa -freq -bg.freq"},    // value begins with "-"
+        {"-i seqs.fa -freq -", "-i seqs.fa -freq -"},                  // value begins with "-"
         {"-i seqs.fa -freq", "-i seqs.fa -freq"},                      // trailing -freq
         {"-i seqs.fa -freq '' -k 12", "-i seqs.fa -freq  -k 12"},      // empty word
     };
@@ -357,6 +359,24 @@ TEST(CliRepair, WidthOutOfRangeIsResetWithItsMessage) {
     ExpectParserMessages("-k 3", "-k=3 is too short! Reset to default length: 8 .\n");
     ExpectParserMessages("-k 0", "-k=0 is too short! Reset to default length: 8 .\n");
     ExpectParserMessages("-k -5", "-k=-5 is too short! Reset to default length: 8 .\n");
+}
+
+TEST(CliRepair, NumbersBeyond32BitsAreRepairedNotWrapped) {
+    // Read as the C scanner reads them, these would wrap to 12, 0, 1 and 1.
+    ExpectParserMessages("-k 4294967308", "-k=4294967308 is too long! Reset to default length: 8 .\n");
+    ExpectParserMessages("-k -4294967292", "-k=-4294967292 is too short! Reset to default length: 8 .\n");
+    ExpectParserMessages("-ns 4294967296 -g 99999999999999999999", Unhealthy("-ns=", "4294967296", "2") +
+                                                                         Unhealthy("-g=", "99999999999999999999", "1000"));
+    WorkDir dir;
+    Result r = dir.qiro("-i seqs.fa -freq '' -peaksize 4294967296");
+    EXPECT_NE(r.out.find(Unhealthy("-peaksize=", "4294967296", "100")), std::string::npos) << r.out;
+    ExpectParserMessages("-nmotifs 4294967297 -words 4294967301",
+                         Unhealthy("-nmotifs=", "4294967297", "1") + Unhealthy("-words=", "4294967301", "5"));
+    ExpectParserMessages("-seed 18446744073709551617",
+                         "-seed=18446744073709551617 is not a whole number from 0 to 4294967295! The clock seeds the "
+                         "random numbers instead .\n");
+    ExpectParserMessages("-k 4294967308-4294967310",
+                         "-k=4294967308-4294967310 is not a range of widths from 4 to 40! Reset to default length: 8 .\n");
 }
 
 TEST(CliRepair, WidthInRangeOrUnreadableIsSilent) {
@@ -414,10 +434,31 @@ TEST(CliRepair, PostProcessingLineFollowsEveryPost) {
     ExpectParserMessages("-post F -post T", "Post-processing 0\nPost-processing 1\n");
 }
 
-TEST(CliRepair, UnknownWordsAndBadFileValuesAreSilent) {
-    ExpectParserMessages("-K 41 -k41 --k 41 -x foo -G 0", "");
-    ExpectParserMessages("-o -pk -d -f -x", "");
+TEST(CliRepair, ValueWordsAndBadFileValuesAreSilent) {
+    ExpectParserMessages("-k 12 foo 41 -5", "");
+    ExpectParserMessages("-o -pk -d -f -", "");
     ExpectParserMessages("-o", "");
+}
+
+TEST(CliRepair, AnUnknownOptionIsRefusedNamingTheNearestBeforeAnyWork) {
+    struct Case {
+        std::string args, unknown, nearest;
+    };
+    const std::vector<Case> cases = {
+        {"-peaksizes 10", "-peaksizes", "-peaksize"}, {"-k 12 -sitemodels zoops", "-sitemodels", "-sitemodel"},
+        {"-peak", "-peak", "-peaks"},                  {"--k 41", "--k", "-k"},
+        {"-K 41 -G 0", "-K", "-k"},                    {"-freq -bg.freq", "-bg.freq", "-freq"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        WorkDir dir;
+        dir.write("seqs.fa", ">s1\nACGTTGCAACGTAGCT\n");
+        Result r = dir.qiro("-i seqs.fa " + c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(Screen(r), Echo("-i seqs.fa " + c.args) + "Error: " + c.unknown + " is not an option; did you mean " +
+                                 c.nearest + "? (qiro -h lists them.) System aborted. \n");
+        EXPECT_FALSE(dir.exists("qiro.out"));
+    }
 }
 
 // ------------------------------------------------------------ settings block
@@ -494,7 +535,7 @@ TEST(CliSettings, OnlyTheWordFMeansFalse) {
     ExpectSettingsRun({"-d false", "", on});
     ExpectSettingsRun({"-d no", "", on});
     ExpectSettingsRun({"-d F", "", off});
-    ExpectSettingsRun({"-d F -d -x", "", off});
+    ExpectSettingsRun({"-d F -d -1", "", off});
     ExpectSettingsRun({"-d F -d", "", off});
     ExpectSettingsRun({"-d F -d T", "", on});
 }
@@ -503,7 +544,7 @@ TEST(CliSettings, ValueWordsStartingWithDashAreNotFileNames) {
     Shown s;
     s.k = "12";
     ExpectSettingsRun({"-o -k 12", "", s});
-    ExpectSettingsRun({"-pk -sites.pk", "", Shown()});
+    ExpectSettingsRun({"-pk -", "", Shown()});
     ExpectSettingsRun({"-o", "", Shown()});
     Shown pk;
     pk.pk = "sites.pk";
