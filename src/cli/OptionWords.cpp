@@ -9,7 +9,8 @@ const std::vector<std::string>& OptionWords() {
         "-g",       "-p",     "-r",      "-w",         "-lc",       "-f",          "-pkper",  "-perpk",
         "-delta",   "-post",  "-pkq",    "-seed",      "-threads",  "-mask",       "-dust",   "-evalue",
         "-neg",     "-peaks", "-genome", "-peaksize",  "-sitemodel", "-words",     "-searchsize",
-        "-nmotifs", "-db",    "-version", "-meme",     "-jaspar",   "-bed",        "-json",   "-html"};
+        "-nmotifs", "-db",    "-version", "-meme",     "-jaspar",   "-bed",        "-json",   "-html",
+        "-verbose"};
     return words;
 }
 

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "cli/OptionWords.h"
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "judge/SiteModel.h"
 #include "search/SearchRun.h"
@@ -268,6 +269,8 @@ void CheckPeakOptions(RunSettings& s) {
 }  // namespace
 
 void HelpMsg() {
+    // The answer a user asked for, also when a judged run holds its log back.
+    std::ostream& cout = Say();
     cout << " USAGE:\n\n";
     cout << "\tQIRO -i <seq_file> [-freq <freq_file>] [optional arguments]\n\n";
     cout << "Arguements:\n";
@@ -328,6 +331,7 @@ void HelpMsg() {
     cout << "\t[-bed <bed_file>]            Also write the motif sites as BED (genomic when sequences are named chrom:start-end)\n";
     cout << "\t[-json <json_file>]          Also write the settings, motifs and sites as JSON\n";
     cout << "\t[-html <html_file>]          Also write a self-contained HTML page with the settings and motif logos\n";
+    cout << "\t[-verbose]                   With -evalue: show the log of every search on the console (Default: the settings, a line per stage and the motifs found)\n";
     cout << "\n\n\n";
 }
 
@@ -399,6 +403,8 @@ void ParseOptions(RunSettings& s) {
             bool& flag = word == "-d" ? s.doubleStrand : (word == "-f" ? s.filter : s.post);
             if (Usable(value)) flag = value != "F";
             if (word == "-post") cout << "Post-processing " << s.post << endl;
+        } else if (word == "-verbose") {
+            s.verbose = true;  // takes no value
         } else if (word == "-mask") {
             if (Usable(value)) s.mask = value != "F";
         } else if (word == "-dust") {

@@ -61,7 +61,7 @@ void Refuse(const std::string& text) {
 void CheckWritable(const RunSettings& s) {
     if (!CanWrite(s.resultFile)) {
         if (!CanWrite(DFLT_OUT)) {
-            std::printf("ERROR: Cannot open file named %s\n", s.resultFile.c_str());
+            cout << "ERROR: Cannot open file named " << s.resultFile << "\n";
             cout << "Error: neither the result file nor the default \"" << DFLT_OUT
                  << "\" can be written here. System aborted. " << endl;
             FatalExit(1);

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "input/Background.h"
 
@@ -66,6 +67,7 @@ void PrintSettings(const RunSettings& s) {
         if (!s.negFile.empty() || s.nmotifsGiven || s.wordsGiven || s.searchSizeGiven)
             cout << "Note: -neg, -nmotifs, -words and -searchsize take effect with -evalue only." << endl;
         if (s.siteModelGiven) cout << "Note: -sitemodel takes effect with -evalue only." << endl;
+        if (s.verbose) cout << "Note: -verbose takes effect with -evalue only (a run without it shows its whole log)." << endl;
     }
     if (!s.dbFiles.empty()) {
         cout << "Motif databases:";
@@ -73,4 +75,33 @@ void PrintSettings(const RunSettings& s) {
         cout << endl;
     }
     cout << "######################################################\n\n";
+}
+
+void SayJudgedSettings(const RunSettings& s, const std::string& commandLine, uint32_t seed) {
+    std::ostream& say = Say();
+    say << "qiro " << QIRO_VERSION << ": " << commandLine << endl;
+    if (!s.peaksFile.empty())
+        say << "Input:       the peaks of " << s.peaksFile << " on the genome " << s.genomeFile << ", "
+            << (s.peakSize > 0 ? std::to_string(s.peakSize) + " letters about each summit" : "each peak whole") << endl;
+    else
+        say << "Input:       " << s.inputFile << endl;
+    if (s.pkFlag) say << "Known sites: " << s.pkFile << endl;
+    say << "Background:  " << (s.freqFlag ? s.freqFile : std::string(kCountedBackground) + " sequences") << endl;
+    say << "Controls:    "
+        << (!s.negFile.empty()    ? s.negFile
+            : s.peaksFile.empty() ? "the input shuffled, letter triplets kept"
+                                  : "random windows of the genome, matched to the peaks' GC content")
+        << endl;
+    say << "Widths:      " << (s.kLow > 0 ? std::to_string(s.kLow) + "-" + std::to_string(s.kHigh) : std::to_string(s.k))
+        << "; motifs sought: " << s.nmotifs << "; reported at an E-value of at most " << s.evalue << endl;
+    say << "Masking:     " << (s.mask ? "lower case and letters other than A, C, G, T" : "none");
+    if (s.dust > 0) say << "; DUST level " << s.dust;
+    say << endl;
+    if (!s.dbFiles.empty()) {
+        say << "Databases:  ";
+        for (const std::string& f : s.dbFiles) say << " " << f;
+        say << endl;
+    }
+    say << "Seed:        " << seed << (s.seedGiven ? "" : " (from the clock; -seed " + std::to_string(seed) + " repeats the run)")
+        << endl;
 }

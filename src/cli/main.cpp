@@ -13,6 +13,7 @@
 #include "cli/Options.h"
 #include "cli/OutputSafety.h"
 #include "cli/SettingsEcho.h"
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "judge/EvalueRun.h"
 #include "motif/MotifDb.h"
@@ -34,10 +35,36 @@ namespace {
 // -version asks for the version alone: wherever it stands, nothing else is
 // read or done. No option takes it as its value (values starting with '-' are
 // refused), so every such word is the request.
-bool VersionRequested(int argc, char** argv) {
+bool HasWord(int argc, char** argv, const char* word) {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "-version") == 0) return true;
+        if (std::strcmp(argv[i], word) == 0) return true;
     return false;
+}
+
+// The words of the command line as typed, for a judged run's first line.
+std::string CommandLine() {
+    std::string line;
+    for (int i = 0; i < arg_C; ++i) line += (i ? " " : "") + arg_V[static_cast<size_t>(i)];
+    return line;
+}
+
+// A judged run's stage line once its input and background are in.
+void SayInputRead(const Midlayer& data) {
+    Say() << "Input read: " << data.NumSeq << (data.NumSeq == 1 ? " sequence, " : " sequences, ") << data.BigK
+          << " letters";
+    if (data.MaskedLetters > 0) Say() << " (" << data.MaskedLetters << " masked)";
+    Say() << "." << endl;
+}
+
+// Where a judged run's outputs went.
+void SayOutputs(const RunSettings& s) {
+    std::string line = "Outputs: the result in " + s.resultFile;
+    const std::pair<const char*, const std::string*> extras[] = {{"MEME", &s.outputs.meme}, {"JASPAR", &s.outputs.jaspar},
+                                                                 {"BED", &s.outputs.bed},   {"JSON", &s.outputs.json},
+                                                                 {"HTML", &s.outputs.html}};
+    for (const auto& e : extras)
+        if (!e.second->empty()) line += std::string("; ") + e.first + " in " + *e.second;
+    Say() << line << "." << endl;
 }
 
 }  // namespace
@@ -59,7 +86,7 @@ bool MotifDiscovery() {
     // 3-4. Options; without an input file there is nothing to do.
     ParseOptions(s);
     if (!s.inputFlag) {
-        cout << "Please provide input file\n";
+        Say() << "Please provide input file\n";
         HelpMsg();
         return true;
     }
@@ -71,6 +98,7 @@ bool MotifDiscovery() {
     uint32_t seed = s.seedGiven ? s.seed : static_cast<uint32_t>(start);
     SeedRandom(seed);
     cout << "Random seed: " << seed << endl;
+    if (LogQuiet()) SayJudgedSettings(s, CommandLine(), seed);
     if (s.pkFlag) {
         std::string file, id;
         SplitMatrixPath(s.pkFile, file, id);
@@ -100,6 +128,7 @@ bool MotifDiscovery() {
     } else {
         data->CountBackground();
     }
+    if (LogQuiet()) SayInputRead(*data);
     // A motif database that cannot be read ends the run before the search.
     std::unique_ptr<MotifMatcher> matcher;
     if (!s.dbFiles.empty()) {
@@ -112,7 +141,9 @@ bool MotifDiscovery() {
     if (s.evalue > 0) {
         const JudgedReport judged = DiscoverWithEvalues(s, seed, data, engineOwner, population, matcher.get());
         PrintTimeTaken(start);
-        return ReportRun(s, seed, data, population, &judged, matcher.get());
+        const bool written = ReportRun(s, seed, data, population, &judged, matcher.get());
+        if (LogQuiet()) SayOutputs(s);
+        return written;
     }
 
     // 9-15. Known sites or width, admissible windows, the search, post-processing.
@@ -132,10 +163,12 @@ bool MotifDiscovery() {
 }
 
 int QiroMain(int argc, char** argv) {
-    if (VersionRequested(argc, argv)) {
+    if (HasWord(argc, argv, "-version")) {
         cout << "qiro " << QIRO_VERSION << endl;
         return 0;
     }
+    // A judged run keeps standard output for its answer (core/Console.h).
+    if (HasWord(argc, argv, "-evalue")) QuietLog(HasWord(argc, argv, "-verbose"));
     HelloMsg();
     if (argc < 2) {
         HelpMsg();

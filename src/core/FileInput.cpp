@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 #include <vector>
 
 #include "core/Robust.h"
@@ -17,8 +18,7 @@ FILE* OpenInputFile(const std::string& name, const char* what) {
     bool isDir = stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     FILE* handle = isDir ? nullptr : std::fopen(name.c_str(), "r");
     if (handle == nullptr) {
-        std::printf("Error: Cannot open %s file named %s\n", what, name.c_str());
-        std::printf("System aborted. \n");
+        std::cout << "Error: Cannot open " << what << " file named " << name << "\nSystem aborted. \n";
         FatalExit(1);
     }
     return handle;
@@ -138,8 +138,7 @@ bool ReadWholeFile(FILE* file, std::string& text, std::string& error) {
 }
 
 void FileReadFailed(const char* what, const std::string& name, const std::string& error) {
-    std::printf("Error: Cannot read %s file named %s: %s\n", what, name.c_str(), error.c_str());
-    std::printf("System aborted. \n");
+    std::cout << "Error: Cannot read " << what << " file named " << name << ": " << error << "\nSystem aborted. \n";
     FatalExit(1);
 }
 

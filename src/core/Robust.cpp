@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/Console.h"
+
 namespace {
 
 std::atomic<FatalHandler> g_fatalHandler{nullptr};
@@ -60,9 +62,11 @@ void Watch() {
     g_tempLock.lock();  // kept: no output file is created or renamed from here on
     std::fflush(stdout);
     RemoveTempFilesLocked();
-    std::printf("\nInterrupted by %s: the run is stopped and no unfinished file is kept. System aborted. \n",
-                SignalName(sig));
-    std::fflush(stdout);
+    // A judged run keeps standard output for its answer: the interruption is a problem, said on standard error.
+    FILE* to = LogQuiet() ? stderr : stdout;
+    std::fprintf(to, "\nInterrupted by %s: the run is stopped and no unfinished file is kept. System aborted. \n",
+                 SignalName(sig));
+    std::fflush(to);
     _exit(128 + sig);
 }
 
@@ -81,6 +85,7 @@ std::string TempPattern(const std::string& target) {
 FatalHandler SetFatalHandler(FatalHandler handler) { return g_fatalHandler.exchange(handler); }
 
 void FatalExit(int status) {
+    LogEnding();
     if (FatalHandler handler = g_fatalHandler.load()) handler(status);
     {
         std::lock_guard<std::mutex> lock(g_tempLock);

@@ -110,6 +110,7 @@ struct RunSettings {
     std::string genomeFile;
     int peakSize = kDefaultPeakSize;
     bool peakSizeGiven = false;
+    bool verbose = false;  // -verbose: a judged run's console shows the log of every search
     int kLow = 0;         // -k <low>-<high>: the range of widths searched; 0: one width, k
     int kHigh = 0;
 };

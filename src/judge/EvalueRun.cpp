@@ -8,6 +8,7 @@
 #include <numeric>
 #include <utility>
 
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "core/Settings.h"
 #include "core/StageRandom.h"
@@ -28,6 +29,29 @@ using std::cout;
 using std::endl;
 
 namespace {
+
+// The progress line of the searches, on a terminal while the log is held back.
+void ShowSearch(const JudgedRun& run, int w) {
+    Progress("Search " + std::to_string(run.searches + 1) + (w > 0 ? ", width " + std::to_string(w) : std::string()) +
+             ", motif " + std::to_string(run.found.size() + 1));
+}
+
+// One line for a motif's searches while the log is held back: how many ran at
+// each width, and the time so far (the log itself says each search).
+void SaySearches(int round, const std::vector<std::pair<int, int>>& perWidth) {
+    if (!LogQuiet()) return;
+    int all = 0;
+    std::string widths;
+    for (const auto& [w, n] : perWidth) {
+        if (n == 0) continue;
+        all += n;
+        widths += (widths.empty() ? "" : ", ") + (w > 0 ? std::to_string(w) + ": " : std::string()) + std::to_string(n);
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", RunSeconds());
+    Say() << "Motif " << round + 1 << ": " << all << (all == 1 ? " search" : " searches")
+          << (widths.empty() ? std::string() : " (width " + widths + ")") << ", " << seconds << " s." << endl;
+}
 
 // Masks a found motif's sites in every set, so that the next search and the
 // next judging look past it.
@@ -61,6 +85,7 @@ void TestDatabase(JudgedRun& run, const MotifMatcher& matcher) {
 // candidate rather than ending the run.
 void SearchFromSites(JudgedRun& run, int w, const std::vector<SeqRecord>& part, int generations,
                      const std::vector<std::string>& sites, const std::string& seed, const char* kind) {
+    ShowSearch(run, w);
     SeedRandom(StageRandom(run.seed, kStageWordSearch, static_cast<uint32_t>(run.searches)).State());
     RunSettings seeded = run.s;
     seeded.k = w;
@@ -176,6 +201,7 @@ void SearchWidth(JudgedRun& run, int round, int w, bool fromRandom) {
     cout << ", " << part.size() << " sequences";
     if (randomGenerations < s.generations) cout << ", at most " << randomGenerations << " generations";
     cout << "." << endl;
+    ShowSearch(run, w);
     // The search from random starts draws from the run's numbers as a run without -evalue does.
     RunSettings one = s;
     if (w > 0) one.k = w;
@@ -232,19 +258,20 @@ size_t PickMotif(const JudgedRun& run, size_t first, bool quiet = false) {
         if (!SameAsOneOf(run, i, run.found)) return i;
     }
     if (quiet) return run.candidates.size();
-    cout << "No further motif has an E-value at most " << run.s.evalue << ".";
+    std::ostream& say = Say();
+    say << "No further motif has an E-value at most " << run.s.evalue << ".";
     if (!order.empty()) {
         const Verdict& v = verdicts[order[0]];
-        cout << " The best candidate of this search, " << ConsensusOf(run.candidates[order[0]]) << ", has "
-             << FormatEvalue(Log10E(v, run.candidates.size()));
+        say << " The best candidate of this search, " << ConsensusOf(run.candidates[order[0]]) << ", has "
+            << FormatEvalue(Log10E(v, run.candidates.size()));
         if (v.whole)
-            cout << " (" << v.a << " sites aligned in " << v.n1 << " sequences; " << v.b << " of " << v.n2
-                 << " control sequences as good).";
+            say << " (" << v.a << " sites aligned in " << v.n1 << " sequences; " << v.b << " of " << v.n2
+                << " control sequences as good).";
         else
-            cout << " (sites in " << v.a << " of " << v.n1 << " held-back input and " << v.b << " of " << v.n2
-                 << " control sequences).";
+            say << " (sites in " << v.a << " of " << v.n1 << " held-back input and " << v.b << " of " << v.n2
+                << " control sequences).";
     }
-    cout << endl;
+    say << endl;
     return run.candidates.size();
 }
 
@@ -343,8 +370,8 @@ bool FindMotif(JudgedRun& run, int round) {
         if (again < run.candidates.size()) {
             const size_t pick = Settled(run, again);
             run.found.push_back(pick);
-            cout << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
-                 << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", judged again." << endl;
+            Say() << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
+                  << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", judged again." << endl;
             return true;
         }
     }
@@ -352,7 +379,13 @@ bool FindMotif(JudgedRun& run, int round) {
     run.widths = PlanWidths(s, round, run.whole);
     AddLowestWhereMasked(run);
     const bool fromRandom = SearchesFromRandomStarts(run, round);
-    for (int w : run.widths) SearchWidth(run, round, w, fromRandom);
+    std::vector<std::pair<int, int>> perWidth;  // searches run at each width
+    for (int w : run.widths) {
+        const int before = run.searches;
+        SearchWidth(run, round, w, fromRandom);
+        perWidth.emplace_back(w, run.searches - before);
+    }
+    SaySearches(round, perWidth);
     if (run.searches == 0) {
         const int narrowest = *std::min_element(run.widths.begin(), run.widths.end());
         bool longEnough = false;
@@ -385,10 +418,10 @@ bool FindMotif(JudgedRun& run, int round) {
     if (!run.whole) pick = Settled(run, pick);
     run.found.push_back(pick);
     const size_t from = static_cast<size_t>(run.candidates[pick].search);
-    cout << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
-         << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", by search " << from + 1
-         << (run.seedOf[from].empty() ? "" : std::string(" from the ") + run.seedKind[from] + " " + run.seedOf[from])
-         << "." << endl;
+    Say() << "Motif " << run.found.size() << " found: " << ConsensusOf(run.candidates[pick]) << ", E-value "
+          << FormatEvalue(Log10E(run.verdicts[pick], run.candidates.size())) << ", by search " << from + 1
+          << (run.seedOf[from].empty() ? "" : std::string(" from the ") + run.seedKind[from] + " " + run.seedOf[from])
+          << "." << endl;
     return true;
 }
 
@@ -415,9 +448,9 @@ JudgedReport DiscoverWithEvalues(RunSettings& s, uint32_t seed, Midlayer* data, 
     if (run.distinct.size() < 2) {
         // Nothing to align, whatever the search finds: said before any controls are made
         // or any search is run, so that even one very long sequence gets its answer at once.
-        cout << "With " << run.distinct.size() << " input sequence, no motif can be judged: the judgement needs "
-             << "sites in at least two sequences. Give more sequences, or run without -evalue to see the "
-             << "search's models unjudged." << endl;
+        Say() << "With " << run.distinct.size() << " input sequence, no motif can be judged: the judgement needs "
+              << "sites in at least two sequences. Give more sequences, or run without -evalue to see the "
+              << "search's models unjudged." << endl;
         rounds = 0;
     } else {
         // A range's motifs may be settled down to its lowest width.
@@ -449,9 +482,9 @@ JudgedReport DiscoverWithEvalues(RunSettings& s, uint32_t seed, Midlayer* data, 
     report.knownTested = run.knownTested;
     report.known = std::move(run.known);
     if (report.deNovo)
-        cout << "Judged " << run.candidates.size() << " candidate models of " << run.searches << " searches; "
-             << std::count_if(report.models.begin(), report.models.end(),
-                              [&](const ModelJudgement& m) { return m.log10e <= std::log10(s.evalue); })
-             << " with an E-value at most " << s.evalue << "." << endl;
+        Say() << "Judged " << run.candidates.size() << " candidate models of " << run.searches << " searches; "
+              << std::count_if(report.models.begin(), report.models.end(),
+                               [&](const ModelJudgement& m) { return m.log10e <= std::log10(s.evalue); })
+              << " with an E-value at most " << s.evalue << "." << endl;
     return report;
 }

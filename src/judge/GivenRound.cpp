@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "judge/GivenMotif.h"
 
@@ -47,7 +48,7 @@ void TakeGivenMotif(JudgedRun& run) {
     JudgeFrom(run, at);
     run.verdicts[at].train.threshold = t;  // further rounds mask the sites reported
     run.found.push_back(at);
-    cout << "Motif 1 given by the known sites: " << ConsensusOf(c) << ", E-value "
+    Say() << "Motif 1 given by the known sites: " << ConsensusOf(c) << ", E-value "
          << FormatEvalue(Log10E(run.verdicts[at], run.candidates.size()))
          << " (reported whatever its E-value; for information)." << endl;
 }
@@ -67,14 +68,15 @@ CallEstimate DescribeGivenCalls(const JudgedRun& run, size_t f, const Candidate&
     estimate.recall = LeaveOneOutRecall(called, run.knownSites, run.sets.bothStrands, run.bg,
                                         fit.rounds > 0 ? kGivenPriorWeight : 1.0);
     const double log10e = Log10E(run.verdicts[f], run.candidates.size());
-    cout << "Motif 1's sites are called at " << threshold << " bits";
+    std::ostream& say = Say();
+    say << "Motif 1's sites are called at " << threshold << " bits";
     if (byModel)
-        cout << " (where the mixture fitted to the input reaches a posterior of one half)";
+        say << " (where the mixture fitted to the input reaches a posterior of one half)";
     else
-        cout << " (a background p-value of " << kGivenWindowP << " per window)";
+        say << " (a background p-value of " << kGivenWindowP << " per window)";
     if (log10e > std::log10(run.s.evalue))
-        cout << "; the known sites' motif is not enriched in the input (E-value " << FormatEvalue(log10e) << ")";
-    cout << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall " << estimate.recall * 100
+        say << "; the known sites' motif is not enriched in the input (E-value " << FormatEvalue(log10e) << ")";
+    say << ": estimated false calls " << estimate.falseShare * 100 << "%, estimated recall " << estimate.recall * 100
          << "% (each of the " << estimate.known << " known sites scored by the matrix without its own share)." << endl;
     return estimate;
 }

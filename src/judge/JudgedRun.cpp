@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "core/Console.h"
 #include "judge/Controls.h"
 #include "judge/SearchPlan.h"
 
@@ -93,30 +94,30 @@ void AnnounceSplit(const JudgedRun& run) {
     if (!run.gc.Empty()) {
         char share[32];
         std::snprintf(share, sizeof share, "%.1f%%", 100 * run.gc.LargestDifference());
-        cout << "Control sequences: " << run.controls.size() << " (random windows of the genome away from the peaks, "
+        Say() << "Control sequences: " << run.controls.size() << " (random windows of the genome away from the peaks, "
              << "matched to the input's GC content in bins of " << static_cast<int>(100 * kGcBinWidth + 0.5)
              << "%: " << run.controls.size() - static_cast<size_t>(run.gc.offBin)
              << " in their sequence's bin; the shares per bin of input and controls differ by at most " << share
              << ")" << endl;
     } else {
-        cout << "Control sequences: " << run.controls.size()
+        Say() << "Control sequences: " << run.controls.size()
              << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")")
              << endl;
     }
     if (s.nmotifs == 0) {
-        cout << "No motif is sought (-nmotifs 0): the database's motifs are tested on all " << run.distinct.size()
+        Say() << "No motif is sought (-nmotifs 0): the database's motifs are tested on all " << run.distinct.size()
              << " input sequences." << endl;
         return;
     }
     if (run.whole)
-        cout << "Searched and judged on all " << run.split.train.size() << " input sequences (fewer than "
+        Say() << "Searched and judged on all " << run.split.train.size() << " input sequences (fewer than "
              << kWholeJudgeBelow << ": none held back); E-values from each model's alignment of its best sites."
              << endl;
     else
-        cout << "Searched on " << run.split.train.size() << " input sequences; judged on " << run.split.held.size()
+        Say() << "Searched on " << run.split.train.size() << " input sequences; judged on " << run.split.held.size()
              << " input and " << run.split.heldC.size() << " control sequences held back." << endl;
     if (run.sample.size() < run.split.train.size())
-        cout << "The searches run on a sample of " << run.sample.size() << " of the " << run.split.train.size()
+        Say() << "The searches run on a sample of " << run.sample.size() << " of the " << run.split.train.size()
              << " searched sequences (-searchsize " << s.searchSize << " letters)." << endl;
 }
 
@@ -125,7 +126,7 @@ void ExplainOutOfReach(int total, size_t held, size_t heldControls, size_t judge
                                                static_cast<int>(heldControls));
     const double log10e = best.log10p + std::log10(static_cast<double>(judged > 0 ? judged : 1));
     if (log10e <= std::log10(limit)) return;
-    cout << "With " << total << " input sequences, the judge holds back " << held << ": even a motif in every held-back"
+    Say() << "With " << total << " input sequences, the judge holds back " << held << ": even a motif in every held-back"
          << " input sequence and in none of the " << heldControls << " held-back control sequences would have an E-value of "
          << FormatEvalue(log10e) << ", above " << limit
          << (heldControls < held ? ". Give more control sequences (-neg): fewer are held back than input sequences"

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "core/Console.h"
 #include "core/Parallel.h"
 #include "judge/GivenRound.h"
 #include "judge/MotifScan.h"
@@ -47,18 +48,19 @@ size_t CountCalls(const std::vector<std::vector<ScanHit>>& calls) {
 
 // What the console says of a mixture's calls.
 void DescribeModelCalls(size_t motif, const SiteModelFit& fit, size_t sites) {
-    cout << "Motif " << motif << "'s sites called by "
+    std::ostream& say = Say();
+    say << "Motif " << motif << "'s sites called by "
          << (fit.rule == SiteRule::kZoops ? "ZOOPS (zero or one site per sequence" : "TCM (any number of sites per sequence");
     if (fit.automatic)
-        cout << "; chosen from the input: " << fit.extraCalls << " sites beyond the first of their sequence, "
+        say << "; chosen from the input: " << fit.extraCalls << " sites beyond the first of their sequence, "
              << fit.extraExpected << " expected by chance";
     if (fit.repeatLike)
-        cout << ", but their flanks as alike as copies of a repeat's (" << fit.flankBits << " bits a letter)";
-    cout << "): " << sites << " sites, ";
+        say << ", but their flanks as alike as copies of a repeat's (" << fit.flankBits << " bits a letter)";
+    say << "): " << sites << " sites, ";
     if (fit.rule == SiteRule::kZoops)
-        cout << fit.share * 100 << "% of the sequences estimated to hold one." << endl;
+        say << fit.share * 100 << "% of the sequences estimated to hold one." << endl;
     else
-        cout << fit.share * 100 << "% of the windows estimated to be one." << endl;
+        say << fit.share * 100 << "% of the windows estimated to be one." << endl;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "core/Console.h"
 #include "report/HtmlParts.h"
 
 namespace {
@@ -99,26 +100,30 @@ void WriteKnownHtml(std::ostream& out, const JudgedReport& r) {
 }
 
 void PrintKnownTable(const JudgedReport& r) {
+    std::ostream& say = Say();
     const size_t pass = Passing(r);
-    std::cout << "\nKnown motifs: " << r.known.size() << " tested; " << pass << " with an E-value at most " << r.limit;
+    say << "\nKnown motifs: " << r.known.size() << " tested; " << pass << " with an E-value at most " << r.limit;
     if (pass == 0) {
         // The nearest miss says how far from the limit the database stands.
         if (!r.known.empty())
-            std::cout << " (the best, " << r.known[0].id << (r.known[0].name.empty() ? "" : " " + r.known[0].name)
-                      << ", has " << FormatEvalue(r.known[0].log10e) << ")";
-        std::cout << "." << std::endl;
+            say << " (the best, " << r.known[0].id << (r.known[0].name.empty() ? "" : " " + r.known[0].name) << ", has "
+                << FormatEvalue(r.known[0].log10e) << ")";
+        say << "." << std::endl;
         return;
     }
-    std::cout << ". The best:" << std::endl;
-    std::printf("%-5s %-12s %-20s %-12s %-18s %-18s\n", "rank", "id", "name", "E-value", "input with a site",
-                "controls with one");
+    say << ". The best:" << std::endl;
+    char line[2048];
+    std::snprintf(line, sizeof line, "%-5s %-12s %-20s %-12s %-18s %-18s\n", "rank", "id", "name", "E-value",
+                  "input with a site", "controls with one");
+    say << line;
     const size_t shown = std::min(pass, static_cast<size_t>(kKnownShown));
     for (size_t i = 0; i < shown; ++i) {
         const KnownMotifResult& k = r.known[i];
         const std::string in = std::to_string(k.a) + " (" + Share(k.a, k.n1) + ")";
         const std::string ctl = std::to_string(k.b) + " (" + Share(k.b, k.n2) + ")";
-        std::printf("%-5zu %-12s %-20s %-12s %-18s %-18s\n", i + 1, k.id.c_str(), k.name.c_str(),
-                    FormatEvalue(k.log10e).c_str(), in.c_str(), ctl.c_str());
+        std::snprintf(line, sizeof line, "%-5zu %-12s %-20s %-12s %-18s %-18s\n", i + 1, k.id.c_str(), k.name.c_str(),
+                      FormatEvalue(k.log10e).c_str(), in.c_str(), ctl.c_str());
+        say << line;
     }
-    std::fflush(stdout);
+    say.flush();
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "report/Annotation.h"
 #include "report/HtmlParts.h"
@@ -18,8 +19,9 @@ const char kBanner[] =
 
 void PrintTimeTaken(time_t start) {
     time_t end = time(nullptr);
-    std::printf("Time taken: %.2lf seconds.", difftime(end, start));
-    cout << "\n";
+    char line[64];
+    std::snprintf(line, sizeof line, "Time taken: %.2lf seconds.", difftime(end, start));
+    Say() << line << "\n";
 }
 
 bool ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Individual>* population,
@@ -35,26 +37,31 @@ bool ReportRun(RunSettings& s, uint32_t seed, Midlayer* data, std::vector<Indivi
     const bool written = PrintResults(data, population, s.resultFile, judged, &views);
     const bool extras = WriteOutputs(s, seed, data, *population, judged, &views);
     if (matcher != nullptr)
-        for (const ModelView& v : views) cout << "Motif Rank #" << v.rank << ": " << BestMatchLine(v) << endl;
+        for (const ModelView& v : views) Say() << "Motif Rank #" << v.rank << ": " << BestMatchLine(v) << endl;
     if (judged != nullptr && !views.empty()) PrintMotifTable(views, matcher != nullptr);
     if (judged != nullptr && judged->knownTested) PrintKnownTable(*judged);
     return written && extras;
 }
 
 void PrintMotifTable(const std::vector<ModelView>& views, bool named) {
-    cout << "\nMotifs reported:\n";
-    std::printf("%-5s %-*s %5s  %-12s %6s%s\n", "rank", kMaxConsensusShown, "consensus", "width", "E-value", "sites",
-                named ? "  best match" : "");
+    std::ostream& say = Say();
+    char line[256];
+    say << "\nMotifs reported:\n";
+    std::snprintf(line, sizeof line, "%-5s %-*s %5s  %-12s %6s%s\n", "rank", kMaxConsensusShown, "consensus", "width",
+                  "E-value", "sites", named ? "  best match" : "");
+    say << line;
     for (const ModelView& v : views) {
-        std::printf("%-5d %-*s %5d  %-12s %6d", v.rank, kMaxConsensusShown, v.consensus.c_str(), v.width,
-                    v.evalue.c_str(), v.nsites);
+        std::snprintf(line, sizeof line, "%-5d %-*s %5d  %-12s %6d", v.rank, kMaxConsensusShown, v.consensus.c_str(),
+                      v.width, v.evalue.c_str(), v.nsites);
+        say << line;
         if (named)
-            std::printf("  %s", v.named && !v.matches.empty()
-                                    ? (v.matches[0].id + " " + v.matches[0].name + " (E=" + Plain(v.matches[0].eValue) + ")").c_str()
-                                    : "none");
-        std::printf("\n");
+            say << "  "
+                << (v.named && !v.matches.empty()
+                        ? v.matches[0].id + " " + v.matches[0].name + " (E=" + Plain(v.matches[0].eValue) + ")"
+                        : std::string("none"));
+        say << "\n";
     }
-    std::fflush(stdout);
+    say.flush();
 }
 
 bool PrintResults(Midlayer* data, std::vector<Individual>* population, std::string& fileName,
@@ -63,10 +70,10 @@ bool PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
     // name only when complete: an interrupted run leaves the previous file.
     WholeFile file;
     if (!file.Open(fileName)) {
-        std::printf("ERROR: Cannot open file named %s\n", fileName.c_str());
+        cout << "ERROR: Cannot open file named " << fileName << "\n";
         fileName = DFLT_OUT;
         bool opened = file.Open(fileName);
-        std::printf("Using Default output file \"qiro.out\" instead\n");
+        cout << "Using Default output file \"qiro.out\" instead\n";
         if (!opened) return false;
     }
     std::ostream& out = file.stream();
@@ -123,6 +130,6 @@ bool PrintResults(Midlayer* data, std::vector<Individual>* population, std::stri
     }
     if (judged && judged->knownTested) WriteKnownSection(out, *judged);
     if (file.Commit()) return true;
-    std::printf("ERROR: Cannot write file named %s\n", fileName.c_str());
+    cout << "ERROR: Cannot write file named " << fileName << "\n";
     return false;
 }

@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <string>
 
-ProgressLine::ProgressLine() : enabled_(isatty(STDERR_FILENO) == 1) {}
+#include "core/Console.h"
+
+// A judged run that holds its log back draws its own progress line, of the
+// searches, on standard output.
+ProgressLine::ProgressLine() : enabled_(isatty(STDERR_FILENO) == 1 && !LogQuiet()) {}
 
 void ProgressLine::Update(int generation, int budget, double best, int stall) {
     if (!enabled_) return;

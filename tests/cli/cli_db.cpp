@@ -108,7 +108,7 @@ TEST(Db, KnownMotifsTestedAloneRankThePlantedOneFirstAndNoneOnRandomLetters) {
     dir.write("in.fa", Peaks(60));
     dir.write("random.fa", Peaks(60, false));
     dir.write("bg.freq", clitest::FlatBackground());
-    const std::string run = " -freq bg.freq -k 15 -evalue 0.05 -nmotifs 0 -seed 3 -threads 2 -db " + kExcerpt;
+    const std::string run = " -freq bg.freq -k 15 -verbose -evalue 0.05 -nmotifs 0 -seed 3 -threads 2 -db " + kExcerpt;
     Result r = dir.qiro("-i in.fa" + run + " -json r.json -o in.out");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out.find("Finish the GA process"), std::string::npos) << r.out;
@@ -128,7 +128,7 @@ TEST(Db, KnownMotifsTestedAloneRankThePlantedOneFirstAndNoneOnRandomLetters) {
     EXPECT_GT(nlohmann::json::parse(dir.read("random.json"))["known_motifs"][0]["evalue"].get<double>(), 0.05);
 
     // Without a database (or without -evalue) there is nothing to test.
-    for (const std::string& bad : {std::string("-i in.fa -freq bg.freq -evalue 0.05 -nmotifs 0"),
+    for (const std::string& bad : {std::string("-i in.fa -freq bg.freq -verbose -evalue 0.05 -nmotifs 0"),
                                   "-i in.fa -freq bg.freq -nmotifs 0 -db " + kExcerpt}) {
         r = dir.qiro(bad);
         EXPECT_EQ(r.status, 1) << bad;

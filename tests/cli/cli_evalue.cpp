@@ -43,7 +43,7 @@ std::string Sequences(int n, bool plant, unsigned seed, std::set<std::string>* s
     return text;
 }
 
-const std::string kRun = "-i in.fa -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -evalue 0.05";
+const std::string kRun = "-i in.fa -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -verbose -evalue 0.05";
 
 TEST(Evalue, PlantedMotifPassesWithItsSitesAndEveryOutputCarriesTheEvalue) {
     WorkDir dir;
@@ -160,7 +160,7 @@ TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
     WorkDir dir;
     dir.write("in.fa", TwoMotifs(80));
     dir.write("bg.freq", clitest::FlatBackground());
-    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-16 -seed 4 -g 40 -p 60 -evalue 0.05 -nmotifs 2 -json two.json");
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-16 -seed 4 -g 40 -p 60 -verbose -evalue 0.05 -nmotifs 2 -json two.json");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("width 12,"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("width 10,"), std::string::npos) << r.out;
@@ -178,7 +178,7 @@ TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
     // generations, and run in the first round only: a later round searches
     // from words.
     dir.write("one.fa", Sequences(80, true, 12));
-    Result one = dir.qiro("-i one.fa -freq bg.freq -k 8-16 -seed 4 -p 20 -evalue 0.05 -nmotifs 2");
+    Result one = dir.qiro("-i one.fa -freq bg.freq -k 8-16 -seed 4 -p 20 -verbose -evalue 0.05 -nmotifs 2");
     ASSERT_EQ(one.status, 0) << one.out;
     const long long letters = 40 * 150;  // the searched half
     const std::string shared = ", at most " + std::to_string(kSearchWork / (3 * letters)) + " generations.";
@@ -196,7 +196,7 @@ TEST(Evalue, TheReportedMatrixIsTheOneThatCalledTheSites) {
     WorkDir dir;
     const std::string examples = QIRO_EXAMPLES;
     Result r = dir.qiro("-i '" + examples + "/crp0.fasta' -freq '" + examples +
-                        "/crp0.freq' -mask T -dust 20 -evalue 0.05 -k 20 -seed 1 -json c.json -meme c.meme");
+                        "/crp0.freq' -mask T -dust 20 -verbose -evalue 0.05 -k 20 -seed 1 -json c.json -meme c.meme");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Motif 1 refit "), std::string::npos);
     const nlohmann::json j = nlohmann::json::parse(dir.read("c.json"));
@@ -229,7 +229,7 @@ TEST(Evalue, WidthRangeReportsEachModelAtItsOwnWidth) {
     WorkDir dir;
     dir.write("in.fa", Sequences(40, true, 11));
     dir.write("bg.freq", clitest::FlatBackground());
-    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-14 -seed 2 -g 40 -p 60 -evalue 0.05 -words 1 -json w.json -html w.html");
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 8-14 -seed 2 -g 40 -p 60 -verbose -evalue 0.05 -words 1 -json w.json -html w.html");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Widths searched: 8-14\n"), std::string::npos);
     // The settings say what ran: the range, not one width; the console and the page sum the motifs up first.
@@ -293,7 +293,7 @@ TEST(Evalue, ARepeatedSequenceIsSearchedAndJudgedOnce) {
     WorkDir dir;
     dir.write("in.fa", ">a\n" + seqs[0] + "\n>b\n" + seqs[1] + "\n>c\n" + copy + "\n");
     dir.write("bg.freq", clitest::FlatBackground());
-    Result r = dir.qiro("-i in.fa -freq bg.freq -k 15 -seed 4 -g 40 -p 60 -evalue 0.05");
+    Result r = dir.qiro("-i in.fa -freq bg.freq -k 15 -seed 4 -g 40 -p 60 -verbose -evalue 0.05");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("1 input sequence repeats an earlier one letter for letter (or its reverse complement)"),
               std::string::npos) << r.out;
@@ -318,7 +318,7 @@ TEST(Evalue, TooFewSequencesToJudgeOnAreNamedAsTheReason) {
     // no control would miss the limit.
     dir.write("many.fa", Sequences(kWholeJudgeBelow, true, 9));
     dir.write("two.fa", Sequences(2, false, 10));
-    Result few = dir.qiro("-i many.fa -freq bg.freq -k 14 -seed 4 -g 10 -p 40 -evalue 0.05 -words 0 -neg two.fa");
+    Result few = dir.qiro("-i many.fa -freq bg.freq -k 14 -seed 4 -g 10 -p 40 -verbose -evalue 0.05 -words 0 -neg two.fa");
     ASSERT_EQ(few.status, 0) << few.out;
     EXPECT_NE(few.out.find("input sequences, the judge holds back 25: even a motif in every held-back input sequence"
                            " and in none of the 1 held-back control sequences would have an E-value of "),
@@ -377,13 +377,13 @@ TEST(Evalue, SmallInputsAreSearchedAndJudgedOnEverySequence) {
         shuffled += l + "\n";
     }
     dir.write("shuffled.fa", shuffled);
-    Result none = dir.qiro("-i shuffled.fa -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -evalue 0.05");
+    Result none = dir.qiro("-i shuffled.fa -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -verbose -evalue 0.05");
     ASSERT_EQ(none.status, 0) << none.out;
     EXPECT_NE(dir.read("qiro.out").find("No motif has an E-value at most 0.05.\n"), std::string::npos) << none.out;
 
     // From the switch point on, half of the sequences are held back.
     dir.write("switch.fa", Sequences(kWholeJudgeBelow, false, 6));
-    Result held = dir.qiro("-i switch.fa -freq bg.freq -k 8 -seed 4 -g 5 -p 20 -evalue 0.05 -words 0");
+    Result held = dir.qiro("-i switch.fa -freq bg.freq -k 8 -seed 4 -g 5 -p 20 -verbose -evalue 0.05 -words 0");
     EXPECT_NE(held.out.find("Searched on " + std::to_string(kWholeJudgeBelow - kWholeJudgeBelow / 2) +
                             " input sequences; judged on " + std::to_string(kWholeJudgeBelow / 2) + " input"),
               std::string::npos)
@@ -403,7 +403,7 @@ TEST(Evalue, TheMotifOfTheKnownSitesIsAlwaysReportedFirst) {
     for (const std::string& c : {std::string("in.fa sites.pk"), std::string("none.fa random.pk")}) {
         const std::string fasta = c.substr(0, c.find(' ')), pk = c.substr(c.find(' ') + 1);
         // Two motifs: the searches from words of the second round must not stand in for the known sites.
-        Result r = dir.qiro("-i " + fasta + " -pk " + pk + " -freq bg.freq -seed 4 -g 40 -p 60 -evalue 0.05 -nmotifs 2 -json k.json -html k.html");
+        Result r = dir.qiro("-i " + fasta + " -pk " + pk + " -freq bg.freq -seed 4 -g 40 -p 60 -verbose -evalue 0.05 -nmotifs 2 -json k.json -html k.html");
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_NE(r.out.find("Motif 1 given by the known sites: "), std::string::npos) << r.out;
         EXPECT_NE(dir.read("k.html").find("<tr><th>estimated recall</th><td class=\"num\">"), std::string::npos);
@@ -444,7 +444,7 @@ TEST(Evalue, AfterTheKnownSitesMotifTheSearchesLookForMotifsOfTheirOwn) {
     dir.write("in.fa", TwoMotifs());
     dir.write("bg.freq", clitest::FlatBackground());
     dir.write("sites.pk", kMotif + "\n" + "TTGACAGCTATGGT\n" + "TTGTCAGCTATCGT\n");
-    Result r = dir.qiro("-i in.fa -pk sites.pk -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -evalue 0.05 -nmotifs 2 -json p.json");
+    Result r = dir.qiro("-i in.fa -pk sites.pk -freq bg.freq -k 14 -seed 4 -g 40 -p 60 -verbose -evalue 0.05 -nmotifs 2 -json p.json");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("\nSearch 2: motif 2, width 14, "), std::string::npos) << r.out;
     const nlohmann::json j = nlohmann::json::parse(dir.read("p.json"));
@@ -473,7 +473,7 @@ TEST(Evalue, AMotifMatrixServesAsKnownSites) {
         meme += "\n";
     }
     dir.write("two.meme", meme);
-    Result r = dir.qiro("-i in.fa -freq bg.freq -pk two.meme:PLANTED1 -seed 4 -g 40 -p 60 -evalue 0.05 -json m.json");
+    Result r = dir.qiro("-i in.fa -freq bg.freq -pk two.meme:PLANTED1 -seed 4 -g 40 -p 60 -verbose -evalue 0.05 -json m.json");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Known sites: 20 drawn from the matrix PLANTED1 planted of two.meme, 14 letters wide."),
               std::string::npos)
@@ -483,18 +483,18 @@ TEST(Evalue, AMotifMatrixServesAsKnownSites) {
     const std::string c = j["motifs"][0]["consensus"];
     EXPECT_TRUE(c == kMotif || c.find(kMotif.substr(2, 10)) != std::string::npos) << c;
 
-    Result several = dir.qiro("-i in.fa -freq bg.freq -pk two.meme -seed 4 -evalue 0.05");
+    Result several = dir.qiro("-i in.fa -freq bg.freq -pk two.meme -seed 4 -verbose -evalue 0.05");
     EXPECT_EQ(several.status, 1);
     EXPECT_NE(several.out.find("Error: the pre-knowledge matrix file two.meme holds 2 motifs; name one as -pk "
                                "two.meme:<ID> (the first: OTHER1, PLANTED1, ...). System aborted."),
               std::string::npos)
         << several.out;
-    Result unknown = dir.qiro("-i in.fa -freq bg.freq -pk two.meme:PLANTED2 -seed 4 -evalue 0.05");
+    Result unknown = dir.qiro("-i in.fa -freq bg.freq -pk two.meme:PLANTED2 -seed 4 -verbose -evalue 0.05");
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(unknown.out.find("holds no motif PLANTED2; the closest IDs: PLANTED1, OTHER1."), std::string::npos)
         << unknown.out;
     dir.write("bad.jaspar", ">BAD1 bad\nA [ 1 2 ]\nC [ 1 2 ]\nG [ 1 x ]\nT [ 1 2 ]\n");
-    Result bad = dir.qiro("-i in.fa -freq bg.freq -pk bad.jaspar -seed 4 -evalue 0.05");
+    Result bad = dir.qiro("-i in.fa -freq bg.freq -pk bad.jaspar -seed 4 -verbose -evalue 0.05");
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("Error: the pre-knowledge matrix file bad.jaspar, line 4: the value x is not a number."),
               std::string::npos)
@@ -511,19 +511,19 @@ TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
     EXPECT_NE(range.out.find("Error: a range of motif widths (-k 6-15) needs -evalue"), std::string::npos);
     EXPECT_FALSE(dir.exists("qiro.out"));
 
-    Result bad = dir.qiro("-i in.fa -freq bg.freq -k 9-7 -evalue x -nmotifs -1 -seed 1 -g 5 -p 20");
+    Result bad = dir.qiro("-i in.fa -freq bg.freq -k 9-7 -verbose -evalue x -nmotifs -1 -seed 1 -g 5 -p 20");
     EXPECT_EQ(bad.status, 0) << bad.out;
     EXPECT_NE(bad.out.find("-k=9-7 is not a range of widths from 4 to 40! Reset to default length: 8 ."),
               std::string::npos);
     EXPECT_NE(bad.out.find("-evalue=x is unhealthy! Reset to the default value: 0.05 ."), std::string::npos);
     EXPECT_NE(bad.out.find("-nmotifs=-1 is unhealthy! Reset to the default value: 1 ."), std::string::npos);
 
-    Result words = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -evalue 1 -words -1 -searchsize -1");
+    Result words = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -verbose -evalue 1 -words -1 -searchsize -1");
     EXPECT_NE(words.out.find("-words=-1 is unhealthy! Reset to the default value: 5 ."), std::string::npos);
     EXPECT_NE(words.out.find("-searchsize=-1 is unhealthy! Reset to the default value: 50000 ."), std::string::npos);
     EXPECT_NE(words.out.find("Population size: 20\n"), std::string::npos) << words.out;
     // Without -p the searches of -evalue have a population of their own.
-    Result own = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -evalue 1 -words 0");
+    Result own = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -verbose -evalue 1 -words 0");
     EXPECT_NE(own.out.find("Population size: 300\n"), std::string::npos) << own.out;
     Result plain = dir.qiro("-i in.fa -freq bg.freq -seed 1 -g 5 -p 20 -words 3 -neg in.fa");
     EXPECT_EQ(plain.status, 0);
@@ -534,11 +534,11 @@ TEST(Evalue, OptionsThatNeedEvalueAndBadValues) {
     for (char& c : lower)
         if (c == 'A' || c == 'C' || c == 'G' || c == 'T') c = static_cast<char>(c + 32);
     dir.write("lower.fa", lower);
-    Result masked = dir.qiro("-i lower.fa -freq bg.freq -seed 1 -mask T -evalue 1");
+    Result masked = dir.qiro("-i lower.fa -freq bg.freq -seed 1 -mask T -verbose -evalue 1");
     EXPECT_EQ(masked.status, 1);
     EXPECT_NE(masked.out.find("holds a masked letter (-mask, -dust); no sequence is left to search."), std::string::npos);
 
-    Result missing = dir.qiro("-i in.fa -freq bg.freq -seed 1 -evalue 1 -neg nothere.fa");
+    Result missing = dir.qiro("-i in.fa -freq bg.freq -seed 1 -verbose -evalue 1 -neg nothere.fa");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.out.find("nothere.fa"), std::string::npos);
 }

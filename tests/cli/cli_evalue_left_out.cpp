@@ -41,7 +41,7 @@ TEST(EvalueLeftOut, ARangeRunReportsTheMotifOfOneWidthWhenAnotherCannotStart) {
     dir.write("neg.fa", ShortWindows(80, false, 22));
     dir.write("bg.freq", clitest::FlatBackground());
     const std::string run = "-i in.fa -freq bg.freq -mask T -d F -seed 1 -g 40 -p 60 -threads 1";
-    const Result r = dir.qiro(run + " -k 8-12 -evalue 0.05 -words 1 -neg neg.fa");
+    const Result r = dir.qiro(run + " -k 8-12 -verbose -evalue 0.05 -words 1 -neg neg.fa");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("The expected width of binding site: 8-12\n"), std::string::npos);
     // Forty sequences search the range's middle width, 10, where the search

@@ -51,9 +51,11 @@ TEST_F(OutputSafety, AnOutputNamingAnInputIsRefusedAndTheInputKept) {
         const std::string before = dir.read(c.input);
         Result r = dir.qiro(c.args + kRun);
         EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.out.find("Error: " + c.said + ": the run would overwrite its input. System aborted. \n"),
+        // A judged run says its errors on standard error.
+        const std::string said = r.out + r.err;
+        EXPECT_NE(said.find("Error: " + c.said + ": the run would overwrite its input. System aborted. \n"),
                   std::string::npos)
-            << r.out;
+            << said;
         EXPECT_EQ(r.out.find("Number of input Sequences"), std::string::npos) << "refused before any work";
         EXPECT_EQ(dir.read(c.input), before);
     }

@@ -46,7 +46,7 @@ TEST(CliOutputsUsage, NewOptionsFollowTheExistingOnes) {
     size_t seed = out.find("\t[-seed <number>]");
     ASSERT_NE(seed, std::string::npos) << out;
     size_t last = seed;
-    for (const char* word : {"\t[-meme <", "\t[-jaspar <", "\t[-bed <", "\t[-json <", "\t[-html <"}) {
+    for (const char* word : {"\t[-meme <", "\t[-jaspar <", "\t[-bed <", "\t[-json <", "\t[-html <", "\t[-verbose]"}) {
         size_t at = out.find(word);
         ASSERT_NE(at, std::string::npos) << word;
         EXPECT_GT(at, last) << word;

@@ -23,7 +23,7 @@ using clitest::Result;
 using clitest::WorkDir;
 
 const std::string kMotif = "GTCACGGATTCA";
-const std::string kSearch = " -k 12 -seed 5 -evalue 0.05";
+const std::string kSearch = " -k 12 -seed 5 -verbose -evalue 0.05";
 
 // A genome of real fly sequence (tests/data/dm3_upstream_excerpt.fa.gz, 100
 // pieces of 2,000 letters, lower case) joined into chrA and chrB, the motif

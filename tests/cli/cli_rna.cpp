@@ -102,7 +102,7 @@ TEST(Rna, ControlsKnownSitesAndACountedBackgroundReadInRnaLettersAsInDna) {
     EXPECT_EQ(fb.err, "qiro-freq: " + std::to_string(CountOf(set.fasta, 'T', 't')) + " letters U or u read as T or t (RNA).\n");
     EXPECT_EQ(fa.err, "");
 
-    const std::string args = "-i in.fa -freq bg.freq -neg neg.fa -pk sites.txt -evalue 0.05 -seed 3 -g 40 -p 60 -threads 1";
+    const std::string args = "-i in.fa -freq bg.freq -neg neg.fa -pk sites.txt -verbose -evalue 0.05 -seed 3 -g 40 -p 60 -threads 1";
     const Result a = dna.qiro(args), b = rna.qiro(args);
     ASSERT_EQ(a.status, 0) << a.out;
     ASSERT_EQ(b.status, 0) << b.out;

@@ -557,7 +557,7 @@ TEST_F(Robustness, OutputPathsThatCannotBeWritten) {
 }
 
 TEST_F(Robustness, ControlFilesAndInputsTheJudgeCannotUse) {
-    const std::string judged = "-i seqs.fa -freq bg.freq -k 8 -evalue 0.05 -words 0" + kFast;
+    const std::string judged = "-i seqs.fa -freq bg.freq -k 8 -verbose -evalue 0.05 -words 0" + kFast;
     // Controls with no window to scan: letters other than A, C, G, T only.
     dir.write("nn.fa", ">n\nNNNNNNNNNNNNNNNNNNNN\n>p\nMKVLHEEQPWRSTYFLIKDD\n");
     Result r = Run(judged + " -neg nn.fa");
@@ -591,7 +591,7 @@ TEST_F(Robustness, ControlFilesAndInputsTheJudgeCannotUse) {
         << r.out;
     // Every input sequence shorter than the width: named as the cause.
     dir.write("short.fa", ">a\nACGTACGTAC\n>b\nTTGACAGCTA\n");
-    r = Run("-i short.fa -freq bg.freq -k 12 -evalue 0.05");
+    r = Run("-i short.fa -freq bg.freq -k 12 -verbose -evalue 0.05");
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(Contains(r.out, "Error: no sequence in short.fa has at least 12 letters (the motif width).")) << r.out;
 }

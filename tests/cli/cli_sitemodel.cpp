@@ -21,7 +21,7 @@ namespace {
 using clitest::Result;
 using clitest::WorkDir;
 
-const std::string kRun = "-i in.fa -freq bg.freq -k 12 -seed 2 -evalue 0.05 -json out.json";
+const std::string kRun = "-i in.fa -freq bg.freq -k 12 -seed 2 -verbose -evalue 0.05 -json out.json";
 
 const std::string kMotif = "TTGACATGCAAG";
 
@@ -112,7 +112,7 @@ TEST(SiteModel, SequencesWithoutASiteStayEmptyAndTheThresholdRuleStaysAtHand) {
     EXPECT_NE(r.out.find("Site calls: threshold"), std::string::npos);
     EXPECT_EQ(r.out.find("sites called by"), std::string::npos);
     EXPECT_EQ(Read(dir, sites).model, "");
-    r = dir.qiro("-i in.fa -sitemodel any -evalue 0.05");
+    r = dir.qiro("-i in.fa -sitemodel any -verbose -evalue 0.05");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Error: -sitemodel takes auto, zoops, tcm or threshold, not \"any\"."), std::string::npos);
 }

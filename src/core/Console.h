@@ -1,0 +1,38 @@
+// What a run says on the console. A plain run logs every step on standard
+// output, as it always has. A judged run (-evalue) keeps standard output for
+// the answer: Say() reaches it, while the log of each search written to
+// std::cout is held back (or, with -verbose, passed through), its warnings
+// and errors going to standard error, each once. On a terminal a long stage
+// shows one progress line, redrawn in place and wiped before the next line.
+#ifndef QIRO_CONSOLE_H
+#define QIRO_CONSOLE_H
+
+#include <ostream>
+#include <string>
+
+// From this call on (a judged run's start), lines written to std::cout are
+// the log: dropped, their warnings and errors written to standard error
+// once each; with verbose, passed to standard output as before.
+void QuietLog(bool verbose);
+// Gives std::cout its own buffer back (a program running several runs in
+// one process, or a test).
+void StopQuietLog();
+// Whether the log is held back (QuietLog without verbose).
+bool LogQuiet();
+// The run ends on a fatal condition: while the log is held back, its last
+// lines go to standard error unless an error line has said it already.
+void LogEnding();
+
+// The stream of the answer: standard output, whatever the log does.
+std::ostream& Say();
+
+// A progress line of a long stage on standard output, when it is a terminal
+// and the log is held back: "text" redrawn in place, with the seconds since
+// the stage began. Cleared by the next Say() line or by ProgressDone().
+void Progress(const std::string& text);
+void ProgressDone();
+
+// Seconds since QuietLog was called (0 before).
+double RunSeconds();
+
+#endif

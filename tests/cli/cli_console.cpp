@@ -1,0 +1,76 @@
+// A judged run's console: the answer on standard output (the settings that
+// shape it, a line per stage, each motif and its sites, the closing table and
+// where the outputs went), the searches' log held back unless -verbose asks
+// for it, and warnings and errors on standard error, each once.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli_util.h"
+#include "planted.h"
+
+namespace {
+
+using clitest::Result;
+using clitest::WorkDir;
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+class JudgedConsole : public ::testing::Test {
+protected:
+    WorkDir dir;
+    void SetUp() override {
+        planted::Options o;
+        o.sequences = 30;
+        o.length = 100;
+        dir.write("in.fa", planted::Make(o).fasta);
+    }
+};
+
+TEST_F(JudgedConsole, AJudgedRunPrintsTheAnswerAndHoldsTheSearchLogBack) {
+    Result r = dir.qiro("-i in.fa -evalue 0.05 -k 10 -seed 3 -threads 1 -peaksize 50 -json r.json");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("qiro "), 0u) << r.out;
+    for (const char* line : {"Input:       in.fa\n", "Seed:        3\n", "Control sequences: ", "Motif 1: ",
+                             "Motif 1 found: ", "Motif 1's sites called by", "\nMotifs reported:\n",
+                             "Outputs: the result in qiro.out; JSON in r.json.\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    for (const char* log : {"Start GA:", "Finish the GA process", "Arguments information", "Search 1: motif"})
+        EXPECT_EQ(r.out.find(log), std::string::npos) << log;
+    EXPECT_LT(Count(r.out, "\n"), 30u) << r.out;
+    // Not a terminal: no progress line is drawn.
+    EXPECT_EQ(r.out.find('\r'), std::string::npos);
+    // The note goes to standard error, once, and not to standard output.
+    EXPECT_EQ(Count(r.err, "Note: -peaksize takes effect with -peaks only.\n"), 1u) << r.err;
+    EXPECT_EQ(r.out.find("Note:"), std::string::npos);
+}
+
+TEST_F(JudgedConsole, VerboseRestoresTheSearchLog) {
+    Result quiet = dir.qiro("-i in.fa -evalue 0.05 -k 10 -seed 3 -threads 1 -o q.out");
+    Result verbose = dir.qiro("-i in.fa -evalue 0.05 -k 10 -seed 3 -threads 1 -o v.out -verbose");
+    ASSERT_EQ(verbose.status, 0) << verbose.out;
+    for (const char* log : {"Arguments information", "Search 1: motif 1, width 10", "Start GA:", "Finish the GA process",
+                            "Motif 1 found: ", "\nMotifs reported:\n"})
+        EXPECT_NE(verbose.out.find(log), std::string::npos) << log;
+    // The result file does not depend on what the console shows.
+    EXPECT_EQ(dir.read("q.out"), dir.read("v.out"));
+}
+
+TEST_F(JudgedConsole, AnErrorGoesToStandardErrorAlone) {
+    Result r = dir.qiro("-i none.fa -evalue 0.05 -k 10 -seed 3");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Error: Cannot open Sequence file named none.fa\nSystem aborted. \n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
+    // A message without the word Error still reaches the user.
+    dir.write("sites.pk", "ACGTAC\nACGTA\n");
+    r = dir.qiro("-i in.fa -pk sites.pk -evalue 0.05 -seed 3");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Sequences in Pri-knowledege file have different lengths\n"), std::string::npos) << r.err;
+}
+
+}  // namespace
