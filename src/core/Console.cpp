@@ -101,7 +101,12 @@ private:
 
 // Standard output's own buffer, kept for Say() once std::cout is redirected.
 std::streambuf* g_stdoutBuffer = nullptr;
-LogFilter g_filter;
+// Made once and never destroyed: std::cout may still write through it while
+// the program's static objects are torn down at exit.
+LogFilter& Filter() {
+    static LogFilter* filter = new LogFilter();
+    return *filter;
+}
 
 // Say()'s stream: the answer, wiping a progress line before it is written.
 class AnswerBuffer : public std::streambuf {
@@ -121,7 +126,7 @@ private:
     static std::streambuf* Target() { return g_stdoutBuffer != nullptr ? g_stdoutBuffer : std::cout.rdbuf(); }
     static void Before() {
         WipeProgress();
-        g_filter.Answered();
+        Filter().Answered();
     }
 };
 
@@ -136,7 +141,7 @@ void QuietLog(bool verbose) {
     if (verbose || g_quiet) return;
     g_quiet = true;
     std::cout.flush();
-    g_stdoutBuffer = std::cout.rdbuf(&g_filter);
+    g_stdoutBuffer = std::cout.rdbuf(&Filter());
 }
 
 void StopQuietLog() {
@@ -146,7 +151,7 @@ void StopQuietLog() {
     std::cout.rdbuf(g_stdoutBuffer);
     g_stdoutBuffer = nullptr;
     g_quiet = false;
-    g_filter.Reset();
+    Filter().Reset();
 }
 
 bool LogQuiet() { return g_quiet; }
@@ -154,7 +159,7 @@ bool LogQuiet() { return g_quiet; }
 void LogEnding() {
     if (!g_quiet) return;
     WipeProgress();
-    g_filter.Ending();
+    Filter().Ending();
 }
 
 std::ostream& Say() { return g_quiet ? g_answer : std::cout; }

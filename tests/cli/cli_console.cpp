@@ -4,6 +4,7 @@
 // for it, and warnings and errors on standard error, each once.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "cli_util.h"
@@ -58,6 +59,20 @@ TEST_F(JudgedConsole, VerboseRestoresTheSearchLog) {
         EXPECT_NE(verbose.out.find(log), std::string::npos) << log;
     // The result file does not depend on what the console shows.
     EXPECT_EQ(dir.read("q.out"), dir.read("v.out"));
+}
+
+TEST_F(JudgedConsole, ATerminalSeesTheSearchesProgressRedrawnInPlace) {
+    // script(1) gives the run a terminal and copies what it shows.
+    if (std::system("command -v script > /dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    Result r = dir.run("script", "-qec \"'" + std::string(QIRO_BIN) +
+                                     "' -i in.fa -evalue 0.05 -k 10 -seed 3 -threads 1\" /dev/null");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const size_t drawn = r.out.find("\rSearch 1, width 10, motif 1 (");
+    EXPECT_NE(drawn, std::string::npos) << r.out;
+    // Wiped (blanks, then a carriage return) before the answer goes on.
+    const size_t wiped = r.out.find(" \rMotif 1: ", drawn);
+    EXPECT_NE(wiped, std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Motifs reported:"), std::string::npos);
 }
 
 TEST_F(JudgedConsole, AnErrorGoesToStandardErrorAlone) {
