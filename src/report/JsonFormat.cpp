@@ -6,7 +6,7 @@
 
 #include "core/Settings.h"
 #include "judge/GivenMotif.h"
-#include "report/Annotation.h"
+#include "report/AnnotationViews.h"
 #include "report/HtmlParts.h"
 #include "report/KnownReport.h"
 #include "report/SettingsJson.h"

@@ -6,7 +6,8 @@
 
 #include "core/Console.h"
 #include "core/Robust.h"
-#include "report/Annotation.h"
+#include "report/AnnotationViews.h"
+#include "report/ModelNaming.h"
 #include "report/HtmlParts.h"
 #include "report/KnownReport.h"
 
