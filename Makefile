@@ -32,6 +32,8 @@
 #   make deb        build, then the Debian package build/qiro_<version>_<arch>.deb
 #                   (CPack; Depends from the linked shared libraries, so dpkg-dev);
 #                   install it with sudo apt-get install ./build/qiro_<version>_<arch>.deb
+#   make docs       build, then make the man page's option entries and
+#                   docs/reference/options.md from the option table (src/cli/OptionTable.cpp)
 #   make clean      remove the build folders
 
 JOBS ?= 2
@@ -47,7 +49,7 @@ FUZZ_TARGETS ?= fasta freq pk options db neg
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming install uninstall deb clean
+.PHONY: docs all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming install uninstall deb clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -55,6 +57,9 @@ all:
 
 deps:
 	bash tools/install-deps.sh
+
+docs: all
+	$(BUILD)/qiro-docs write .
 
 demo:
 	bash tools/install-deps.sh build

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The man pages against the programs: every option the usage text (-h) of qiro
-# and of qiro-freq prints is an entry of its page's OPTIONS and is offered by the
-# bash completion; each page renders without a groff warning and names the
+# and of qiro-freq prints is an entry of its page's OPTIONS, is offered by the
+# bash completion and (qiro) has its row in docs/reference/options.md; each page renders without a groff warning and names the
 # version the programs print.
 #   tests/man_test.sh <qiro> <qiro-freq> <source dir>
 # Exits 77 (skipped) without groff.
@@ -31,6 +31,9 @@ check() {  # <program> <page> <completion function>
   for o in $opts; do
     grep -qx -- "$o" <<<"$rendered" || fail "$name: $o (in $(basename "$program") -h) has no entry in OPTIONS"
     grep -q -- "[ \"(]$o[ \"]" <<<"$listed" || fail "completion: $fn does not offer $o"
+    if [ "$fn" = _qiro ]; then
+      grep -q -- "^| \`$o[ \`]" "$src/docs/reference/options.md" || fail "docs/reference/options.md: no row for $o"
+    fi
   done
   version=$("$program" -version | awk '{print $2}')
   head -1 "$page" | grep -q "\"qiro $version\"" || fail "$name: .TH does not name version $version"

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cli/OptionTable.h"
+
 const std::vector<std::string>& OptionWords() {
-    static const std::vector<std::string> words = {
-        "-i",       "-freq",  "-pk",     "-o",         "-h",        "-k",          "-ns",     "-d",
-        "-g",       "-p",     "-r",      "-w",         "-lc",       "-f",          "-pkper",  "-perpk",
-        "-delta",   "-post",  "-pkq",    "-seed",      "-threads",  "-mask",       "-dust",   "-evalue",
-        "-neg",     "-peaks", "-genome", "-peaksize",  "-sitemodel", "-words",     "-searchsize",
-        "-nmotifs", "-db",    "-version", "-meme",     "-jaspar",   "-bed",        "-json",   "-html",
-        "-verbose"};
+    static const std::vector<std::string> words = [] {
+        std::vector<std::string> w;
+        for (const OptionDoc& o : OptionTable()) w.push_back(o.word);
+        return w;
+    }();
     return words;
 }
 

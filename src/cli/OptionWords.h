@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// Every option word the parser reads.
+// Every option word the parser reads: the option table's (OptionTable.h).
 const std::vector<std::string>& OptionWords();
 
 // The most words a command line may hold, the program name included: every

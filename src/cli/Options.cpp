@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/OptionTable.h"
 #include "cli/OptionWords.h"
 #include "core/Console.h"
 #include "core/Robust.h"
@@ -270,69 +271,7 @@ void CheckPeakOptions(RunSettings& s) {
 
 void HelpMsg() {
     // The answer a user asked for, also when a judged run holds its log back.
-    std::ostream& cout = Say();
-    cout << " USAGE:\n\n";
-    cout << "\tQIRO -i <seq_file> [-freq <freq_file>] [optional arguments]\n\n";
-    cout << "Arguements:\n";
-    cout << "\t-i <seq_file>                The file contains DNA sequences (must be in Fasta format)\n";
-    cout << "\t[-freq <freq_file>]          The file contains 3rd order Markov background frequency information (Default: counted from the input sequences as qiro-freq counts them, masked letters left out)\n\n";
-    cout << "Optional:\n";
-    cout << "\t[-pk <pk_file>]              The file contains pre-knowledge (true binding sites) one site per line\n";
-    cout << "\t                             An example of the pk_file:\n";
-    cout << "\t                             \tTATAAA\n";
-    cout << "\t                             \tTATCAA\n";
-    cout << "\t                             \tTATTAA\n";
-    cout << "\t                             \tTTTAAA\n\n";
-    cout << "\t[-o <output_file>]           The output file (Default:" << DFLT_OUT << ")\n";
-    cout << "\t[-h]                         Display the help message\n";
-    cout << "\t[-k <kmer>]                  The expected motif width (Default=" << DFLT_K << ")\n";
-    cout << "\t[-ns <numperseq>]            The maximum number of binding sites in one motif model per sequence (Default="
-         << DFLT_NOSITE << ")\n";
-    cout << "\t[-d T/F]                     The flag of performing the motif discovery on both forward and reverse strands (Default="
-         << (DOUBLE_STR ? 'T' : 'F') << ")\n";
-    cout << "\t[-g <generation>]            The maximum number of generations in genetic algorithm search (Default="
-         << DFLT_GEN << ")\n";
-    cout << "\t[-p <population>]            The population size in genetic algorithm search (Default=" << DFLT_POP
-         << ")\n";
-    cout << "\t[-r <replacement_rate>]      The replacement rate in genetic algorithm search. Valid values are [0, 1). (Default="
-         << DFLT_SUB << ")\n";
-    cout << "\t[-w <winner_rate>]           The winner-table-all rate in genetic algorithm search. Valid values are [0, 1). (Default="
-         << DFLT_WIN << ")\n";
-    cout << "\t[-lc <complexity_value>]     The lower complexity rate of a motif. Valid values are [0, 10]. (Default="
-         << DFLT_COMP << ")\n";
-    cout << "\t[-f T/F]                     The filtering flag (Default=" << (FILTERING ? 'T' : 'F')
-         << ") if the flag is set as 'true', the user must provide the pre-knowledge file\n";
-    cout << "\t[-pkper <pk_percent>]        The percentage of Pre-knowledge to be used in the Initialization. Valid values are (0,1). (Default="
-         << DFLT_PKPER << ")\n";
-    cout << "\t[-perpk <pk_amount>]         The percentage of Pre-knowledge to be used from the pre-knowledge file. Valid values are (0,1]. (Default="
-         << DFLT_PERPK << ")\n";
-    cout << "\t[-delta <delta>]             The IC difference value for merging two chromsomes. Valid values are (0,1). (Default="
-         << DFLT_DELTA << ")\n";
-    cout << "\t[-post T/F]                  The post-processing flag (Default=" << (POST_PRO ? 'T' : 'F') << ")\n";
-    cout << "\t[-pkq <pk_quality>]          The percentage of noise data from input sequence as PK (Default=" << DFLT_PKQ
-         << ")\n";
-    cout << "\t[-seed <number>]             The seed of the random numbers; the same seed repeats a run (Default: the clock)\n";
-    cout << "\t[-threads <number>]          The number of threads; the results do not depend on it (Default: the number of cores)\n";
-    cout << "\t[-mask T/F]                  Leave out windows holding a lower-case (soft-masked) letter or a letter other than A, C, G, T (Default=F)\n";
-    cout << "\t[-dust <level>]              Leave out low-complexity regions found by symmetric DUST above this level; 20 is usual (Default=0: off)\n";
-    cout << "\t[-evalue <E>]                Judge the models against control sequences and report those with an E-value at most E (0.05 is usual); with it, -k <low>-<high> (e.g. 6-15) searches a range of widths, and each search has a population of " << kEvaluePopulation << " and at most " << kSearchWork << " / (letters searched) generations, at least " << kMinSearchGenerations << " (unless -p, -g say otherwise); a search from a word ends after " << kWordSearchStall << " generations without a better model\n";
-    cout << "\t[-neg <fasta_file>]          Control sequences for -evalue (Default: the input shuffled, letter triplets kept)\n";
-    cout << "\t[-peaks <peak_file>]         Instead of -i: peaks (BED, or narrowPeak with the summit in column 10; plain or gzip) cut out of the -genome, each sequence named chrom:start-end\n";
-    cout << "\t[-genome <fasta_file>]       With -peaks: the genome (FASTA, plain or bgzip; its .fai index is used, or made); with -evalue and no -neg, the controls are random genomic windows matched to the peaks' GC content\n";
-    cout << "\t[-peaksize <n>]              With -peaks: windows of n letters centred on the summit (narrowPeak) or the peak's middle; 0: each peak whole (Default=" << kDefaultPeakSize << ")\n";
-    cout << "\t[-sitemodel <rule>]          With -evalue: how the reported motifs' sites are called: zoops (zero or one per sequence), tcm (any number), each fitted to the input with a site where its posterior reaches one half; auto chooses between them from the input; threshold: every window at least the judge's threshold (Default=auto)\n";
-    cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own, and as many windows on inputs of fewer than 50 sequences (Default=5; 0: none)\n";
-    cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
-    cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked; 0 with -db: only the database's motifs tested (Default=1)\n";
-    cout << "\t[-db <motif_file>]           Name each motif after its best matches in a motif database (MEME or JASPAR format, plain or gzip; repeat it or separate files by commas) and show where its sites sit\n";
-    cout << "\t[-version]                   Display the version (qiro " << QIRO_VERSION << ") and exit\n";
-    cout << "\t[-meme <meme_file>]          Also write the motifs in MEME minimal motif format\n";
-    cout << "\t[-jaspar <jaspar_file>]      Also write the motifs in JASPAR format (letter counts)\n";
-    cout << "\t[-bed <bed_file>]            Also write the motif sites as BED (genomic when sequences are named chrom:start-end)\n";
-    cout << "\t[-json <json_file>]          Also write the settings, motifs and sites as JSON\n";
-    cout << "\t[-html <html_file>]          Also write a self-contained HTML page with the settings and motif logos\n";
-    cout << "\t[-verbose]                   With -evalue: show the log of every search on the console (Default: the settings, a line per stage and the motifs found)\n";
-    cout << "\n\n\n";
+    Say() << UsageText();
 }
 
 void ParseOptions(RunSettings& s) {
