@@ -92,7 +92,8 @@ void SayJudgedSettings(const RunSettings& s, const std::string& commandLine, uin
             : s.peaksFile.empty() ? "the input shuffled, letter triplets kept"
                                   : "random windows of the genome, matched to the peaks' GC content")
         << endl;
-    say << "Widths:      " << (s.kLow > 0 ? std::to_string(s.kLow) + "-" + std::to_string(s.kHigh) : std::to_string(s.k))
+    const std::string widths = s.kLow > 0 ? std::to_string(s.kLow) + "-" + std::to_string(s.kHigh) : std::to_string(s.k);
+    say << "Widths:      " << (s.pkFlag ? "the known sites' width (later motifs: " + widths + ")" : widths)
         << "; motifs sought: " << s.nmotifs << "; reported at an E-value of at most " << s.evalue << endl;
     say << "Masking:     " << (s.mask ? "lower case and letters other than A, C, G, T" : "none");
     if (s.dust > 0) say << "; DUST level " << s.dust;

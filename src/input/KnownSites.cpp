@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "input/FastaReader.h"
 #include "input/Masking.h"
@@ -111,7 +112,7 @@ std::vector<PK> ReadSiteFile(const std::string& text, const std::string& fileNam
             FatalExit(1);
         }
     }
-    if (rna > 0) cout << RnaLettersNote(rna, fileName) << endl;
+    if (rna > 0) Say() << RnaLettersNote(rna, fileName) << endl;  // the answer: how the file was read
     if (k == 0) {
         cout << "Error: the pre-knowledge file " << fileName
              << " holds no site (one site per line, every line ending with a line end). System aborted. " << endl;

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <utility>
 
+#include "core/Console.h"
 #include "core/Robust.h"
 #include "input/FreqTool.h"
 
@@ -94,7 +95,7 @@ void Midlayer::LoadSeqs() {
 
     NumSeq = static_cast<int>(records.size());
     cout << "Number of input Sequences: " << NumSeq << endl;
-    if (rna > 0) cout << RnaLettersNote(rna, SeqFileName) << endl;
+    if (rna > 0) Say() << RnaLettersNote(rna, SeqFileName) << endl;  // the answer: how the file was read
 
     BigK = 0;
     Seqs.clear();

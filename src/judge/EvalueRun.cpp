@@ -45,12 +45,14 @@ void SaySearches(int round, const std::vector<std::pair<int, int>>& perWidth) {
     for (const auto& [w, n] : perWidth) {
         if (n == 0) continue;
         all += n;
-        widths += (widths.empty() ? "" : ", ") + (w > 0 ? std::to_string(w) + ": " : std::string()) + std::to_string(n);
+        if (w > 0) widths += (widths.empty() ? "" : ", ") + std::to_string(w) + ": " + std::to_string(n);
     }
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", RunSeconds());
+    // Width 0 is the known sites' own width.
     Say() << "Motif " << round + 1 << ": " << all << (all == 1 ? " search" : " searches")
-          << (widths.empty() ? std::string() : " (width " + widths + ")") << ", " << seconds << " s." << endl;
+          << (widths.empty() ? " at the known sites' width" : " (width " + widths + ")") << ", " << seconds << " s."
+          << endl;
 }
 
 // Masks a found motif's sites in every set, so that the next search and the
