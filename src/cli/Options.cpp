@@ -396,7 +396,7 @@ void ParseOptions(RunSettings& s) {
     if (s.evalue > 0) {
         // The judge, not one search, decides what is reported: searches of a
         // smaller population find the same motifs in a fraction of the time
-        // (docs/accuracy-evalue.md).
+        // (docs/measurements/accuracy-evalue.md).
         if (!s.populationGiven) s.population = kEvaluePopulation;
     }
 }

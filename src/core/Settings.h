@@ -14,17 +14,17 @@
 // Letters of the sample the searches of -evalue run on, unless -searchsize
 // says otherwise; the judge and the site calls use every sequence. Half of
 // MEME's default sample size: on 5,000 peaks it found the same motifs at a
-// third of the time of 100,000 (docs/accuracy-evalue.md).
+// third of the time of 100,000 (docs/measurements/accuracy-evalue.md).
 const long long kDefaultSearchSize = 50000;
 // Enriched words kept per width unless -words says otherwise: five, the number the
-// measurements in docs/accuracy-evalue.md were made with (ten added nothing).
+// measurements in docs/measurements/accuracy-evalue.md were made with (ten added nothing).
 const int kDefaultWords = 5;
 
 // The searches of -evalue: their population unless -p is given (a plain
 // run's: 600); and the generations without a better best model after which
 // a search from an enriched word ends (every other search: 100). A search
 // from a word starts near its motif; one from random starts needs its
-// hundred on small inputs (docs/accuracy-evalue.md).
+// hundred on small inputs (docs/measurements/accuracy-evalue.md).
 const int kEvaluePopulation = 300;
 const int kWordSearchStall = 30;
 // The generations a search of -evalue may run, unless -g is given: as many
@@ -33,7 +33,7 @@ const int kWordSearchStall = 30;
 // kMinSearchGenerations nor more than a plain run's. On a larger sample a
 // search from random starts keeps finding slightly better models for
 // longer, so its time grew with the sample while the motifs it found did
-// not change (docs/accuracy-evalue.md); the searches from words end long
+// not change (docs/measurements/accuracy-evalue.md); the searches from words end long
 // before the limit.
 const long long kSearchWork = 12000000;
 const int kMinSearchGenerations = 100;

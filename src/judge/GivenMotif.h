@@ -18,14 +18,14 @@
 // known sites estimating recall and the controls false calls, with or without
 // a lower confidence bound on the true calls) gave nCC 0.13 to 0.23, this one
 // 0.34; p-values of 3e-4 and 1e-3 found more of the sites not given at a
-// lower nCC (docs/accuracy-evalue.md).
+// lower nCC (docs/measurements/accuracy-evalue.md).
 const double kGivenWindowP = 1e-4;
 
 // Each known site counts as this many pseudo-sites beside the sites called
 // in the input when the matrix is refit: enough to keep a few known sites from
 // being outvoted by chance windows in long promoters, little enough for a
 // thousand ChIP-seq sites to sharpen a matrix drawn from a database (1, 3, 6
-// and 10 measured, and a prior of a fixed total; docs/accuracy-evalue.md).
+// and 10 measured, and a prior of a fixed total; docs/measurements/accuracy-evalue.md).
 const double kGivenPriorWeight = 3.0;
 
 // The letter counts of the known sites of width k (A, C, G, T only; others
@@ -48,7 +48,7 @@ struct GivenFit {
 // until the sites called stop changing (at most `most` rounds). With `most`
 // 0 the known sites' own matrix calls the sites (settled: nothing moves): in
 // a few long promoters many windows at that threshold are chance ones, and a
-// refit on them drifts from the known sites (docs/accuracy-evalue.md). When
+// refit on them drifts from the known sites (docs/measurements/accuracy-evalue.md). When
 // no window reaches the threshold, t is lowered to the input's best window, so
 // that the motif still has a place to be shown. c and t go out as the
 // reported matrix and its threshold. Scans on up to `threads` threads; the

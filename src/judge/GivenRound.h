@@ -16,7 +16,7 @@
 // the known sites has run (it reads and checks them); its models are judged
 // beside this one, for the E-value's count, but none is reported in its place:
 // on promoters a search's best model drifted from the known sites
-// (docs/accuracy-evalue.md).
+// (docs/measurements/accuracy-evalue.md).
 void TakeGivenMotif(JudgedRun& run);
 
 // What the console says of the known sites' motif: how it was fit, the rule

@@ -23,7 +23,7 @@
 
 // Share of the input (and of the controls) held back from the searches and the
 // thresholds to judge on: half, the split whose E-values were measured
-// calibrated on shuffled inputs (docs/accuracy.md).
+// calibrated on shuffled inputs (docs/measurements/accuracy.md).
 const double kHeldBackShare = 0.5;
 // Leading candidates of a small input's range round whose width is settled
 // before the pick (SettleLeading).

@@ -19,7 +19,7 @@ std::vector<int> WidthSchedule(int low, int high);
 // tells input from controls on the searched part (SettleWidth), down to the
 // lowest width. The whole schedule took 10x the time of one width on the
 // first 5,000 NRSF peaks; the middle and highest alone lost a little
-// accuracy on planted sets (docs/accuracy-evalue.md).
+// accuracy on planted sets (docs/measurements/accuracy-evalue.md).
 std::vector<int> RangeSearchWidths(int low, int high);
 
 // The widths a range searches on a small input, judged on every sequence:
@@ -28,7 +28,7 @@ std::vector<int> RangeSearchWidths(int low, int high);
 // likely alignment, their sites read past the edges or their columns
 // dropped (SettleWholeWidth). On the MET regulon, -k 6-15 -nmotifs 3 took
 // 2.4x the time of -k 10, against 20x for the schedule; searching width 8
-// or 9 instead of the middle lost planted sets (docs/accuracy-evalue.md).
+// or 9 instead of the middle lost planted sets (docs/measurements/accuracy-evalue.md).
 std::vector<int> SmallRangeSearchWidths(int low, int high);
 
 // The sample the searches run on: indices of whole sequences of set, drawn at

@@ -79,7 +79,7 @@ BestWindows FindBestWindows(const LogOdds& m, const std::vector<SeqRecord>& inpu
 // sequences of a mixed input are what those sequences' make-up gives, and
 // against the whole input's shares they read as a motif (on sequences
 // without one, 8 of 56 small sets of real background passed against the
-// input's shares, 2 against the sites' own; docs/accuracy-evalue.md).
+// input's shares, 2 against the sites' own; docs/measurements/accuracy-evalue.md).
 std::vector<double> AlignmentLlrs(const BestWindows& bw, const std::vector<size_t>& order, int w,
                                   const std::vector<Shares>& shares) {
     double count[B][MAX_K] = {};

@@ -17,7 +17,7 @@
 
 // Inputs of fewer sequences than this are judged on every sequence; larger
 // ones hold half back. Measured on planted sets of 10 to 200 sequences
-// (docs/accuracy-evalue.md).
+// (docs/measurements/accuracy-evalue.md).
 const int kWholeJudgeBelow = 50;
 
 // Judges candidates [from, to) on the forward input and control records;

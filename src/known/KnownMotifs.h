@@ -25,7 +25,7 @@ const int kKnownMotifSites = 20;
 // one, was measured against it on five ChIP-seq sets: the same motifs came
 // first, but with p-values taken on half the sequences (REST on NRSF:
 // 1e-381 against 1e-712) and twice as many motifs passing on composition
-// alone (docs/known-motifs.md).
+// alone (docs/measurements/known-motifs.md).
 const double kKnownWindowP = 1e-4;
 
 // Step of the score grid ScoreForPValue convolves on, in bits.
