@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cli/OptionTable.h"
+#include "core/EditDistance.h"
 
 const std::vector<std::string>& OptionWords() {
     static const std::vector<std::string> words = [] {
@@ -18,25 +19,6 @@ bool LooksLikeOption(const std::string& word) {
     const size_t dashes = word.compare(0, 2, "--") == 0 ? 2 : 1;
     return word.size() > dashes && word[0] == '-' && std::isalpha(static_cast<unsigned char>(word[dashes]));
 }
-
-namespace {
-
-size_t EditDistance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-}  // namespace
 
 std::string NearestOption(const std::string& word) {
     // "--peaks" is as near to -peaks as a word can be: GNU-style doubled

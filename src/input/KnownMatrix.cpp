@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "core/EditDistance.h"
 #include "core/Robust.h"
 #include "core/StageRandom.h"
 
@@ -15,21 +16,6 @@ namespace {
     FatalExit(1);
 }
 
-// Letters to change to turn a into b (insertions, deletions, substitutions).
-size_t EditDistance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
-}
 
 std::string FirstIds(const std::vector<const DbMotif*>& motifs, size_t most) {
     std::string list;
