@@ -107,22 +107,25 @@ inline std::vector<ReportModel> ParseReport(const std::string& report) {
     return models;
 }
 
+// One gzip member holding text, compressed at the given level (0: stored).
+inline std::string Gzipped(const std::string& text, int level = 6) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&z, text.size()) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
 // A gzip file of the given parts, each as its own gzip member (as bgzip writes).
 inline void WriteGz(const WorkDir& dir, const std::string& name, const std::vector<std::string>& parts) {
     std::string all;
-    for (const std::string& part : parts) {
-        z_stream z{};
-        EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-        std::string out(deflateBound(&z, part.size()) + 64, '\0');
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(part.data()));
-        z.avail_in = static_cast<uInt>(part.size());
-        z.next_out = reinterpret_cast<Bytef*>(out.data());
-        z.avail_out = static_cast<uInt>(out.size());
-        EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-        out.resize(z.total_out);
-        deflateEnd(&z);
-        all += out;
-    }
+    for (const std::string& part : parts) all += Gzipped(part);
     dir.write(name, all);
 }
 

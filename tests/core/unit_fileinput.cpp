@@ -8,22 +8,11 @@
 #include <string>
 
 #include "core/FileInput.h"
+#include "output_fixture.h"
 
 namespace {
 
-std::string Gzip(const std::string& text, int level) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, text.size()) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
+using outtest::Gzipped;
 
 // The whole of `bytes` read through a FILE, as the loaders read a file.
 bool ReadBytes(const std::string& bytes, std::string& text, std::string& error) {
@@ -46,10 +35,10 @@ TEST(FileInput, PlainAndGzipMembersComeBackAsWritten) {
     std::string text, error;
     ASSERT_TRUE(ReadBytes(a + b, text, error)) << error;
     EXPECT_EQ(text, a + b);
-    ASSERT_TRUE(ReadBytes(Gzip(a, 6) + Gzip(b, 6), text, error)) << error;
+    ASSERT_TRUE(ReadBytes(Gzipped(a, 6) + Gzipped(b, 6), text, error)) << error;
     EXPECT_EQ(text, a + b);
     // NUL bytes after the last member are padding, as gzip itself reads them.
-    ASSERT_TRUE(ReadBytes(Gzip(a, 6) + std::string(100, '\0'), text, error)) << error;
+    ASSERT_TRUE(ReadBytes(Gzipped(a, 6) + std::string(100, '\0'), text, error)) << error;
     EXPECT_EQ(text, a);
 }
 
@@ -57,13 +46,13 @@ TEST(FileInput, AMemberStartingOnTheLastByteOfARead) {
     // A stored (level 0) member sized so that it ends one byte before the
     // end of the first 64 KiB read: the next member's magic is split.
     size_t n = 65000;
-    std::string first = Gzip(Letters(n), 0);
+    std::string first = Gzipped(Letters(n), 0);
     n += 65535 - first.size();
-    first = Gzip(Letters(n), 0);
+    first = Gzipped(Letters(n), 0);
     ASSERT_EQ(first.size(), 65535u);
     const std::string second = Letters(500);
     std::string text, error;
-    ASSERT_TRUE(ReadBytes(first + Gzip(second, 6), text, error)) << error;
+    ASSERT_TRUE(ReadBytes(first + Gzipped(second, 6), text, error)) << error;
     EXPECT_EQ(text, Letters(n) + second);
     // The same place followed by plain text is refused.
     EXPECT_FALSE(ReadBytes(first + "chr1\t1\t2\n", text, error));
@@ -71,7 +60,7 @@ TEST(FileInput, AMemberStartingOnTheLastByteOfARead) {
 
 TEST(FileInput, PlainTextAfterCompressedDataIsRefusedNotDropped) {
     std::string text, error;
-    const std::string gz = Gzip(Letters(300), 6);
+    const std::string gz = Gzipped(Letters(300), 6);
     EXPECT_FALSE(ReadBytes(gz + "chr1\t400\t430\n", text, error));
     EXPECT_EQ(error, "after its gzip-compressed data, from byte " + std::to_string(gz.size()) +
                          " on, it holds data that are not compressed (plain text added to a .gz file?)");
