@@ -48,7 +48,7 @@ TEST(GenomicControls, MatchedInGcAwayFromPeaksAndNAndSeeded) {
     const std::vector<SeqRecord> input = {Record(Letters(rng, 100, 0.2)), Record(Letters(rng, 100, 0.7)),
                                           Record(Letters(rng, 150, 0.7)), Record(Letters(rng, 80, 0.45))};
     GcHistograms gc;
-    const std::vector<SeqRecord> controls = GenomicControls(input, genome, windows, 11, MaskSettings(), gc);
+    const std::vector<SeqRecord> controls = GenomicControls(input, genome, windows, 11, MaskSettings(), 8, gc);
     const int copies = ControlCopies(4);
     ASSERT_EQ(controls.size(), input.size() * static_cast<size_t>(copies));
     // The 45% sequence's bin is rare in this genome: a few of its controls
@@ -73,7 +73,7 @@ TEST(GenomicControls, MatchedInGcAwayFromPeaksAndNAndSeeded) {
     EXPECT_EQ(off, gc.offBin);
     EXPECT_EQ(gc.control[static_cast<size_t>(GcBin(input[0]))], copies);  // the common bin: always met
     GcHistograms again;
-    const std::vector<SeqRecord> other = GenomicControls(input, genome, windows, 12, MaskSettings(), again);
+    const std::vector<SeqRecord> other = GenomicControls(input, genome, windows, 12, MaskSettings(), 8, again);
     EXPECT_NE(other[0].Name(), controls[0].Name());  // the seed draws them (the same seed: Peaks.* threads test)
 }
 
