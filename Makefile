@@ -45,7 +45,7 @@ CONTROLS_ARGS ?=
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_JOBS ?= 1
-FUZZ_TARGETS ?= fasta freq pk options db neg
+FUZZ_TARGETS ?= fasta freq pk options db neg peak
 PREFIX ?= /usr/local
 DESTDIR ?=
 

@@ -12,7 +12,9 @@
 
 #include "cli/Options.h"
 #include "cli/SettingsEcho.h"
+#include "input/Genome.h"
 #include "input/Midlayer.h"
+#include "input/PeakFile.h"
 #include "judge/Controls.h"
 #include "known/DbMatch.h"
 #include "motif/MotifDb.h"
@@ -59,6 +61,15 @@ const char kSequences[] =
     ">c\nACGTACGTAC\n"
     ">d short\nGGCCAAT\n";
 
+// The genome of the peak input: chrA of 200 letters in lines of 60, lower
+// case and N in places; chrB of 50.
+const char kGenome[] =
+    ">chrA first\nACGTTGCAACGTAGCTAGCTAGGATCGATCGTAGCTAGCTAGCATCGATCGATGCATGCTAG\n"
+    "ctagcatcgaNNNNtcgatgcatcgatACGTTGCAACGTAGCTAGCTAGGATCGATCGTAGC\n"
+    "TAGCTAGCATCGATCGATGCATGCTAGCTAGCATCGATCGATGCATCGATACGTTGCAACGT\n"
+    "AGCTAGCTAGGATCGATCGT\n"
+    ">chrB\nGGCCAATTGGCCAATTGGCCAATTGGCCAATTGGCCAATTGGCCAATTGG\n";
+
 // A scratch folder for the files of one process, removed at its end.
 struct Scratch {
     std::string dir;
@@ -68,6 +79,7 @@ struct Scratch {
         dir = pattern;
         WriteFile(path("flat.freq"), FlatBackground());
         WriteFile(path("seqs.fa"), std::string(kSequences));
+        WriteFile(path("genome.fa"), std::string(kGenome));
     }
     ~Scratch() {
         std::error_code ec;
@@ -329,6 +341,67 @@ void NegInput(const uint8_t* data, size_t size) {
     for (int s = 0; s < neg.NumSeq; ++s) before += neg.Seqs[static_cast<size_t>(s)].Text();
     for (const SeqRecord& r : controls) after += r.Text();
     Check(before == after);
+}
+
+void PeakInput(const uint8_t* data, size_t size) {
+    const Scratch& scratch = TheScratch();
+    static Genome genome;
+    static bool opened = false;
+    if (!opened) {
+        std::string error, note;
+        Check(genome.Open(scratch.path("genome.fa"), error, note));
+        opened = true;
+    }
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::vector<Peak> peaks;
+    std::string error;
+    if (!ReadPeaks(text, peaks, error)) {
+        Check(error.compare(0, 5, "line ") == 0);
+        return;
+    }
+    int line = 0;
+    for (const Peak& p : peaks) {
+        Check(p.line > line);
+        line = p.line;
+        Check(p.start >= 0 && p.end > p.start);
+        Check(p.summit >= -1 && p.summit < p.end - p.start);
+        Check(p.strand == '+' || p.strand == '-' || p.strand == '.');
+    }
+    const int sizes[4] = {0, 1, 20, 101};
+    const int windowSize = sizes[size % 4];
+    PeakWindows w;
+    if (!PlacePeaks(peaks, genome, windowSize, w, error)) {
+        Check(error.compare(0, 5, "line ") == 0);
+        return;
+    }
+    Check(w.windows.size() == w.lines.size());
+    Check(w.windows.size() + static_cast<size_t>(w.duplicates + w.merged) == peaks.size());
+    Check(w.summits >= 0 && w.summits <= static_cast<int>(w.windows.size()));
+    std::string letters;
+    for (size_t i = 0; i < w.windows.size(); ++i) {
+        const GenomeWindow& g = w.windows[i];
+        Check(g.chrom >= 0 && g.chrom < genome.Count());
+        Check(g.from >= 0 && g.from < g.to && g.to <= genome.Length(g.chrom));
+        Check(w.Overlaps(g.chrom, g.from, g.to));
+        Check(genome.Fetch(g.chrom, g.from, g.to, letters) && static_cast<long long>(letters.size()) == g.to - g.from);
+        const Peak* peak = nullptr;
+        for (const Peak& p : peaks) if (p.line == w.lines[i]) peak = &p;
+        Check(peak != nullptr && genome.Find(peak->chrom) == g.chrom && g.minus == (peak->strand == '-'));
+        // No window overlaps another of its own peak: those are joined.
+        for (size_t j = 0; j < i; ++j) {
+            const Peak* other = nullptr;
+            for (const Peak& p : peaks) if (p.line == w.lines[j]) other = &p;
+            const GenomeWindow& h = w.windows[j];
+            const bool samePeak = other->chrom == peak->chrom && other->start == peak->start &&
+                                  other->end == peak->end && other->strand == peak->strand;
+            Check(!samePeak || h.to <= g.from || g.to <= h.from);
+        }
+    }
+    for (const auto& stretches : w.covered)
+        for (size_t k = 0; k < stretches.size(); ++k) {
+            Check(stretches[k].first < stretches[k].second);
+            if (k > 0) Check(stretches[k - 1].second < stretches[k].first);
+        }
 }
 
 }  // namespace fuzzharness

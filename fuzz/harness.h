@@ -46,6 +46,14 @@ void DbInput(const uint8_t* data, size_t size);
 // pieces of a cut record its letters in order, one window at least scannable.
 void NegInput(const uint8_t* data, size_t size);
 
+// The bytes as a peak file against a small fixed genome (two chromosomes of
+// 200 and 50 letters): read, then placed with a window size taken from the
+// input's size (0, whole peaks; 1; 20; 101). Every peak read lies where its
+// line says; every window lies on its chromosome, is covered, reads its
+// letters, stands apart from the other windows of its peak, and the windows,
+// repeats and joined windows account for every peak.
+void PeakInput(const uint8_t* data, size_t size);
+
 }  // namespace fuzzharness
 
 #endif

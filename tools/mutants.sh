@@ -22,7 +22,9 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DQIRO_BENCH=OFF > /dev/null |
 cmake --build "$build" -j "$jobs" > /dev/null || { echo "mutants: the unchanged source does not build"; exit 2; }
 
 current=""
-restore() { [ -n "$current" ] && [ -f "$current.mutant-orig" ] && mv "$current.mutant-orig" "$current"; current=""; }
+# The restored file is touched: moved back, it keeps the time of its copy,
+# older than the mutant's object, and the next build would keep the mutant.
+restore() { [ -n "$current" ] && [ -f "$current.mutant-orig" ] && mv "$current.mutant-orig" "$current" && touch "$current"; current=""; }
 trap 'restore; exit 130' INT TERM
 
 caught=0; survived=0; broken=0

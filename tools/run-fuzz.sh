@@ -3,7 +3,7 @@
 #
 #   tools/run-fuzz.sh BUILD_DIR SECONDS [TARGET...]
 #
-# Each target (default: fasta freq pk options db neg) runs for SECONDS at the lowest
+# Each target (default: fasta freq pk options db neg peak) runs for SECONDS at the lowest
 # priority, from the seeds in fuzz/corpus/<target>/ and a working corpus in
 # BUILD_DIR/corpus/<target>/ that grows over runs. FUZZ_JOBS targets (default 1)
 # run at a time. An input that crashes a target is saved in
@@ -16,7 +16,7 @@ build=${1:?build folder}
 seconds=${2:?seconds per target}
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fasta freq pk options db neg)
+[ ${#targets[@]} -eq 0 ] && targets=(fasta freq pk options db neg peak)
 jobs=${FUZZ_JOBS:-1}
 
 run_one() {

@@ -1,5 +1,6 @@
 #include "input/Genome.h"
 
+#include <htslib/bgzf.h>
 #include <htslib/faidx.h>
 #include <htslib/hts_log.h>
 #include <stdlib.h>
@@ -8,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#include "input/GenomeIndex.h"
 
 namespace {
 
@@ -40,12 +43,26 @@ bool CanWriteBeside(const std::string& path) {
 
 // The index made in a temporary folder and loaded; the files are removed at
 // once, the loaded index (and the bgzip block index) staying in memory.
-faidx_t* IndexInTemporaryFolder(const std::string& path) {
+bool IsBgzip(const std::string& path) {
+    BGZF* fp = bgzf_open(path.c_str(), "r");
+    if (fp == nullptr) return false;
+    const bool bgzip = bgzf_compression(fp) == bgzf;
+    bgzf_close(fp);
+    return bgzip;
+}
+
+// The index made in a temporary folder and loaded; the files are removed at
+// once, the loaded index (and the bgzip block index) staying in memory.
+// `dropped` gets a record the fresh index lacks, if any.
+faidx_t* IndexInTemporaryFolder(const std::string& path, bool bgzip, std::string& dropped) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "qiro-genome-XXXXXX").string();
     if (mkdtemp(tmpl.data()) == nullptr) return nullptr;
     const std::string fai = tmpl + "/genome.fai", gzi = tmpl + "/genome.gzi";
     faidx_t* f = nullptr;
-    if (fai_build3(path.c_str(), fai.c_str(), gzi.c_str()) == 0) f = fai_load3(path.c_str(), fai.c_str(), gzi.c_str(), 0);
+    if (fai_build3(path.c_str(), fai.c_str(), gzi.c_str()) == 0) {
+        f = fai_load3(path.c_str(), fai.c_str(), gzi.c_str(), 0);
+        if (f != nullptr) dropped = CheckIndex(path, fai, bgzip ? gzi : "").dropped;
+    }
     std::error_code ec;
     std::filesystem::remove_all(tmpl, ec);
     return f;
@@ -69,18 +86,34 @@ bool Genome::Open(const std::string& path, std::string& error, std::string& note
     }
     std::fclose(probe);
     QuietHts quiet;
-    // The index as it stands, then one made beside the genome, then one made
-    // elsewhere for this run only.
-    fai_ = fai_load3(path.c_str(), nullptr, nullptr, 0);
+    const bool bgzip = IsBgzip(path);
+    const std::string fai = path + ".fai", gzi = bgzip ? path + ".gzi" : "";
+    const std::string files = bgzip ? fai + " and " + gzi : fai;
+    // The index as it stands, when it fits the genome; then one made beside
+    // the genome; then one made elsewhere for this run only.
+    std::string stale;
+    if (access(fai.c_str(), F_OK) == 0 && (!bgzip || access(gzi.c_str(), F_OK) == 0)) {
+        const IndexFit fit = CheckIndex(path, fai, gzi);
+        if (fit.fits)
+            fai_ = fai_load3(path.c_str(), nullptr, nullptr, 0);
+        else
+            stale = "its index " + files + " did not fit the genome (" + fit.why + "); a fresh one was made";
+    }
+    std::string dropped;
     if (fai_ == nullptr && CanWriteBeside(path)) {
         if (fai_build3(path.c_str(), nullptr, nullptr) == 0) {
             fai_ = fai_load3(path.c_str(), nullptr, nullptr, 0);
-            if (fai_ != nullptr) note = "its index was made: " + path + ".fai";
+            if (fai_ != nullptr) {
+                note = stale.empty() ? "its index was made: " + fai : stale + ": " + files;
+                dropped = CheckIndex(path, fai, gzi).dropped;
+            }
         }
     }
     if (fai_ == nullptr) {
-        fai_ = IndexInTemporaryFolder(path);
-        if (fai_ != nullptr) note = "its index was made for this run only (" + FolderOf(path) + " cannot be written)";
+        fai_ = IndexInTemporaryFolder(path, bgzip, dropped);
+        if (fai_ != nullptr)
+            note = (stale.empty() ? "its index was made" : stale) + " for this run only (" + FolderOf(path) +
+                   " cannot be written)";
     }
     if (fai_ == nullptr) {
         error = "it cannot be indexed: a FASTA file is needed, plain or compressed with bgzip (not plain gzip), "
@@ -96,6 +129,12 @@ bool Genome::Open(const std::string& path, std::string& error, std::string& note
         lengths_.push_back(static_cast<long long>(faidx_seq_len(fai_, name)));
         total_ += lengths_.back();
     }
+    // htslib keeps the first of two records of one name and drops the
+    // second without a word: a window could be read from either.
+    if (!dropped.empty() && index_.count(dropped) > 0) {
+        error = "it holds two records named " + dropped + " (chromosome names must be unique)";
+        return false;
+    }
     if (n == 0) {
         error = "it holds no FASTA record";
         return false;
@@ -108,12 +147,21 @@ int Genome::Find(const std::string& chrom) const {
     return it == index_.end() ? -1 : it->second;
 }
 
-bool Genome::Fetch(int i, long long from, long long to, std::string& out) const {
+bool Genome::Fetch(int i, long long from, long long to, std::string& out, long long* rnaLetters) const {
     hts_pos_t len = 0;
     char* letters = faidx_fetch_seq64(fai_, names_[static_cast<size_t>(i)].c_str(), from, to - 1, &len);
     if (letters == nullptr) return false;
     const bool whole = len == to - from;
     if (whole) out.assign(letters, static_cast<size_t>(len));
     std::free(letters);
+    // RNA letters read as in any file of sequences: U as T, case kept.
+    long long rna = 0;
+    for (char& c : out) {
+        if (c == 'U' || c == 'u') {
+            c = c == 'U' ? 'T' : 't';
+            ++rna;
+        }
+    }
+    if (rnaLetters != nullptr) *rnaLetters += rna;
     return whole;
 }

@@ -1,8 +1,9 @@
 // A genome FASTA (plain or bgzip-compressed) read through htslib's faidx:
-// opened with its .fai (and .gzi) index, which is made beside it when missing
-// and the folder can be written, otherwise made in a temporary folder, loaded
-// and removed again, so a read-only genome still opens. Letters come back as
-// stored, lower case kept.
+// opened with its .fai (and .gzi) index when that fits the genome
+// (GenomeIndex.h); when missing or stale, a fresh one is made beside it if the
+// folder can be written, otherwise in a temporary folder, loaded and removed
+// again, so a read-only genome still opens. Letters come back as stored, lower
+// case kept, U and u read as T and t.
 #ifndef QIRO_GENOME_H
 #define QIRO_GENOME_H
 
@@ -20,7 +21,8 @@ public:
     Genome& operator=(const Genome&) = delete;
 
     // Opens the genome. False, with the reason in error, when it cannot be
-    // read or indexed. `note` says where an index was made, if one was.
+    // read or indexed, or names one chromosome twice. `note` says where an
+    // index was made, if one was, and why.
     bool Open(const std::string& path, std::string& error, std::string& note);
 
     const std::string& Path() const { return path_; }
@@ -33,8 +35,9 @@ public:
     long long TotalLength() const { return total_; }
 
     // Letters [from, to) of chromosome i (0 <= from < to <= Length(i)) into
-    // out, as stored. False when they cannot be read.
-    bool Fetch(int i, long long from, long long to, std::string& out) const;
+    // out, as stored but U and u read as T and t (counted into rnaLetters
+    // when given). False when they cannot be read.
+    bool Fetch(int i, long long from, long long to, std::string& out, long long* rnaLetters = nullptr) const;
 
 private:
     std::string path_;

@@ -15,7 +15,10 @@
 struct MaskSettings {
     bool softMask = false;  // -mask T
     double dust = 0.0;      // -dust level; 0 is off
-    bool Active() const { return softMask || dust > 0; }
+    // Letters other than A, C, G, T alone (no option asks for it): set for
+    // peak windows holding N, whose windows could not be scored otherwise.
+    bool unknown = false;
+    bool Active() const { return softMask || dust > 0 || unknown; }
 };
 
 // Marks the masked letters of forward strands 0 .. numSeq - 1, to be done

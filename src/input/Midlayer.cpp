@@ -155,14 +155,21 @@ void Midlayer::LoadPeaks(const std::string& peakFile, const std::string& genomeF
     Seqs.resize(windows.size());
     std::string letters;
     BigK = 0;
+    long long rna = 0;
+    size_t firstUnknown = windows.size();  // the first window (in file order) holding a letter other than A, C, G, T
+    long long unknown = 0;
     for (size_t i : order) {
         const GenomeWindow& w = windows[i];
-        if (!PeakGenome->Fetch(w.chrom, w.from, w.to, letters)) {
+        if (!PeakGenome->Fetch(w.chrom, w.from, w.to, letters, &rna)) {
             cout << "Error: the genome " << genomeFile << " cannot be read at " << WindowName(*PeakGenome, w)
                  << ". System aborted. " << endl;
             FatalExit(1);
         }
+        if (w.minus) letters = ReverseComplement(letters);
         Seqs[i].Assign(WindowName(*PeakGenome, w), letters.data(), letters.size());
+        const long long n = std::count(Seqs[i].code.begin(), Seqs[i].code.end(), BASE_NONE);
+        if (n > 0 && i < firstUnknown) firstUnknown = i;
+        unknown += n;
         BigK += Seqs[i].len;
     }
     NumSeq = static_cast<int>(Seqs.size());
@@ -174,6 +181,21 @@ void Midlayer::LoadPeaks(const std::string& peakFile, const std::string& genomeF
                                                                     : Peaks.summits == 0 ? "the peak's middle"
                                                                     : "the summit (the middle where none is given)");
     cout << "; " << Peaks.cutShort << " cut short by a chromosome's end." << endl;
+    if (Peaks.merged > 0)
+        cout << "Peaks called with several summits: " << Peaks.merged
+             << (Peaks.merged == 1 ? " window overlapped" : " windows overlapped")
+             << " another window of the same peak and " << (Peaks.merged == 1 ? "was" : "were")
+             << " joined to it (their union is searched once)." << endl;
+    if (rna > 0) cout << RnaLettersNote(rna, genomeFile) << endl;
+    if (unknown > 0 && !Masking.Active()) {
+        // Read as in any file of sequences: N (and any other letter) is read
+        // as N, and the windows holding one are left out rather than scored.
+        Masking.unknown = true;
+        cout << "Note: the peak windows hold " << unknown << (unknown == 1 ? " letter" : " letters")
+             << " other than A, C, G, T (the first in " << Seqs[firstUnknown].Name() << ", line "
+             << Peaks.lines[firstUnknown] << " of " << peakFile << "), read as N; no window holding one is searched."
+             << endl;
+    }
     cout << "Number of input Sequences: " << NumSeq << endl;
     CurSeq = 0;
     if (Masking.Active()) {

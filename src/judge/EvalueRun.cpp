@@ -458,7 +458,8 @@ JudgedReport DiscoverWithEvalues(RunSettings& s, uint32_t seed, Midlayer* data, 
         // A range's motifs may be settled down to its lowest width.
         const int narrowest = s.kLow > 0 ? s.kLow : *std::min_element(run.widths.begin(), run.widths.end());
         if (s.negFile.empty() && data->PeakGenome)
-            run.controls = GenomicControls(run.distinct, *data->PeakGenome, data->Peaks, seed, data->GetMasking(), run.gc);
+            run.controls = GenomicControls(run.distinct, *data->PeakGenome, data->Peaks, seed, data->GetMasking(),
+                                           narrowest > 0 ? narrowest : MIN_K, run.gc);
         else
             run.controls = LoadControls(s.negFile, run.distinct, seed, data->GetMasking(), narrowest > 0 ? narrowest : MIN_K);
         run.whole = static_cast<int>(run.distinct.size()) < kWholeJudgeBelow;

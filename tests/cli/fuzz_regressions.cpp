@@ -72,5 +72,6 @@ TEST(FuzzRegressionsDeath, PriorKnowledgeLoader) { ReplayTarget("pk", fuzzharnes
 TEST(FuzzRegressionsDeath, OptionParser) { ReplayTarget("options", fuzzharness::OptionsInput); }
 TEST(FuzzRegressionsDeath, MotifDatabaseLoader) { ReplayTarget("db", fuzzharness::DbInput); }
 TEST(FuzzRegressionsDeath, ControlFileLoader) { ReplayTarget("neg", fuzzharness::NegInput); }
+TEST(FuzzRegressionsDeath, PeakReader) { ReplayTarget("peak", fuzzharness::PeakInput); }
 
 }  // namespace
