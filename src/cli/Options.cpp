@@ -162,9 +162,9 @@ bool ParseJudgedOption(const std::string& word, const std::string& value, RunSet
             s.searchSize = n;
             s.searchSizeGiven = true;
         } else if (word == "-sitemodel") {
-            SiteRule rule;
-            if (!ParseSiteRule(value, rule)) {
-                cout << "Error: -sitemodel takes auto, zoops, tcm or threshold, not \"" << value
+            SiteCalling calling;
+            if (!ParseSiteCalling(value, calling)) {
+                cout << "Error: -sitemodel takes " << kSiteCallingWords << ", not \"" << value
                      << "\". System aborted. " << endl;
                 FatalExit(1);
             }
@@ -277,7 +277,7 @@ void HelpMsg() {
     cout << "\t[-peaks <peak_file>]         Instead of -i: peaks (BED, or narrowPeak with the summit in column 10; plain or gzip) cut out of the -genome, each sequence named chrom:start-end\n";
     cout << "\t[-genome <fasta_file>]       With -peaks: the genome (FASTA, plain or bgzip; its .fai index is used, or made); with -evalue and no -neg, the controls are random genomic windows matched to the peaks' GC content\n";
     cout << "\t[-peaksize <n>]              With -peaks: windows of n letters centred on the summit (narrowPeak) or the peak's middle; 0: each peak whole (Default=" << kDefaultPeakSize << ")\n";
-    cout << "\t[-sitemodel <rule>]          With -evalue: how the reported motifs' sites are called: zoops (zero or one per sequence), tcm (any number), each fitted to the input with a site where its posterior reaches one half; auto chooses between them from the input; threshold: every window at least the judge's threshold (Default=auto)\n";
+    cout << "\t[-sitemodel <rule>]          With -evalue: how the reported motifs' sites are called: em (the fitted model refined by soft EM against the Markov background; a sequence (zoops) or window (tcm) is a site where its posterior reaches one half), em-zoops, em-tcm; fitted, fitted-zoops, fitted-tcm: the mixture fitted to the matrix's scores, unrefined (auto, zoops, tcm: their names before); threshold: every window at least the judge's threshold (Default=em)\n";
     cout << "\t[-words <n>]                 With -evalue: enriched words per width whose occurrences start searches of their own, and as many windows on inputs of fewer than 50 sequences (Default=5; 0: none)\n";
     cout << "\t[-searchsize <letters>]      With -evalue: the searches run on a random sample of whole sequences of at most this many letters; 0: all (Default=" << kDefaultSearchSize << ")\n";
     cout << "\t[-nmotifs <n>]               With -evalue: motifs sought one after another, the sites of each masked; 0 with -db: only the database's motifs tested (Default=1)\n";

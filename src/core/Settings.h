@@ -96,10 +96,12 @@ struct RunSettings {
     long long searchSize = kDefaultSearchSize;  // -searchsize: letters the searches run on (0: all)
     bool searchSizeGiven = false;
     std::vector<std::string> dbFiles;  // -db: motif databases the reported motifs are named after
-    // -sitemodel: how a judged run calls the reported motifs' sites: "auto"
-    // (ZOOPS or TCM, chosen from the input), "zoops", "tcm", or "threshold"
-    // (every window scoring at least the judge's threshold).
-    std::string siteModel = "auto";
+    // -sitemodel: how a judged run calls the reported motifs' sites: "em"
+    // (ZOOPS or TCM, chosen from the input, refined by soft EM), "em-zoops",
+    // "em-tcm", the same fitted without refinement ("fitted", ...), or
+    // "threshold" (every window scoring at least the judge's threshold);
+    // ParseSiteCalling reads it.
+    std::string siteModel = "em";
     bool siteModelGiven = false;
     // Generations without a better best model after which a search ends
     // (kWordSearchStall for the searches from words; not an option).
