@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <string>
 #include <iostream>
 
 #include "core/Parallel.h"
@@ -64,14 +62,6 @@ void DescribeModelCalls(size_t motif, const SiteModelFit& fit, size_t sites) {
         cout << fit.share * 100 << "% of the windows estimated to be one." << endl;
 }
 
-// The share guard the refinement runs with (SoftEm.h, ShareGuard).
-ShareGuard Guard() {
-    const char* asked = std::getenv("QIRO_SHARE_GUARD");
-    for (ShareGuard g : {ShareGuard::kFree, ShareGuard::kHeld, ShareGuard::kPrior, ShareGuard::kControls})
-        if (asked != nullptr && std::string(asked) == ShareGuardName(g)) return g;
-    return ShareGuard::kPrior;
-}
-
 // The fitted model refined by soft EM from matrix c (a given motif: only its
 // sites weighed); true, with the refined model's calls, when the refinement
 // kept the motif and calls at least two sites.
@@ -82,7 +72,7 @@ bool Refine(const JudgedRun& run, const Candidate& c, const SiteModelFit& fit, b
     start.rule = fit.rule;
     start.k = c.width;
     start.share = fit.share;
-    start.guard = Guard();
+    start.guard = kShareGuard;
     start.fixedMatrix = given;
     double total = 0.0;
     for (int b = 0; b < B; ++b) total += run.bg[b];
