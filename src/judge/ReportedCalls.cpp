@@ -88,6 +88,28 @@ bool Refine(const JudgedRun& run, const Candidate& c, const SiteModelFit& fit, b
     return CountCalls(calls) >= 2;
 }
 
+// The judge's verdict on candidate f, as the report carries it; the sites
+// are called at `threshold`.
+ModelJudgement JudgementOf(const JudgedRun& run, size_t f, double threshold) {
+    const Verdict& v = run.verdicts[f];
+    const Candidate& c = run.candidates[f];
+    ModelJudgement m;
+    m.width = c.width;
+    m.threshold = threshold;
+    m.log10p = v.held.log10p;
+    m.log10e = Log10E(v, run.candidates.size());
+    m.a = v.a;
+    m.n1 = v.n1;
+    m.b = v.b;
+    m.n2 = v.n2;
+    m.search = c.search + 1;
+    if (c.search >= 0) {
+        m.seedWord = run.seedOf[static_cast<size_t>(c.search)];
+        m.seedKind = run.seedKind[static_cast<size_t>(c.search)];
+    }
+    return m;
+}
+
 // What the console says of a refinement.
 void DescribeRefinement(size_t motif, const SoftEmFit& em, bool used, size_t sites) {
     cout << "Motif " << motif << "'s model refined by soft EM against the Markov background ("
@@ -195,20 +217,7 @@ JudgedReport CallReportedModels(JudgedRun& run) {
             DescribeRefinement(report.models.size() + 1, em, refined, CountCalls(calls));
         }
         run.population->push_back(ReportedModel(run.data, called, calls));
-        ModelJudgement m;
-        m.width = run.candidates[f].width;
-        m.threshold = threshold;
-        m.log10p = v.held.log10p;
-        m.log10e = Log10E(v, run.candidates.size());
-        m.a = v.a;
-        m.n1 = v.n1;
-        m.b = v.b;
-        m.n2 = v.n2;
-        m.search = run.candidates[f].search + 1;
-        if (run.candidates[f].search >= 0) {
-            m.seedWord = run.seedOf[static_cast<size_t>(run.candidates[f].search)];
-            m.seedKind = run.seedKind[static_cast<size_t>(run.candidates[f].search)];
-        }
+        ModelJudgement m = JudgementOf(run, f, threshold);
         std::copy(&called.count[0][0], &called.count[0][0] + B * MAX_K, &m.count[0][0]);
         m.nsites = called.nsites;
         m.scores = called.scores;
