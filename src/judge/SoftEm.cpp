@@ -143,9 +143,9 @@ double NextShare(const SoftEmStart& start, const Mass& in, const Mass* ctl) {
         }
         case ShareGuard::kControls: {
             if (ctl == nullptr || ctl->units <= 0.0) return ClampShare(mean);
-            const double false_ = ctl->posterior / ctl->units;
-            if (1.0 - false_ < kMinShare) return ClampShare(start.share);
-            return ClampShare(std::min(mean, (mean - false_) / (1.0 - false_)));
+            const double falseShare = ctl->posterior / ctl->units;
+            if (1.0 - falseShare < kMinShare) return ClampShare(start.share);
+            return ClampShare(std::min(mean, (mean - falseShare) / (1.0 - falseShare)));
         }
         default: return ClampShare(mean);
     }
