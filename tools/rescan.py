@@ -28,12 +28,27 @@ How qiro scans (and so this script):
 * With `site_model` ZOOPS (zero or one site per sequence) only the best scoring of a
   sequence's sites is kept; TCM keeps them all.
 
+A motif whose sites a model refined by soft EM called (`site_model.refined`) is scanned
+by that model instead, with the run's `markov_background`:
+
+* A window's background, in bits, is the sum of log2 of its words' values (each at least
+  `least_word_probability`): its first one, two, three and four letters, then every
+  four-letter word from the second on.  Its evidence on a strand is the sum of the
+  columns' `log_probabilities` of the letters read on that strand, less its background.
+* ZOOPS: a sequence's evidence is top + log2(sum of 2^(e - top) over its windows, forward
+  then reverse) - log2(windows x strands), top the largest e; when it reaches `cut` the
+  sequence's best window (the first of equal ones, forward first) is its site.
+* TCM: a place's evidence is top + log2(2^(f - top) + 2^(r - top)) - 1 (one strand: f);
+  places reaching `cut` are sites on the better strand (forward on ties), and of
+  overlapping ones the higher is kept (the earlier on ties).
+
 Standard library only.
 """
 
 import argparse
 import gzip
 import json
+import math
 import struct
 import sys
 
@@ -112,6 +127,17 @@ def f32(x):
     return struct.unpack("f", struct.pack("f", x))[0]
 
 
+def codes_and_mask(letters, settings):
+    """Each letter's code (4: N) and whether a scan skips it."""
+    codes = [CODE.get(c, 4) for c in letters]
+    masked = [c == 4 for c in codes]
+    if settings.get("mask"):
+        masked = [m or c.islower() for m, c in zip(masked, letters)]
+    if settings.get("dust", 0) > 0:
+        masked = [m or d for m, d in zip(masked, dust_mask(codes, settings["dust"]))]
+    return codes, masked
+
+
 def scan(motif, name, letters, settings):
     """The sites of one motif in one sequence, as (start, strand, score), by start."""
     lo = motif["log_odds"]
@@ -119,12 +145,7 @@ def scan(motif, name, letters, settings):
     cols = [[lo[c][j] for c in "ACGT"] for j in range(k)]
     t = motif["threshold"]
     both = settings.get("both_strands", True)
-    codes = [CODE.get(c, 4) for c in letters]
-    masked = [c == 4 for c in codes]
-    if settings.get("mask"):
-        masked = [m or c.islower() for m, c in zip(masked, letters)]
-    if settings.get("dust", 0) > 0:
-        masked = [m or d for m, d in zip(masked, dust_mask(codes, settings["dust"]))]
+    codes, masked = codes_and_mask(letters, settings)
     hits = []
     for p in range(len(codes) - k + 1):
         if any(masked[p:p + k]):
@@ -151,6 +172,80 @@ def scan(motif, name, letters, settings):
     return sorted(kept)
 
 
+def window_bits(markov):
+    """A function giving the background of k codes (0..3), in bits, as qiro sums it."""
+    least = markov["least_word_probability"]
+    bits = {w: math.log2(max(v, least)) for w, v in markov["words"].items()}
+
+    def background(codes):
+        word = "".join("ACGT"[c] for c in codes)
+        s = 0.0
+        for n in range(1, min(len(word), 4) + 1):
+            s += bits[word[:n]]
+        for i in range(4, len(word)):
+            s += bits[word[i - 3:i + 1]]
+        return s
+    return background
+
+
+def scan_refined(motif, letters, settings, background):
+    """The sites of one motif in one sequence by its refined model, as (start, strand, score)."""
+    refined = motif["site_model"]["refined"]
+    k = motif["width"]
+    lp = [[refined["log_probabilities"][c][j] for c in "ACGT"] for j in range(k)]
+    cut = refined["cut"]
+    both = settings.get("both_strands", True)
+    codes, masked = codes_and_mask(letters, settings)
+    windows = []
+    for p in range(len(codes) - k + 1):
+        if any(masked[p:p + k]):
+            continue
+        bg = background(codes[p:p + k])
+        f = 0.0
+        for j in range(k):
+            f += lp[j][codes[p + j]]
+        r = float("-inf")
+        if both:
+            r = 0.0
+            for j in range(k):
+                r += lp[j][3 - codes[p + k - 1 - j]]
+            r -= bg
+        windows.append((p, f - bg, r))
+    if not windows:
+        return []
+    if motif["site_model"]["model"] == "zoops":
+        top = max(max(f, r) for _, f, r in windows)
+        total = 0.0
+        for _, f, r in windows:
+            total += math.exp2(f - top)
+            if both:
+                total += math.exp2(r - top)
+        evidence = top + math.log2(total) - math.log2(float(len(windows) * (2 if both else 1)))
+        if evidence < cut:
+            return []
+        best = (0, "+", float("-inf"))
+        for p, f, r in windows:
+            if f > best[2]:
+                best = (p, "+", f)
+            if r > best[2]:
+                best = (p, "-", r)
+        return [best]
+    hits = []
+    for p, f, r in windows:
+        if both:
+            top = max(f, r)
+            evidence = top + math.log2(math.exp2(f - top) + math.exp2(r - top)) - 1.0
+        else:
+            evidence = f
+        if evidence >= cut:
+            hits.append((p, "+" if f >= r else "-", max(f, r)))
+    kept = []
+    for h in sorted(hits, key=lambda h: -h[2]):  # stable: the earlier first on ties
+        if all(abs(o[0] - h[0]) >= k for o in kept):
+            kept.append(h)
+    return sorted(kept)
+
+
 def main(argv=None):
     p = argparse.ArgumentParser(description="Call the sites of a judged run's motifs from "
                                             "its JSON (log_odds, threshold) and the input.")
@@ -168,8 +263,12 @@ def main(argv=None):
         if "log_odds" not in motif:
             sys.exit("rescan: motif %s has no log_odds (a run without -evalue)" % motif.get("id"))
         found = []
+        refined = "refined" in motif.get("site_model", {})
+        background = window_bits(result["markov_background"]) if refined else None
         for name, letters in records:
-            for start, strand, score in scan(motif, name, letters, settings):
+            sites = scan_refined(motif, letters, settings, background) if refined else \
+                scan(motif, name, letters, settings)
+            for start, strand, score in sites:
                 found.append((name, strand, start + 1))
                 print("%s\t%s\t%s\t%d\t%d\t%.6g" % (motif["id"], name, strand, start + 1,
                                                     start + motif["width"], score))

@@ -197,9 +197,9 @@ bool ParseJudgedOption(const std::string& word, const std::string& value, RunSet
             s.searchSize = n;
             s.searchSizeGiven = true;
         } else if (word == "-sitemodel") {
-            SiteRule rule;
-            if (!ParseSiteRule(value, rule)) {
-                cout << "Error: -sitemodel takes auto, zoops, tcm or threshold, not \"" << value
+            SiteCalling calling;
+            if (!ParseSiteCalling(value, calling)) {
+                cout << "Error: -sitemodel takes " << kSiteCallingWords << ", not \"" << value
                      << "\". System aborted. " << endl;
                 FatalExit(1);
             }

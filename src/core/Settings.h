@@ -97,8 +97,13 @@ struct RunSettings {
     bool searchSizeGiven = false;
     std::vector<std::string> dbFiles;  // -db: motif databases the reported motifs are named after
     // -sitemodel: how a judged run calls the reported motifs' sites: "auto"
-    // (ZOOPS or TCM, chosen from the input), "zoops", "tcm", or "threshold"
-    // (every window scoring at least the judge's threshold).
+    // (the default: ZOOPS or TCM, chosen from the input and fitted to its
+    // scores; also "fitted"), "zoops", "tcm", the same refined by soft EM
+    // against the Markov background ("em", "em-zoops", "em-tcm"), or
+    // "threshold" (every window scoring at least the judge's threshold);
+    // ParseSiteCalling reads it. The refinement is not the default: it
+    // lowered the calls' precision on small inputs and on Tompa's promoters
+    // (docs/measurements/accuracy-evalue.md).
     std::string siteModel = "auto";
     bool siteModelGiven = false;
     // Generations without a better best model after which a search ends

@@ -15,6 +15,7 @@
 #include "judge/GenomicControls.h"
 #include "judge/MotifScan.h"
 #include "judge/SiteModel.h"
+#include "judge/SoftEm.h"
 #include "known/KnownMotifs.h"
 #include "motif/MotifCompare.h"
 #include "search/Individual.h"
@@ -175,6 +176,11 @@ struct ModelJudgement {
     // than threshold): which, with its fitted share; else by `threshold`.
     bool modelCalls = false;
     SiteModelFit siteFit;
+    // The fitted model was then refined by soft EM, and the refined model
+    // called the sites (count: its posterior-weighted letters; scores: its
+    // log-odds against `background`; threshold: its cut on the evidence).
+    bool refined = false;
+    SoftEmFit em;
 };
 
 // The judge's part of a report.

@@ -9,6 +9,7 @@
 #include "judge/GivenRound.h"
 #include "judge/MotifScan.h"
 #include "judge/SiteModel.h"
+#include "judge/SoftEm.h"
 
 using std::cout;
 using std::endl;
@@ -63,6 +64,69 @@ void DescribeModelCalls(size_t motif, const SiteModelFit& fit, size_t sites) {
         say << fit.share * 100 << "% of the windows estimated to be one." << endl;
 }
 
+// The fitted model refined by soft EM from matrix c (a given motif: only its
+// sites weighed); true, with the refined model's calls, when the refinement
+// kept the motif and calls at least two sites.
+bool Refine(const JudgedRun& run, const Candidate& c, const SiteModelFit& fit, bool given, SoftEmFit& em,
+            std::vector<std::vector<ScanHit>>& calls) {
+    const BackgroundTables bg = run.data->Background();
+    SoftEmStart start;
+    start.rule = fit.rule;
+    start.k = c.width;
+    start.share = fit.share;
+    start.guard = kShareGuard;
+    start.fixedMatrix = given;
+    double total = 0.0;
+    for (int b = 0; b < B; ++b) total += run.bg[b];
+    for (int b = 0; b < B; ++b) start.letters[b] = run.bg[b] / total;
+    ProbabilitiesOf(c.scores, start.letters, start.prob);
+    const bool both = run.sets.bothStrands;
+    const EmWindows inWin = IndexWindows(run.input, c.width, both, bg);
+    EmWindows ctlWin;
+    if (start.guard == ShareGuard::kControls) ctlWin = IndexWindows(run.controls, c.width, both, bg);
+    em = RefineBySoftEm(start, run.input, inWin, run.controls, ctlWin);
+    if (!em.kept) return false;
+    CallBySoftEm(em, run.input, inWin, calls);
+    return CountCalls(calls) >= 2;
+}
+
+// The judge's verdict on candidate f, as the report carries it; the sites
+// are called at `threshold`.
+ModelJudgement JudgementOf(const JudgedRun& run, size_t f, double threshold) {
+    const Verdict& v = run.verdicts[f];
+    const Candidate& c = run.candidates[f];
+    ModelJudgement m;
+    m.width = c.width;
+    m.threshold = threshold;
+    m.log10p = v.held.log10p;
+    m.log10e = Log10E(v, run.candidates.size());
+    m.a = v.a;
+    m.n1 = v.n1;
+    m.b = v.b;
+    m.n2 = v.n2;
+    m.search = c.search + 1;
+    if (c.search >= 0) {
+        m.seedWord = run.seedOf[static_cast<size_t>(c.search)];
+        m.seedKind = run.seedKind[static_cast<size_t>(c.search)];
+    }
+    return m;
+}
+
+// What the console says of a refinement.
+void DescribeRefinement(size_t motif, const SoftEmFit& em, bool used, size_t sites) {
+    cout << "Motif " << motif << "'s model refined by soft EM against the Markov background ("
+         << (em.rule == SiteRule::kZoops ? "ZOOPS" : "TCM") << ", " << em.rounds
+         << (em.rounds == 1 ? " round" : " rounds") << (em.converged ? "" : ", not settled") << "): information "
+         << em.startBits << " -> " << em.bits << " bits, share " << em.startShare * 100 << "% -> " << em.share * 100
+         << "%";
+    if (used)
+        cout << "; " << sites << " sites called where the posterior reaches one half." << endl;
+    else if (!em.kept)
+        cout << "; the refinement dissolved the motif, so the fitted model's calls stand." << endl;
+    else
+        cout << "; fewer than two sites, so the fitted model's calls stand." << endl;
+}
+
 }  // namespace
 
 JudgedReport CallReportedModels(JudgedRun& run) {
@@ -89,8 +153,9 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         return run.verdicts[x].held.log10p < run.verdicts[y].held.log10p;
     });
 
-    SiteRule rule = SiteRule::kAuto;
-    ParseSiteRule(s.siteModel, rule);
+    SiteCalling calling;
+    ParseSiteCalling(s.siteModel, calling);
+    const SiteRule rule = calling.rule;
     HoldStrands(run.data, run.input);
     run.population->clear();
     for (size_t f : passed) {
@@ -143,21 +208,18 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         if (byModel) {
             DescribeModelCalls(report.models.size() + 1, fit, CountCalls(calls));
         }
-        run.population->push_back(ReportedModel(run.data, called, calls));
-        ModelJudgement m;
-        m.width = run.candidates[f].width;
-        m.threshold = threshold;
-        m.log10p = v.held.log10p;
-        m.log10e = Log10E(v, run.candidates.size());
-        m.a = v.a;
-        m.n1 = v.n1;
-        m.b = v.b;
-        m.n2 = v.n2;
-        m.search = run.candidates[f].search + 1;
-        if (run.candidates[f].search >= 0) {
-            m.seedWord = run.seedOf[static_cast<size_t>(run.candidates[f].search)];
-            m.seedKind = run.seedKind[static_cast<size_t>(run.candidates[f].search)];
+        // The fitted model refined by soft EM calls the sites instead, where
+        // it keeps the motif; the judge's verdict stands as it was.
+        SoftEmFit em;
+        bool refined = false;
+        if (byModel && calling.refined) {
+            std::vector<std::vector<ScanHit>> emCalls;
+            refined = Refine(run, called, fit, given, em, emCalls);
+            if (refined) calls.swap(emCalls);
+            DescribeRefinement(report.models.size() + 1, em, refined, CountCalls(calls));
         }
+        run.population->push_back(ReportedModel(run.data, called, calls));
+        ModelJudgement m = JudgementOf(run, f, threshold);
         std::copy(&called.count[0][0], &called.count[0][0] + B * MAX_K, &m.count[0][0]);
         m.nsites = called.nsites;
         m.scores = called.scores;
@@ -170,6 +232,18 @@ JudgedReport CallReportedModels(JudgedRun& run) {
         m.estimate = estimate;
         m.modelCalls = byModel;
         m.siteFit = fit;
+        if (refined) {
+            // The refined model is the one reported: its weighted letters,
+            // its log-odds against the letter shares, its cut.
+            m.refined = true;
+            m.em = em;
+            m.threshold = em.Cut();
+            if (!given) {
+                std::copy(&em.expected[0][0], &em.expected[0][0] + B * MAX_K, &m.count[0][0]);
+                for (int j = 0; j < em.k; ++j)
+                    for (int b = 0; b < B; ++b) m.scores.score[j][b] = em.logProb[j][b] - std::log2(m.background[b]);
+            }
+        }
         report.models.push_back(m);
     }
     return report;

@@ -292,10 +292,22 @@ const char* SiteRuleName(SiteRule rule) {
     }
 }
 
-bool ParseSiteRule(const std::string& word, SiteRule& rule) {
-    for (SiteRule r : {SiteRule::kAuto, SiteRule::kZoops, SiteRule::kTcm, SiteRule::kThreshold})
-        if (word == SiteRuleName(r)) {
-            rule = r;
+bool ParseSiteCalling(const std::string& word, SiteCalling& calling) {
+    struct Word {
+        const char* word;
+        SiteRule rule;
+        bool refined;
+    };
+    static const Word kWords[] = {
+        {"em", SiteRule::kAuto, true},          {"em-zoops", SiteRule::kZoops, true},
+        {"em-tcm", SiteRule::kTcm, true},       {"fitted", SiteRule::kAuto, false},
+        {"fitted-zoops", SiteRule::kZoops, false}, {"fitted-tcm", SiteRule::kTcm, false},
+        {"threshold", SiteRule::kThreshold, false}, {"auto", SiteRule::kAuto, false},
+        {"zoops", SiteRule::kZoops, false},     {"tcm", SiteRule::kTcm, false},
+    };
+    for (const Word& w : kWords)
+        if (word == w.word) {
+            calling = {w.rule, w.refined};
             return true;
         }
     return false;

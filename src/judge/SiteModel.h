@@ -60,10 +60,24 @@ const int kFlankGap = 5;
 const int kFlankLetters = 10;
 const double kRepeatFlankBits = 0.25;
 
-// "auto", "zoops", "tcm", "threshold".
+// "auto", "zoops", "tcm", "threshold": the mixtures' names in reports.
 const char* SiteRuleName(SiteRule rule);
-// The rule an option word names; false for any other word.
-bool ParseSiteRule(const std::string& word, SiteRule& rule);
+
+// How a judged run calls its sites (-sitemodel): a rule, and whether the
+// fitted model is then refined by soft EM against the Markov background
+// (judge/SoftEm) and calls the sites itself. The option's words:
+//   em (the default), em-zoops, em-tcm: refined, the mixture chosen or asked;
+//   fitted, fitted-zoops, fitted-tcm: the mixture fitted to the scores alone;
+//   threshold: every window at least the judge's threshold.
+// auto, zoops and tcm, the words before the refinement, still name the
+// fitted rules.
+struct SiteCalling {
+    SiteRule rule = SiteRule::kAuto;
+    bool refined = true;
+};
+const char kSiteCallingWords[] = "em, em-zoops, em-tcm, fitted, fitted-zoops, fitted-tcm or threshold";
+// The calling an option word names; false for any other word.
+bool ParseSiteCalling(const std::string& word, SiteCalling& calling);
 
 // A mixture fitted to the input for one matrix.
 struct SiteModelFit {

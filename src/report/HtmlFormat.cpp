@@ -140,13 +140,15 @@ void WriteHtml(std::ostream& out, const RunView& run, const std::vector<ModelVie
             << "</td></tr><tr><th>MAP score</th><td class=\"num\">" << (m.maps != 0 ? Plain(m.maps) : "none")
             << "</td></tr><tr><th>sites</th><td class=\"num\">" << m.nsites << "</td></tr>";
         if (m.judged)
-            out << "<tr><th>E-value</th><td class=\"num\">" << HtmlEscape(m.evalue) << "</td></tr><tr><th>site threshold (bits)</th><td class=\"num\">"
-                << Plain(m.threshold) << "</td></tr>";
+            out << "<tr><th>E-value</th><td class=\"num\">" << HtmlEscape(m.evalue) << "</td></tr><tr><th>"
+                << (m.refined ? "posterior cut on the evidence (bits)" : "site threshold (bits)")
+                << "</th><td class=\"num\">" << Plain(m.threshold) << "</td></tr>";
         if (m.judged && m.modelCalls)
             out << "<tr><th>site calls</th><td>" << HtmlEscape(SiteModelRule(m.siteFit).substr(0, SiteModelRule(m.siteFit).find(';'))) << " ("
                 << (m.siteFit.automatic ? "chosen from the input" : "by -sitemodel") << "; estimated share of "
                 << (m.siteFit.rule == SiteRule::kZoops ? "sequences" : "windows") << " with a site "
-                << Plain(m.siteFit.share) << ")</td></tr>";
+                << Plain(m.refined ? m.em.share : m.siteFit.share)
+                << (m.refined ? "; refined by soft EM against the Markov background" : "") << ")</td></tr>";
         if (m.judged && m.given)
             out << "<tr><th>given by the known sites</th><td>reported whatever its E-value</td></tr>"
                 << "<tr><th>site rule</th><td>"

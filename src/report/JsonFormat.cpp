@@ -15,6 +15,56 @@ namespace {
 
 const char kLetters[] = "ACGT";
 
+// The refined model that called a motif's sites, with what a scan needs to
+// call them again: the matrix's log2 probabilities, the share and its cut
+// (and the run's `markov_background`).
+nlohmann::ordered_json RefinedJson(const SoftEmFit& em) {
+    nlohmann::ordered_json r;
+    r["by"] = "soft EM against the Markov background";
+    r["rule"] = em.rule == SiteRule::kZoops
+                    ? "a window's evidence is the sum of log_probabilities of its letters on the strand read less log2 "
+                      "of its background probability; a sequence's evidence, log2 of the mean of 2^evidence over its "
+                      "windows and strands, reaching `cut` gives it a site: its best window"
+                    : "a window's evidence is the sum of log_probabilities of its letters on the strand read less log2 "
+                      "of its background probability; a place whose evidence, log2 of the mean of 2^evidence over "
+                      "its strands, reaches `cut` is a site on its better strand, the higher of overlapping sites kept";
+    r["share"] = em.share;
+    r["share_of"] = em.rule == SiteRule::kZoops ? "sequences" : "places";
+    r["start_share"] = em.startShare;
+    r["cut"] = em.Cut();
+    r["rounds"] = em.rounds;
+    r["converged"] = em.converged;
+    r["information_before"] = em.startBits;
+    r["information"] = em.bits;
+    r["expected_sites"] = em.sites;
+    nlohmann::ordered_json lp;
+    for (int b = 0; b < 4; ++b) {
+        std::vector<double> col(static_cast<size_t>(em.k));
+        for (int j = 0; j < em.k; ++j) col[static_cast<size_t>(j)] = em.logProb[j][b];
+        lp[std::string(1, kLetters[b])] = col;
+    }
+    r["log_probabilities"] = lp;
+    return r;
+}
+
+// The Markov background's words of one to four letters, in the table's order.
+nlohmann::ordered_json MarkovJson(const double* dense) {
+    nlohmann::ordered_json words;
+    int at = 0;
+    for (int len = 1; len <= 4; ++len)
+        for (int idx = 0; idx < (1 << (2 * len)); ++idx, ++at) {
+            std::string w(static_cast<size_t>(len), 'A');
+            for (int p = 0; p < len; ++p) w[static_cast<size_t>(p)] = kLetters[(idx >> (2 * (len - 1 - p))) & 3];
+            words[w] = dense[at];
+        }
+    return {{"order", 3},
+            {"words_are", "single letters as shares, longer words as the probability of their last letter after "
+                          "the letters before it; a window's probability is the product over its first four "
+                          "prefixes and then every four-letter word"},
+            {"least_word_probability", kLeastWordProbability},
+            {"words", words}};
+}
+
 // One reported model's entry.
 nlohmann::ordered_json ModelJson(const ModelView& m) {
     nlohmann::ordered_json mj;
@@ -66,6 +116,8 @@ nlohmann::ordered_json ModelJson(const ModelView& m) {
             mj["counts_are"] = m.settled ? "the sites' letters and each known site's letters " + Plain(kGivenPriorWeight) + " times"
                                          : "the sites' letters before the last refit and each known site's letters " +
                                                Plain(kGivenPriorWeight) + " times";
+        else if (m.refined)
+            mj["counts_are"] = "every window's letters weighted by its posterior of being a site (soft EM)";
         else
             mj["counts_are"] = m.settled ? "the sites' letters" : "the sites' letters before the last refit";
         if (m.modelCalls) {
@@ -89,6 +141,7 @@ nlohmann::ordered_json ModelJson(const ModelView& m) {
                 if (f.repeatLike || f.rule == SiteRule::kTcm) sm["flank_bits"] = f.flankBits;
                 sm["repeat_like"] = f.repeatLike;
             }
+            if (m.refined) sm["refined"] = RefinedJson(m.em);
             mj["site_model"] = sm;
         }
         if (m.given) {
@@ -147,6 +200,10 @@ void WriteJson(std::ostream& out, const RunView& run, const std::vector<ModelVie
                                              {"largest_share_difference", judged->gc.LargestDifference()}};
         }
     }
+    bool refined = false;
+    for (const ModelView& m : models) refined = refined || m.refined;
+    // Only runs whose sites a refined model called carry it: the rest stay as they were.
+    if (refined && run.backgroundWords != nullptr) j["markov_background"] = MarkovJson(run.backgroundWords);
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ModelView& m : models) list.push_back(ModelJson(m));
     j["motifs"] = list;

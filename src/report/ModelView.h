@@ -55,6 +55,8 @@ struct ModelView {
     CallEstimate estimate;  // of a given motif: the rule's estimated recall and false calls
     bool modelCalls = false;  // sites called by a mixture fitted to the input (siteFit), not at `threshold`
     SiteModelFit siteFit;
+    bool refined = false;     // the fitted model refined by soft EM (em) called the sites
+    SoftEmFit em;
     int search = 0;              // the search that found it, from 1
     std::string seedWord;        // the word or window consensus that seeded that search; empty: none
     std::string seedKind;        // "word" or "consensus"; empty: none
@@ -86,6 +88,7 @@ struct RunView {
     double background[4] = {0.25, 0.25, 0.25, 0.25};  // letter frequencies as loaded, A C G T
     bool doubleStrand = true;
     const JudgedReport* judged = nullptr;  // runs with -evalue: the judge's account
+    const double* backgroundWords = nullptr;  // the Markov background's words (kDenseWords), as the run reads them
 };
 
 #endif

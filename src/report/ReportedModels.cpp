@@ -78,13 +78,15 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
                     m.logOdds[b][j] = v.scores.score[j][b];
                 }
             for (int b = 0; b < 4; ++b) m.background[b] = v.background[b];
-            m.pseudocount = std::sqrt(static_cast<double>(v.nsites));
+            m.pseudocount = v.refined && !v.given ? kColumnPseudocount : std::sqrt(static_cast<double>(v.nsites));
             m.refits = v.refits;
             m.settled = v.settled;
             m.given = v.given;
             m.estimate = v.estimate;
             m.modelCalls = v.modelCalls;
             m.siteFit = v.siteFit;
+            m.refined = v.refined;
+            m.em = v.em;
         }
         models.push_back(m);
     }
@@ -101,5 +103,6 @@ RunView MakeRunView(const RunSettings& s, uint32_t seed, Midlayer* data, const J
     std::copy(bg, bg + 4, run.background);
     run.doubleStrand = data->GetDoubleStrand();
     run.judged = judged;
+    run.backgroundWords = data->Background().dense;
     return run;
 }

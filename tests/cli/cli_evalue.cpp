@@ -191,38 +191,49 @@ TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
 
 TEST(Evalue, TheReportedMatrixIsTheOneThatCalledTheSites) {
     // The example on the recommended line: the JSON's log-odds rebuild from its counts,
-    // background and pseudocount; the counts are the letters of its sites; and a scan with
-    // the log-odds at the threshold calls exactly those sites.
+    // background and pseudocount; the counts are the letters of its sites (the fitted
+    // rule) or every window's letters weighted by its posterior (the refined model);
+    // and a scan of the JSON calls exactly those sites.
     WorkDir dir;
     const std::string examples = QIRO_EXAMPLES;
-    Result r = dir.qiro("-i '" + examples + "/crp0.fasta' -freq '" + examples +
-                        "/crp0.freq' -mask T -dust 20 -verbose -evalue 0.05 -k 20 -seed 1 -json c.json -meme c.meme");
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("Motif 1 refit "), std::string::npos);
-    const nlohmann::json j = nlohmann::json::parse(dir.read("c.json"));
-    ASSERT_EQ(j["motifs"].size(), 1u) << r.out;
-    const auto& m = j["motifs"][0];
-    EXPECT_EQ(m["counts_are"], "the sites' letters");
-    const int w = m["width"];
-    const double n = m["sites"].size();
-    EXPECT_DOUBLE_EQ(m["pseudocount"].get<double>(), std::sqrt(n));
-    const std::string letters = "ACGT";
-    for (int b = 0; b < 4; ++b) {
-        const std::string x(1, letters[static_cast<size_t>(b)]);
-        const double q = m["log_odds_background"][x];
+    for (const std::string rule : {"fitted", "em"}) {
+        Result r = dir.qiro("-i '" + examples + "/crp0.fasta' -freq '" + examples +
+                            "/crp0.freq' -mask T -dust 20 -verbose -evalue 0.05 -k 20 -seed 1 -json c.json -meme c.meme -sitemodel " +
+                            rule);
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("Motif 1 refit "), std::string::npos);
+        const nlohmann::json j = nlohmann::json::parse(dir.read("c.json"));
+        ASSERT_EQ(j["motifs"].size(), 1u) << r.out;
+        const auto& m = j["motifs"][0];
+        const bool refined = rule == "em";
+        EXPECT_EQ(m["counts_are"], refined ? "every window's letters weighted by its posterior of being a site (soft EM)"
+                                           : "the sites' letters");
+        const int w = m["width"];
+        const double n = m["sites"].size();
+        EXPECT_DOUBLE_EQ(m["pseudocount"].get<double>(), refined ? 1.0 : std::sqrt(n));
+        const std::string letters = "ACGT";
         for (int c = 0; c < w; ++c) {
-            double seen = 0;
-            for (const auto& site : m["sites"]) seen += site["letters"].get<std::string>()[static_cast<size_t>(c)] == letters[b];
-            EXPECT_EQ(m["counts"][x][c].get<double>(), seen) << x << c;
-            const double root = std::sqrt(n);
-            EXPECT_NEAR(m["log_odds"][x][c].get<double>(), std::log2((seen + root * q) / (n + root) / q), 1e-12);
+            double total = 0;
+            for (int b = 0; b < 4; ++b) total += m["counts"][std::string(1, letters[static_cast<size_t>(b)])][c].get<double>();
+            for (int b = 0; b < 4; ++b) {
+                const std::string x(1, letters[static_cast<size_t>(b)]);
+                const double q = m["log_odds_background"][x];
+                const double count = m["counts"][x][c];
+                if (!refined) {
+                    double seen = 0;
+                    for (const auto& site : m["sites"]) seen += site["letters"].get<std::string>()[static_cast<size_t>(c)] == letters[b];
+                    EXPECT_EQ(count, seen) << x << c;
+                }
+                const double root = refined ? 1.0 : std::sqrt(n);
+                EXPECT_NEAR(m["log_odds"][x][c].get<double>(), std::log2((count + root * q) / (total + root) / q), 1e-9);
+            }
         }
+        Result rescan = dir.run("python3", "'" + std::string(QIRO_SOURCE_DIR) + "/tools/rescan.py' c.json '" + examples +
+                                               "/crp0.fasta' --check");
+        EXPECT_EQ(rescan.status, 0) << rescan.err;
+        EXPECT_EQ(std::count(rescan.out.begin(), rescan.out.end(), '\n'), static_cast<long>(n));
+        EXPECT_EQ(dir.read("c.meme").find("# QIRO-1"), std::string::npos);  // the note only when they differ
     }
-    Result rescan = dir.run("python3", "'" + std::string(QIRO_SOURCE_DIR) + "/tools/rescan.py' c.json '" + examples +
-                                           "/crp0.fasta' --check");
-    EXPECT_EQ(rescan.status, 0) << rescan.err;
-    EXPECT_EQ(std::count(rescan.out.begin(), rescan.out.end(), '\n'), static_cast<long>(n));
-    EXPECT_EQ(dir.read("c.meme").find("# QIRO-1"), std::string::npos);  // the note only when they differ
 }
 
 TEST(Evalue, WidthRangeReportsEachModelAtItsOwnWidth) {
