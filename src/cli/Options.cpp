@@ -60,9 +60,13 @@ const RealOption kRealOptions[] = {
     {"-lc", &RunSettings::lowerComp, DFLT_COMP, "-lc=", 0.0, 10.0, false},
 };
 
+// A value repaired to its default: a line of the run's log, and so, when a
+// judged run holds its log back, a warning on standard error.
+std::ostream& Repaired() { return LogQuiet() ? std::cerr : std::cout; }
+
 template <typename Value, typename Default>
 void Unhealthy(const char* prefix, Value value, Default dflt) {
-    cout << prefix << value << " is unhealthy! Reset to the default value: " << dflt << " ." << endl;
+    Repaired() << prefix << value << " is unhealthy! Reset to the default value: " << dflt << " ." << endl;
 }
 
 // A whole number at the start of a word, read as the C scanner's "%d" reads
@@ -140,7 +144,7 @@ bool ParseRange(const std::string& value, RunSettings& s) {
     const bool read = value.size() <= 16 && std::sscanf(value.c_str(), "%d-%d%c", &low, &high, &extra) == 2 &&
                       ReadWhole(value).fits && ReadWhole(value.substr(dash + 1)).fits;
     if (!read || low < MIN_K || high > MAX_K || low > high) {
-        cout << "-k=" << value << " is not a range of widths from " << MIN_K << " to " << MAX_K
+        Repaired() << "-k=" << value << " is not a range of widths from " << MIN_K << " to " << MAX_K
              << "! Reset to default length: " << DFLT_K << " ." << endl;
         s.k = DFLT_K;
         s.kLow = s.kHigh = 0;
@@ -324,18 +328,18 @@ void ParseOptions(RunSettings& s) {
         } else if (word == "-k") {
             const Whole w = ReadWhole(value);
             if (w.read && !w.fits) {
-                cout << "-k=" << w.text << (w.value > 0 ? " is too long!" : " is too short!")
+                Repaired() << "-k=" << w.text << (w.value > 0 ? " is too long!" : " is too short!")
                      << " Reset to default length: " << DFLT_K << " ." << endl;
                 s.k = DFLT_K;
             } else if (w.read) {
                 s.k = static_cast<int>(w.value);
             }
             if (s.k > MAX_K) {
-                cout << "-k=" << s.k << " is too long! Reset to default length: " << DFLT_K << " ." << endl;
+                Repaired() << "-k=" << s.k << " is too long! Reset to default length: " << DFLT_K << " ." << endl;
                 s.k = DFLT_K;
             }
             if (s.k < MIN_K) {
-                cout << "-k=" << s.k << " is too short! Reset to default length: " << DFLT_K << " ." << endl;
+                Repaired() << "-k=" << s.k << " is too short! Reset to default length: " << DFLT_K << " ." << endl;
                 s.k = DFLT_K;
             }
         } else if (word == "-d" || word == "-f" || word == "-post") {
@@ -365,7 +369,7 @@ void ParseOptions(RunSettings& s) {
         } else if (word == "-seed") {
             s.seedGiven = ParseSeed(value, s.seed);
             if (!s.seedGiven)
-                cout << "-seed=" << value << " is not a whole number from 0 to 4294967295! The clock seeds the random numbers instead ."
+                Repaired() << "-seed=" << value << " is not a whole number from 0 to 4294967295! The clock seeds the random numbers instead ."
                      << endl;
         } else {
             ParseNumber(word, value, s);

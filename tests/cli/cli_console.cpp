@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(JudgedConsole, AJudgedRunPrintsTheAnswerAndHoldsTheSearchLogBack) {
-    Result r = dir.qiro("-i in.fa -evalue 0.05 -k 10 -seed 3 -threads 1 -peaksize 50 -json r.json");
+    Result r = dir.qiro("-i in.fa -evalue 0.05 -k 10 -seed 3 -threads 1 -peaksize 50 -words x -json r.json");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.out.find("qiro "), 0u) << r.out;
     for (const char* line : {"Input:       in.fa\n", "Seed:        3\n", "Control sequences: ", "Motif 1: ",
@@ -48,6 +48,8 @@ TEST_F(JudgedConsole, AJudgedRunPrintsTheAnswerAndHoldsTheSearchLogBack) {
     // The note goes to standard error, once, and not to standard output.
     EXPECT_EQ(Count(r.err, "Note: -peaksize takes effect with -peaks only.\n"), 1u) << r.err;
     EXPECT_EQ(r.out.find("Note:"), std::string::npos);
+    // So does a value repaired to its default.
+    EXPECT_NE(r.err.find("-words=x is unhealthy! Reset to the default value: 5 .\n"), std::string::npos) << r.err;
 }
 
 TEST_F(JudgedConsole, VerboseRestoresTheSearchLog) {
