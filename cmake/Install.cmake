@@ -26,4 +26,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # qiro_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 # Depends from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Python module is in the same package, built from the same library and
+# version: it cannot drift from the programs, and one apt-get gives both. The
+# programs need no Python, so Python is recommended rather than required.
+if(QIRO_WITH_PYTHON)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3-numpy")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pandas, python3-matplotlib")
+endif()
 include(CPack)

@@ -10,14 +10,17 @@
 #   tools/install-deps.sh memcheck  the build and valgrind
 #   tools/install-deps.sh deb       the build and dpkg-dev (make deb: dpkg-shlibdeps)
 #
-# Build packages that cannot be installed end the script with status 1. Test
-# tools (Biopython, Chromium, Snakemake, groff for the man pages) that cannot
-# be installed only give a warning: the tests that need them report themselves
-# skipped.
+# Build packages that cannot be installed end the script with status 1. The
+# Python module's packages (pybind11, Python's headers, numpy) and the test
+# tools (Biopython, Chromium, Snakemake, groff for the man pages, pytest,
+# pandas) that cannot be installed only give a warning: the build leaves the
+# module out and the tests that need them report themselves skipped.
 set -uo pipefail
 
 build_pkgs=(cmake g++ make libgtest-dev zlib1g-dev nlohmann-json3-dev libhts-dev)
-test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core groff-base)
+# The Python module (built when these are there; a warning only when missing).
+python_pkgs=(python3-dev pybind11-dev python3-pybind11 python3-numpy)
+test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core groff-base python3-pytest python3-pandas)
 bench_pkgs=(libbenchmark-dev)
 fuzz_pkgs=(clang libclang-rt-dev)
 memcheck_pkgs=(valgrind)
@@ -25,7 +28,7 @@ deb_pkgs=(dpkg-dev)
 
 # Packages whose absence is an error; the others only warn.
 required=("${build_pkgs[@]}")
-want=("${build_pkgs[@]}")
+want=("${build_pkgs[@]}" "${python_pkgs[@]}")
 case "${1:-all}" in
   build) ;;
   test) want+=("${test_pkgs[@]}") ;;

@@ -6,6 +6,7 @@ import json
 import os
 import signal
 import subprocess
+import threading
 
 import numpy as np
 import pytest
@@ -179,6 +180,14 @@ def test_interrupt_and_raising_callback_stop_the_run():
 
     with pytest.raises(KeyboardInterrupt):
         qiro.discover(CRP, width=20, progress=interrupt, **SHORT)
+
+    # Ctrl-C without a callback: the engine, running without the GIL, asks for
+    # it between generations (a search of NRSF's widths lasts seconds).
+    timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        qiro.discover(NRSF, widths=(8, 15), seed=1)
+    timer.join()
 
     def fail(line):
         raise RuntimeError("stop here")
