@@ -32,6 +32,10 @@
 #   make deb        build, then the Debian package build/qiro_<version>_<arch>.deb
 #                   (CPack; Depends from the linked shared libraries, so dpkg-dev);
 #                   install it with sudo apt-get install ./build/qiro_<version>_<arch>.deb
+#   make wheel      build, then a wheel of the Python module for the interpreter it was
+#                   built for (build/dist/qiro-<version>-cp3X-...whl), offline, with
+#                   Debian's python3-build, python3-setuptools and python3-wheel;
+#                   pip install build/dist/qiro-*.whl (in a venv or with --user)
 #   make clean      remove the build folders
 
 JOBS ?= 2
@@ -47,7 +51,7 @@ FUZZ_TARGETS ?= fasta freq pk options db neg
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming install uninstall deb clean
+.PHONY: all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming install uninstall deb wheel clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -142,6 +146,11 @@ deb:
 	bash tools/install-deps.sh deb
 	$(MAKE) --no-print-directory all
 	cd $(BUILD) && cpack -G DEB
+
+wheel:
+	bash tools/install-deps.sh wheel
+	$(MAKE) --no-print-directory all
+	cmake --build $(BUILD) --target wheel
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

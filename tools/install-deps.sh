@@ -9,6 +9,7 @@
 #   tools/install-deps.sh fuzz      the build and the fuzz targets (clang, libFuzzer)
 #   tools/install-deps.sh memcheck  the build and valgrind
 #   tools/install-deps.sh deb       the build and dpkg-dev (make deb: dpkg-shlibdeps)
+#   tools/install-deps.sh wheel     the build and Python's build, setuptools and wheel (make wheel)
 #
 # Build packages that cannot be installed end the script with status 1. The
 # Python module's packages (pybind11, Python's headers, numpy) and the test
@@ -25,6 +26,7 @@ bench_pkgs=(libbenchmark-dev)
 fuzz_pkgs=(clang libclang-rt-dev)
 memcheck_pkgs=(valgrind)
 deb_pkgs=(dpkg-dev)
+wheel_pkgs=(python3-build python3-setuptools python3-wheel)
 
 # Packages whose absence is an error; the others only warn.
 required=("${build_pkgs[@]}")
@@ -36,6 +38,7 @@ case "${1:-all}" in
   fuzz) want+=("${fuzz_pkgs[@]}"); required+=("${fuzz_pkgs[@]}") ;;
   memcheck) want+=("${memcheck_pkgs[@]}"); required+=("${memcheck_pkgs[@]}") ;;
   deb) want+=("${deb_pkgs[@]}"); required+=("${deb_pkgs[@]}") ;;
+  wheel) want+=("${wheel_pkgs[@]}"); required+=("${wheel_pkgs[@]}" "${python_pkgs[@]}") ;;
   *) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
 esac
 

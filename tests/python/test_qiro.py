@@ -125,13 +125,14 @@ def test_errors_leave_the_interpreter_usable(call, error, words):
     with pytest.raises(error) as caught:
         call()
     assert words in str(caught.value)
-    assert qiro.discover(CRP, width=20, **SHORT).json["motifs"] == REFERENCE()
+    assert qiro.discover(CRP, width=20, **SHORT).json["motifs"] == reference_motifs()
 
 
 _reference = []
 
 
-def REFERENCE():
+def reference_motifs():
+    """The short CRP run's motifs, as this process first made them: what a run after a failure must give."""
     if not _reference:
         _reference.append(qiro.discover(CRP, width=20, **SHORT).json["motifs"])
     return _reference[0]
@@ -194,9 +195,14 @@ def test_interrupt_and_raising_callback_stop_the_run():
 
     with pytest.raises(RuntimeError, match="stop here"):
         qiro.discover(CRP, width=20, progress=fail, **SHORT)
-    assert qiro.discover(CRP, width=20, **SHORT).json["motifs"] == REFERENCE()
+    assert qiro.discover(CRP, width=20, **SHORT).json["motifs"] == reference_motifs()
 
 
 def test_threads_do_not_change_the_answer():
     assert qiro.discover(CRP, width=20, threads=1, **SHORT).json["motifs"] == \
         qiro.discover(CRP, width=20, threads=2, **SHORT).json["motifs"]
+
+
+def test_readme_shows_the_example_script():
+    readme = open(os.path.join(EX, "..", "README.md")).read()
+    assert open(os.path.join(EX, "qiro_nrsf.py")).read() in readme
