@@ -130,8 +130,13 @@ void OnProgress(const std::string& text) {
 // cleared, whichever way the call ends.
 class EngineCall {
 public:
-    EngineCall(bool verbose, py::object* callback)
-        : lock_(g_engineLock), capture_(verbose ? std::cout.rdbuf() : nullptr) {
+    EngineCall(bool verbose, py::object* callback) : capture_(verbose ? std::cout.rdbuf() : nullptr) {
+        {
+            // Waited for without the GIL: the run that holds the engine may
+            // need it (its progress hook) before it can give the engine back.
+            py::gil_scoped_release release;
+            lock_.lock();
+        }
         std::cout.flush();
         previousBuffer_ = std::cout.rdbuf(&capture_);
         previousHandler_ = SetFatalHandler(ThrowFatal);
@@ -153,7 +158,7 @@ public:
     LogCapture& log() { return capture_; }
 
 private:
-    std::lock_guard<std::mutex> lock_;
+    std::unique_lock<std::mutex> lock_{g_engineLock, std::defer_lock};
     LogCapture capture_;
     std::streambuf* previousBuffer_ = nullptr;
     FatalHandler previousHandler_ = nullptr;

@@ -198,9 +198,19 @@ def test_interrupt_and_raising_callback_stop_the_run():
     assert qiro.discover(CRP, width=20, **SHORT).json["motifs"] == reference_motifs()
 
 
-def test_threads_do_not_change_the_answer():
+def test_threads_and_python_threads_do_not_change_the_answer():
     assert qiro.discover(CRP, width=20, threads=1, **SHORT).json["motifs"] == \
         qiro.discover(CRP, width=20, threads=2, **SHORT).json["motifs"]
+    # Runs from two Python threads at once take the engine in turn (with
+    # progress callbacks, which need the GIL the other thread waits with).
+    found = []
+    runs = [threading.Thread(target=lambda: found.append(
+        qiro.discover(CRP, width=20, progress=lambda line: None, **SHORT).json["motifs"]), daemon=True) for _ in range(2)]
+    for t in runs:
+        t.start()
+    for t in runs:
+        t.join(timeout=120)
+    assert found == [reference_motifs()] * 2
 
 
 def test_readme_shows_the_example_script():
