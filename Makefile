@@ -24,7 +24,8 @@
 #   make accuracy-naming  build, then name the top motif of each ENCODE factor after
 #                   JASPAR 2024 vertebrates (-db) and test where its sites sit, beside
 #                   shuffled peaks (bench/accuracy/naming.py; build/accuracy-naming/)
-#   make install    build, then install qiro, qiro-freq, their man pages, the README,
+#   make install    build, then install qiro, qiro-freq, the Python module qiro
+#                   (lib/python3.X/dist-packages), their man pages, the README,
 #                   LICENSE, CITATION.cff, the examples and the bash completion under
 #                   PREFIX (default /usr/local; DESTDIR prepended when given); the
 #                   files installed are listed in build/installed-files.txt
