@@ -55,8 +55,8 @@ struct Stopped {};
 // to the process's standard output as well when the caller asked (verbose).
 class LogCapture : public std::streambuf {
 public:
-    LogCapture(std::streambuf* passOn) : passOn_(passOn) {}
     std::vector<std::string> lines;
+    void PassOnTo(std::streambuf* passOn) { passOn_ = passOn; }
 
     // The message of a fatal end: from its first error line to the end, as
     // the command line would have printed it; else the last line.
@@ -94,7 +94,7 @@ private:
         lines.push_back(line_);
         line_.clear();
     }
-    std::streambuf* passOn_;
+    std::streambuf* passOn_ = nullptr;
     std::string line_;
 };
 
@@ -130,7 +130,7 @@ void OnProgress(const std::string& text) {
 // cleared, whichever way the call ends.
 class EngineCall {
 public:
-    EngineCall(bool verbose, py::object* callback) : capture_(verbose ? std::cout.rdbuf() : nullptr) {
+    EngineCall(bool verbose, py::object* callback) {
         {
             // Waited for without the GIL: the run that holds the engine may
             // need it (its progress hook) before it can give the engine back.
@@ -138,6 +138,8 @@ public:
             lock_.lock();
         }
         std::cout.flush();
+        // (std::cout's own buffer once the lock is held: no other call has it then)
+        if (verbose) capture_.PassOnTo(std::cout.rdbuf());
         previousBuffer_ = std::cout.rdbuf(&capture_);
         previousHandler_ = SetFatalHandler(ThrowFatal);
         previousHook_ = SetProgressHook(OnProgress);
