@@ -24,7 +24,8 @@
 #   make accuracy-naming  build, then name the top motif of each ENCODE factor after
 #                   JASPAR 2024 vertebrates (-db) and test where its sites sit, beside
 #                   shuffled peaks (bench/accuracy/naming.py; build/accuracy-naming/)
-#   make install    build, then install qiro, qiro-freq, their man pages, the README,
+#   make install    build, then install qiro, qiro-freq, the Python module qiro
+#                   (lib/python3.X/dist-packages), their man pages, the README,
 #                   LICENSE, CITATION.cff, the examples and the bash completion under
 #                   PREFIX (default /usr/local; DESTDIR prepended when given); the
 #                   files installed are listed in build/installed-files.txt
@@ -34,6 +35,10 @@
 #                   install it with sudo apt-get install ./build/qiro_<version>_<arch>.deb
 #   make docs       build, then make the man page's option entries and
 #                   docs/reference/options.md from the option table (src/cli/OptionTable.cpp)
+#   make wheel      build, then a wheel of the Python module for the interpreter it was
+#                   built for (build/dist/qiro-<version>-cp3X-...whl), offline, with
+#                   Debian's python3-build, python3-setuptools and python3-wheel;
+#                   pip install build/dist/qiro-*.whl (in a venv or with --user)
 #   make clean      remove the build folders
 
 JOBS ?= 2
@@ -49,7 +54,7 @@ FUZZ_TARGETS ?= fasta freq pk options db neg peak
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: docs all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming install uninstall deb clean
+.PHONY: docs all deps demo test test-asan fuzz memcheck bench accuracy accuracy-controls accuracy-naming install uninstall deb wheel clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -147,6 +152,11 @@ deb:
 	bash tools/install-deps.sh deb
 	$(MAKE) --no-print-directory all
 	cd $(BUILD) && cpack -G DEB
+
+wheel:
+	bash tools/install-deps.sh wheel
+	$(MAKE) --no-print-directory all
+	cmake --build $(BUILD) --target wheel
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

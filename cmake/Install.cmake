@@ -26,4 +26,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # qiro_<version>_<arch>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 # Depends from the shared libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Python module is in the same package, built from the same library and
+# version: it cannot drift from the programs, and one apt-get gives both. The
+# programs need no Python, so Python is recommended rather than required.
+if(QIRO_WITH_PYTHON)
+  # The extension is built for one Python version (its file name says which).
+  math(EXPR QIRO_PYTHON_NEXT "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${QIRO_PYTHON_NEXT}), python3-numpy")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pandas, python3-matplotlib")
+endif()
 include(CPack)

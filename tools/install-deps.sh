@@ -9,23 +9,28 @@
 #   tools/install-deps.sh fuzz      the build and the fuzz targets (clang, libFuzzer)
 #   tools/install-deps.sh memcheck  the build and valgrind
 #   tools/install-deps.sh deb       the build and dpkg-dev (make deb: dpkg-shlibdeps)
+#   tools/install-deps.sh wheel     the build and Python's build, setuptools and wheel (make wheel)
 #
-# Build packages that cannot be installed end the script with status 1. Test
-# tools (Biopython, Chromium, Snakemake, groff for the man pages) that cannot
-# be installed only give a warning: the tests that need them report themselves
-# skipped.
+# Build packages that cannot be installed end the script with status 1. The
+# Python module's packages (pybind11, Python's headers, numpy) and the test
+# tools (Biopython, Chromium, Snakemake, groff for the man pages, pytest,
+# pandas) that cannot be installed only give a warning: the build leaves the
+# module out and the tests that need them report themselves skipped.
 set -uo pipefail
 
 build_pkgs=(cmake g++ make libgtest-dev zlib1g-dev nlohmann-json3-dev libhts-dev)
-test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core groff-base)
+# The Python module (built when these are there; a warning only when missing).
+python_pkgs=(python3-dev pybind11-dev python3-pybind11 python3-numpy)
+test_pkgs=(python3 python3-biopython chromium snakemake fonts-dejavu-core groff-base python3-pytest python3-pandas)
 bench_pkgs=(libbenchmark-dev)
 fuzz_pkgs=(clang libclang-rt-dev)
 memcheck_pkgs=(valgrind)
 deb_pkgs=(dpkg-dev)
+wheel_pkgs=(python3-build python3-setuptools python3-wheel)
 
 # Packages whose absence is an error; the others only warn.
 required=("${build_pkgs[@]}")
-want=("${build_pkgs[@]}")
+want=("${build_pkgs[@]}" "${python_pkgs[@]}")
 case "${1:-all}" in
   build) ;;
   test) want+=("${test_pkgs[@]}") ;;
@@ -33,6 +38,7 @@ case "${1:-all}" in
   fuzz) want+=("${fuzz_pkgs[@]}"); required+=("${fuzz_pkgs[@]}") ;;
   memcheck) want+=("${memcheck_pkgs[@]}"); required+=("${memcheck_pkgs[@]}") ;;
   deb) want+=("${deb_pkgs[@]}"); required+=("${deb_pkgs[@]}") ;;
+  wheel) want+=("${wheel_pkgs[@]}"); required+=("${wheel_pkgs[@]}" "${python_pkgs[@]}") ;;
   *) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
 esac
 

@@ -18,6 +18,7 @@ bool g_quiet = false;
 Clock::time_point g_start;
 size_t g_progressShown = 0;  // letters of the progress line on screen
 bool g_terminal = false;
+ProgressHook g_progressHook = nullptr;
 
 void WipeProgress() {
     if (g_progressShown == 0) return;
@@ -165,6 +166,10 @@ void LogEnding() {
 std::ostream& Say() { return g_quiet ? g_answer : std::cout; }
 
 void Progress(const std::string& text) {
+    if (g_progressHook != nullptr) {
+        g_progressHook(text);
+        return;
+    }
     if (!g_quiet || !g_terminal) return;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, " (%.0f s)", RunSeconds());
@@ -178,6 +183,14 @@ void Progress(const std::string& text) {
 }
 
 void ProgressDone() { WipeProgress(); }
+
+ProgressHook SetProgressHook(ProgressHook hook) {
+    ProgressHook previous = g_progressHook;
+    g_progressHook = hook;
+    return previous;
+}
+
+ProgressHook GetProgressHook() { return g_progressHook; }
 
 double RunSeconds() {
     if (g_start == Clock::time_point()) return 0.0;

@@ -32,6 +32,16 @@ std::ostream& Say();
 void Progress(const std::string& text);
 void ProgressDone();
 
+// A program that runs the engine in its own process (the Python module) takes
+// the progress itself: with a hook set, every Progress text and every
+// generation of a search (search/ProgressLine.h) goes to it and nothing is
+// drawn. The hook is called on the thread that runs the stage, and may throw
+// to stop the run (the run unwinds as it does from FatalExit's handler).
+// Returns the previous hook; null (the programs) draws as above.
+using ProgressHook = void (*)(const std::string& text);
+ProgressHook SetProgressHook(ProgressHook hook);
+ProgressHook GetProgressHook();
+
 // Seconds since QuietLog was called (0 before).
 double RunSeconds();
 
