@@ -55,7 +55,7 @@ enum class ShareGuard {
 };
 const char* ShareGuardName(ShareGuard guard);
 // The guard a judged run refines with. Measured on 103 planted sets of 10 to
-// 1,000 sequences (docs/accuracy-evalue.md): the prior keeps the plain EM's
+// 1,000 sequences (docs/measurements/site-calls.md): the prior keeps the plain EM's
 // recall on large inputs (sets of 20 to 1,000: sSn 0.805 against 0.810) and
 // lifts precision where few sequences hold a site (small sets with part of
 // the sequences holding one: sPPV 0.855 against 0.837). Held at the mixture's

@@ -214,5 +214,6 @@ def test_threads_and_python_threads_do_not_change_the_answer():
 
 
 def test_readme_shows_the_example_script():
-    readme = open(os.path.join(EX, "..", "README.md")).read()
-    assert open(os.path.join(EX, "qiro_nrsf.py")).read() in readme
+    script = open(os.path.join(EX, "qiro_nrsf.py")).read()
+    for page in ("README.md", "docs/guide/python.md"):
+        assert script in open(os.path.join(EX, "..", page)).read(), page
