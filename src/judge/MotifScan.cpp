@@ -15,16 +15,10 @@ const float kNoWindow = -std::numeric_limits<float>::infinity();
 // here, so they add the same terms in the same order.
 template <class F>
 void ScanWindows(const LogOdds& m, const SeqRecord& r, bool bothStrands, F&& f) {
-    const int k = m.k;
     const uint8_t* c = r.code.data();
-    int run = 0;  // letters with a code ending at i
-    for (int i = 0; i < r.len; ++i) {
-        run = c[i] == BASE_NONE ? 0 : run + 1;
-        if (run < k) continue;
-        const int p = i - k + 1;
-        if (r.WindowMasked(p, k)) continue;
+    ForEachOpenWindow(r, m.k, [&](int p) {
         f(p, m.Forward(c + p), bothStrands ? m.Reverse(c + p) : -std::numeric_limits<double>::infinity());
-    }
+    });
 }
 
 }  // namespace

@@ -13,6 +13,22 @@
 #include "core/Statistics.h"
 #include "input/Sequences.h"
 
+// Calls f(p) for every start p of a window of k letters of a forward record
+// that holds only A, C, G, T and no masked letter, in ascending order: the
+// windows every scan and every model of the sites considers.
+template <class F>
+void ForEachOpenWindow(const SeqRecord& r, int k, F&& f) {
+    const uint8_t* c = r.code.data();
+    int run = 0;  // letters with a code ending at i
+    for (int i = 0; i < r.len; ++i) {
+        run = c[i] == BASE_NONE ? 0 : run + 1;
+        if (run < k) continue;
+        const int p = i - k + 1;
+        if (r.WindowMasked(p, k)) continue;
+        f(p);
+    }
+}
+
 // Position-specific scores of a motif of width k: score[j][b] is
 // log2(p_j(b) / bg(b)), in bits, for letter b (0..3 = A, C, G, T) at offset j.
 // A window's score is the sum over its offsets, i.e. log2 of how much likelier

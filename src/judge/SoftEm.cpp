@@ -185,15 +185,10 @@ EmWindows IndexWindows(const std::vector<SeqRecord>& seqs, int k, bool bothStran
     for (const SeqRecord& r : seqs) {
         w.first.push_back(static_cast<int>(w.pos.size()));
         const uint8_t* c = r.code.data();
-        int run = 0;  // letters with a code ending at i
-        for (int i = 0; i < r.len; ++i) {
-            run = c[i] == BASE_NONE ? 0 : run + 1;
-            if (run < k) continue;
-            const int p = i - k + 1;
-            if (r.WindowMasked(p, k)) continue;
+        ForEachOpenWindow(r, k, [&](int p) {
             w.pos.push_back(p);
             w.bgBits.push_back(WindowBackgroundBits(c + p, k, bg));
-        }
+        });
     }
     w.first.push_back(static_cast<int>(w.pos.size()));
     return w;
