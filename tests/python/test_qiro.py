@@ -213,6 +213,17 @@ def test_threads_and_python_threads_do_not_change_the_answer():
     assert found == [reference_motifs()] * 2
 
 
+def test_the_example_script_runs_as_the_readme_shows_it(tmp_path):
+    # Run where a reader runs it: a folder that sees examples/, with this interpreter.
+    os.symlink(os.path.abspath(EX), tmp_path / "examples")
+    import sys
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(os.path.dirname(qiro.__file__)))
+    done = subprocess.run([sys.executable, os.path.join(os.path.abspath(EX), "qiro_nrsf.py")], cwd=tmp_path, env=env,
+                          capture_output=True, text=True, timeout=600)
+    assert done.returncode == 0, done.stderr
+    assert "width" in done.stdout and "sites" in done.stdout, done.stdout
+
+
 def test_readme_shows_the_example_script():
     script = open(os.path.join(EX, "qiro_nrsf.py")).read()
     for page in ("README.md", "docs/guide/python.md"):
