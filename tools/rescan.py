@@ -150,14 +150,7 @@ def scan(motif, name, letters, settings):
     for p in range(len(codes) - k + 1):
         if any(masked[p:p + k]):
             continue
-        fw = 0.0
-        for j in range(k):
-            fw += cols[j][codes[p + j]]
-        rv = float("-inf")
-        if both:
-            rv = 0.0
-            for j in range(k):
-                rv += cols[j][3 - codes[p + k - 1 - j]]
+        fw, rv = strand_sums(cols, codes, p, k, both)
         fw_in, rv_in = f32(fw) >= t, f32(rv) >= t
         if fw_in and (not rv_in or fw >= rv):
             hits.append((p, "+", fw))
@@ -170,6 +163,20 @@ def scan(motif, name, letters, settings):
     if motif.get("site_model", {}).get("model") == "zoops":
         kept = kept[:1]
     return sorted(kept)
+
+
+def strand_sums(cols, codes, p, k, both):
+    """A window's column values summed on its forward and (both strands) reverse strand,
+    in qiro's order of terms; the reverse is -inf when only the forward strand is read."""
+    fw = 0.0
+    for j in range(k):
+        fw += cols[j][codes[p + j]]
+    rv = float("-inf")
+    if both:
+        rv = 0.0
+        for j in range(k):
+            rv += cols[j][3 - codes[p + k - 1 - j]]
+    return fw, rv
 
 
 def window_bits(markov):
@@ -201,14 +208,8 @@ def scan_refined(motif, letters, settings, background):
         if any(masked[p:p + k]):
             continue
         bg = background(codes[p:p + k])
-        f = 0.0
-        for j in range(k):
-            f += lp[j][codes[p + j]]
-        r = float("-inf")
+        f, r = strand_sums(lp, codes, p, k, both)
         if both:
-            r = 0.0
-            for j in range(k):
-                r += lp[j][3 - codes[p + k - 1 - j]]
             r -= bg
         windows.append((p, f - bg, r))
     if not windows:
