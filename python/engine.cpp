@@ -53,7 +53,7 @@ struct Stopped {};
 
 // std::cout while a call runs: the log kept a line at a time, and passed on
 // to the process's standard output as well when the caller asked (verbose).
-class LogCapture : public std::streambuf {
+class LogCapture : public LineBuffer {
 public:
     std::vector<std::string> lines;
     void PassOnTo(std::streambuf* passOn) { passOn_ = passOn; }
@@ -61,7 +61,7 @@ public:
     // The message of a fatal end: from its first error line to the end, as
     // the command line would have printed it; else the last line.
     std::string FatalMessage() {
-        if (!line_.empty()) Flush();
+        EndLine();
         for (size_t i = 0; i < lines.size(); ++i) {
             const std::string& l = lines[i];
             if (l.rfind("Error", 0) == 0 || l.rfind("ERROR", 0) == 0 || l.rfind("Fatal", 0) == 0) {
@@ -74,28 +74,14 @@ public:
     }
 
 protected:
-    int overflow(int c) override {
-        if (c == traits_type::eof()) return 0;
-        if (passOn_ != nullptr) passOn_->sputc(static_cast<char>(c));
-        if (c == '\n')
-            Flush();
-        else
-            line_.push_back(static_cast<char>(c));
-        return c;
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        for (std::streamsize i = 0; i < n; ++i) overflow(static_cast<unsigned char>(s[i]));
-        return n;
+    void OnLine(const std::string& line) override { lines.push_back(line); }
+    void PassOn(char c) override {
+        if (passOn_ != nullptr) passOn_->sputc(c);
     }
     int sync() override { return passOn_ != nullptr ? passOn_->pubsync() : 0; }
 
 private:
-    void Flush() {
-        lines.push_back(line_);
-        line_.clear();
-    }
     std::streambuf* passOn_ = nullptr;
-    std::string line_;
 };
 
 // The engine's globals are the process's: one call at a time.

@@ -33,7 +33,7 @@ void WipeProgress() {
 // error goes there with every line after it, until the answer goes on (a
 // fatal one ends the run at once). Other lines are dropped, the latest kept
 // so that a run ended by a message without such a word still shows it.
-class LogFilter : public std::streambuf {
+class LogFilter : public LineBuffer {
 public:
     // The answer went on: what came before belongs to no message now.
     void Answered() {
@@ -41,14 +41,14 @@ public:
         recent_.clear();
     }
     void Reset() {
-        line_.clear();
+        ClearLine();
         inError_ = false;
         seen_.clear();
         recent_.clear();
     }
     // The run is ending on a fatal condition: its message, unless said already.
     void Ending() {
-        if (!line_.empty()) Line();
+        EndLine();
         if (!inError_)
             for (const std::string& l : recent_) std::fputs((l + "\n").c_str(), stderr);
         recent_.clear();
@@ -56,18 +56,6 @@ public:
     }
 
 protected:
-    int overflow(int c) override {
-        if (c == traits_type::eof()) return 0;
-        if (c == '\n')
-            Line();
-        else
-            line_.push_back(static_cast<char>(c));
-        return c;
-    }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        for (std::streamsize i = 0; i < n; ++i) overflow(static_cast<unsigned char>(s[i]));
-        return n;
-    }
     int sync() override {
         std::fflush(stderr);
         return 0;
@@ -78,23 +66,21 @@ private:
         return s.compare(0, std::char_traits<char>::length(word), word) == 0;
     }
 
-    void Line() {
-        const std::string trimmed = line_.substr(std::min(line_.find_first_not_of(" \t"), line_.size()));
+    void OnLine(const std::string& line) override {
+        const std::string trimmed = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
         if (StartsWith(trimmed, "Error") || StartsWith(trimmed, "ERROR") || StartsWith(trimmed, "Fatal"))
             inError_ = true;
         const bool warning = StartsWith(trimmed, "Warning") || StartsWith(trimmed, "Note");
-        if (inError_ || (warning && seen_.insert(line_).second)) {
+        if (inError_ || (warning && seen_.insert(line).second)) {
             WipeProgress();
-            std::fputs((line_ + "\n").c_str(), stderr);
+            std::fputs((line + "\n").c_str(), stderr);
         } else if (!warning) {
             if (recent_.size() == kRecent) recent_.erase(recent_.begin());
-            recent_.push_back(line_);
+            recent_.push_back(line);
         }
-        line_.clear();
     }
 
     static const size_t kRecent = 40;
-    std::string line_;
     bool inError_ = false;
     std::set<std::string> seen_;
     std::vector<std::string> recent_;

@@ -8,7 +8,44 @@
 #define QIRO_CONSOLE_H
 
 #include <ostream>
+#include <streambuf>
 #include <string>
+
+// A stream buffer that hands what is written to it on a line at a time
+// (without its line end): the judged run's log filter, and any caller that
+// captures the log. PassOn sees every character first, as it comes.
+class LineBuffer : public std::streambuf {
+protected:
+    virtual void OnLine(const std::string& line) = 0;
+    virtual void PassOn(char) {}
+    // The line begun and not yet ended, handed on now (at the end of a run).
+    void EndLine() {
+        if (line_.empty()) return;
+        const std::string line = line_;
+        line_.clear();
+        OnLine(line);
+    }
+    void ClearLine() { line_.clear(); }
+    int overflow(int c) override {
+        if (c == traits_type::eof()) return 0;
+        PassOn(static_cast<char>(c));
+        if (c == '\n') {
+            const std::string line = line_;
+            line_.clear();
+            OnLine(line);
+        } else {
+            line_.push_back(static_cast<char>(c));
+        }
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        for (std::streamsize i = 0; i < n; ++i) overflow(static_cast<unsigned char>(s[i]));
+        return n;
+    }
+
+private:
+    std::string line_;
+};
 
 // From this call on (a judged run's start), lines written to std::cout are
 // the log: dropped, their warnings and errors written to standard error
