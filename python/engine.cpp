@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -33,6 +34,7 @@
 #include "input/Midlayer.h"
 #include "judge/MotifScan.h"
 #include "judge/SiteModel.h"
+#include "judge/SoftEm.h"
 #include "known/KnownMotifs.h"
 #include "motif/MotifDb.h"
 #include "search/SearchRun.h"
@@ -222,22 +224,58 @@ std::vector<std::string> Run(const std::vector<std::string>& words, bool verbose
     return Warnings(call.log().lines);
 }
 
+using SiteTuple = std::tuple<std::string, int, std::string, std::string, double>;
+
+// The sequences of a FASTA file as a scan reads them: forward records only
+// (the reverse strand is read from the forward one), masked as asked.
+void LoadForScan(Midlayer& data, const std::string& fasta, bool mask, double dust) {
+    data.SetDoubleStrand(false);
+    MaskSettings masking;
+    masking.softMask = mask;
+    masking.dust = dust;
+    data.SetMasking(masking);
+    data.OpenSeqFile(fasta);
+    data.LoadSeqs();
+}
+
+// Each call as (sequence, forward start 0-based, strand, letters on its strand, score).
+std::vector<SiteTuple> SiteTuples(const std::vector<SeqRecord>& seqs, const std::vector<std::vector<ScanHit>>& calls,
+                                  int k) {
+    std::vector<SiteTuple> out;
+    for (size_t i = 0; i < calls.size(); ++i) {
+        const SeqRecord& r = seqs[i];
+        for (const ScanHit& h : calls[i]) {
+            std::string letters(static_cast<size_t>(k), 'N');
+            for (int j = 0; j < k; ++j) {
+                const int code = LetterOnSiteStrand(r, h, j);
+                if (code >= 0) letters[static_cast<size_t>(j)] = "ACGT"[code];
+            }
+            const int start = h.forward ? h.pos : r.len - h.pos - k;
+            out.emplace_back(r.Name(), start, h.forward ? "+" : "-", letters, h.score);
+        }
+    }
+    return out;
+}
+
+// A width x 4 table (A C G T a column) checked and copied into rows[j][b].
+int ReadColumns(const std::vector<std::vector<double>>& columns, double (&rows)[MAX_K][B]) {
+    const int k = static_cast<int>(columns.size());
+    if (k < 1 || k > MAX_K) throw py::value_error("a matrix of 1 to " + std::to_string(MAX_K) + " columns is needed");
+    for (int j = 0; j < k; ++j) {
+        if (columns[static_cast<size_t>(j)].size() != B) throw py::value_error("each column needs 4 scores (A C G T)");
+        for (int b = 0; b < B; ++b) rows[j][b] = columns[static_cast<size_t>(j)][static_cast<size_t>(b)];
+    }
+    return k;
+}
+
 // The sites a matrix calls in the sequences of a FASTA file, as a judged run
 // calls its motifs' sites: log-odds scores in bits (width x 4, A C G T),
 // windows at or above threshold on either strand, overlaps resolved to the
-// higher score; rule "zoops" keeps one site per sequence. Each site is
-// (sequence, forward start 0-based, strand, letters on its strand, score).
-using SiteTuple = std::tuple<std::string, int, std::string, std::string, double>;
+// higher score; rule "zoops" keeps one site per sequence.
 std::vector<SiteTuple> Scan(const std::vector<std::vector<double>>& logOdds, double threshold, const std::string& rule,
                             const std::string& fasta, bool mask, double dust, bool bothStrands, int threads) {
-    const int k = static_cast<int>(logOdds.size());
-    if (k < 1 || k > MAX_K) throw py::value_error("a matrix of 1 to " + std::to_string(MAX_K) + " columns is needed");
     LogOdds m;
-    m.k = k;
-    for (int j = 0; j < k; ++j) {
-        if (logOdds[static_cast<size_t>(j)].size() != B) throw py::value_error("each column needs 4 scores (A C G T)");
-        for (int b = 0; b < B; ++b) m.score[j][b] = logOdds[static_cast<size_t>(j)][static_cast<size_t>(b)];
-    }
+    m.k = ReadColumns(logOdds, m.score);
     SiteModelFit fit;
     fit.rule = rule == "zoops" ? SiteRule::kZoops : SiteRule::kTcm;
     fit.threshold = threshold;
@@ -245,27 +283,41 @@ std::vector<SiteTuple> Scan(const std::vector<std::vector<double>>& logOdds, dou
     std::vector<SiteTuple> out;
     Guarded(call, [&] {
         Midlayer data;
-        data.SetDoubleStrand(false);  // the reverse strand is read from the forward one
-        MaskSettings masking;
-        masking.softMask = mask;
-        masking.dust = dust;
-        data.SetMasking(masking);
-        data.OpenSeqFile(fasta);
-        data.LoadSeqs();
+        LoadForScan(data, fasta, mask, dust);
         std::vector<std::vector<ScanHit>> calls;
         CallByModel(m, fit, data.Seqs, bothStrands, threads > 0 ? threads : DefaultThreads(), calls);
-        for (size_t i = 0; i < calls.size(); ++i) {
-            const SeqRecord& r = data.Seqs[i];
-            for (const ScanHit& h : calls[i]) {
-                std::string letters(static_cast<size_t>(k), 'N');
-                for (int j = 0; j < k; ++j) {
-                    const int code = LetterOnSiteStrand(r, h, j);
-                    if (code >= 0) letters[static_cast<size_t>(j)] = "ACGT"[code];
-                }
-                const int start = h.forward ? h.pos : r.len - h.pos - k;
-                out.emplace_back(r.Name(), start, h.forward ? "+" : "-", letters, h.score);
-            }
-        }
+        out = SiteTuples(data.Seqs, calls, m.k);
+    });
+    return out;
+}
+
+// The sites a model refined by soft EM calls, as the run called them: its
+// log2 probabilities (width x 4), its share of sequences (zoops) or places
+// (tcm), and the run's Markov background (the 340 words of one to four
+// letters in the JSON's order). Scores are evidence in bits.
+std::vector<SiteTuple> ScanRefined(const std::vector<std::vector<double>>& logProb, double share,
+                                   const std::string& rule, const std::vector<double>& markov, const std::string& fasta,
+                                   bool mask, double dust, bool bothStrands) {
+    SoftEmFit fit;
+    fit.k = ReadColumns(logProb, fit.logProb);
+    fit.rule = rule == "zoops" ? SiteRule::kZoops : SiteRule::kTcm;
+    if (!(share > 0.0 && share < 1.0)) throw py::value_error("share must lie between 0 and 1");
+    fit.share = share;
+    if (markov.size() != static_cast<size_t>(kDenseWords))
+        throw py::value_error("the Markov background needs its " + std::to_string(kDenseWords) + " words");
+    static const std::map<std::string, double> listed;
+    double dense[kDenseWords];
+    std::copy(markov.begin(), markov.end(), dense);
+    const BackgroundTables bg{listed, dense};
+    EngineCall call(false, nullptr);
+    std::vector<SiteTuple> out;
+    Guarded(call, [&] {
+        Midlayer data;
+        LoadForScan(data, fasta, mask, dust);
+        const EmWindows win = IndexWindows(data.Seqs, fit.k, bothStrands, bg);
+        std::vector<std::vector<ScanHit>> calls;
+        CallBySoftEm(fit, data.Seqs, win, calls);
+        out = SiteTuples(data.Seqs, calls, fit.k);
     });
     return out;
 }
@@ -310,6 +362,9 @@ PYBIND11_MODULE(_engine, m) {
     m.def("scan", &Scan, py::arg("log_odds"), py::arg("threshold"), py::arg("rule"), py::arg("fasta"),
           py::arg("mask") = false, py::arg("dust") = 0.0, py::arg("both_strands") = true, py::arg("threads") = 0,
           "The sites a log-odds matrix calls in a FASTA file.");
+    m.def("scan_refined", &ScanRefined, py::arg("log_probabilities"), py::arg("share"), py::arg("rule"),
+          py::arg("markov"), py::arg("fasta"), py::arg("mask") = false, py::arg("dust") = 0.0,
+          py::arg("both_strands") = true, "The sites a model refined by soft EM calls in a FASTA file.");
     m.def("read_motifs", &ReadMotifs, py::arg("path"), py::arg("pvalue"), py::arg("background"),
           "The motifs of a MEME or JASPAR file, with their log-odds and threshold.");
 }

@@ -60,6 +60,7 @@ class Motif:
     against the run's background, None for a plain run), threshold (the
     log-odds score from which a window is a site), site_model ('zoops',
     'tcm', or None when the sites are every window at the threshold),
+    refined (the JSON's refined model when soft EM called the sites, else None),
     matches (database motifs it resembles, when a database was given), sites.
     The full JSON entry is in `info`.
     """
@@ -77,6 +78,7 @@ class Motif:
         self.threshold = info.get("threshold")
         model = info.get("site_model")
         self.site_model = model.get("model") if isinstance(model, dict) else model
+        self.refined = model.get("refined") if isinstance(model, dict) else None
         self.matches = list(info.get("matches", []))
         self.sites = list(sites)
         self._scan_settings = scan_settings
@@ -91,12 +93,15 @@ class Motif:
         sequences takes the forms discover() takes.  A window scoring at least
         `threshold` (log-odds bits) is a site; of overlapping sites the higher
         scoring is kept, and with site_model 'zoops' only a sequence's best.
+        A motif whose sites a refined model called (`refined`, soft EM against
+        the run's Markov background) scans by that model: a sequence (zoops)
+        or a place (tcm) holds a site where its posterior reaches one half.
         mask, dust and both_strands default to the run's own settings (for a
         motif read from a file: no masking, both strands), so that scanning a
         run's input calls the run's sites.  Returns a list of Site, scored in bits.
         """
         from ._inputs import sequences_file  # the same conversion discover() uses
-        if self.log_odds is None or self.threshold is None:
+        if (self.log_odds is None or self.threshold is None) and not self.refined:
             raise ValueError("motif %s has no log-odds matrix and threshold (a run without -evalue)" % self.id)
         s = self._scan_settings
         mask = s["mask"] if mask is None else bool(mask)
@@ -104,6 +109,12 @@ class Motif:
         both = s["both_strands"] if both_strands is None else bool(both_strands)
         with tempfile.TemporaryDirectory(prefix="qiro-") as folder:
             fasta = sequences_file(sequences, folder, "scan", "sequences")
+            if self.refined and s.get("markov"):
+                lp = _matrix(self.refined["log_probabilities"])
+                found = _engine.scan_refined(lp.tolist(), float(self.refined["share"]), self.site_model,
+                                             s["markov"], fasta, mask, dust, both)
+                return [Site(name, start, start + self.width, strand, letters, score)
+                        for name, start, strand, letters, score in found]
             found = _engine.scan(self.log_odds.tolist(), float(self.threshold),
                                  "zoops" if self.site_model == "zoops" else "tcm", fasta, mask, dust, both, threads)
         return [Site(name, start, start + self.width, strand, letters, score)
@@ -137,6 +148,9 @@ class Result:
         self._outputs = outputs
         scan = {"mask": bool(self.settings.get("mask", False)), "dust": float(self.settings.get("dust") or 0.0),
                 "both_strands": bool(self.settings.get("both_strands", True))}
+        markov = data.get("markov_background")
+        if markov:
+            scan["markov"] = [float(v) for v in markov["words"].values()]
         self.motifs = []
         for m in data.get("motifs", []):
             width = int(m["width"])

@@ -96,15 +96,14 @@ struct RunSettings {
     long long searchSize = kDefaultSearchSize;  // -searchsize: letters the searches run on (0: all)
     bool searchSizeGiven = false;
     std::vector<std::string> dbFiles;  // -db: motif databases the reported motifs are named after
-    // -sitemodel: how a judged run calls the reported motifs' sites: "auto"
+    // -sitemodel: how a judged run calls the reported motifs' sites: "em"
     // (the default: ZOOPS or TCM, chosen from the input and fitted to its
-    // scores; also "fitted"), "zoops", "tcm", the same refined by soft EM
-    // against the Markov background ("em", "em-zoops", "em-tcm"), or
-    // "threshold" (every window scoring at least the judge's threshold);
-    // ParseSiteCalling reads it. The refinement is not the default: it
-    // lowered the calls' precision on small inputs and on Tompa's promoters
-    // (docs/measurements/accuracy-evalue.md).
-    std::string siteModel = "auto";
+    // scores, then refined by soft EM against the Markov background where
+    // the input holds enough sites), "em-zoops", "em-tcm", the fitted
+    // mixtures alone ("auto", also "fitted"; "zoops", "tcm"), or "threshold"
+    // (every window scoring at least the judge's threshold);
+    // ParseSiteCalling reads it (docs/measurements/site-calls.md).
+    std::string siteModel = "em";
     bool siteModelGiven = false;
     // Generations without a better best model after which a search ends
     // (kWordSearchStall for the searches from words; not an option).

@@ -65,8 +65,9 @@ void DescribeModelCalls(size_t motif, const SiteModelFit& fit, size_t sites) {
 }
 
 // The fitted model refined by soft EM from matrix c (a given motif: only its
-// sites weighed); true, with the refined model's calls, when the refinement
-// kept the motif and calls at least two sites.
+// sites weighed); true, with the refined model's calls, when the fitted
+// model expects enough sites, the refinement kept the motif and it calls at
+// least two sites.
 bool Refine(const JudgedRun& run, const Candidate& c, const SiteModelFit& fit, bool given, SoftEmFit& em,
             std::vector<std::vector<ScanHit>>& calls) {
     const BackgroundTables bg = run.data->Background();
@@ -82,6 +83,14 @@ bool Refine(const JudgedRun& run, const Candidate& c, const SiteModelFit& fit, b
     ProbabilitiesOf(c.scores, start.letters, start.prob);
     const bool both = run.sets.bothStrands;
     const EmWindows inWin = IndexWindows(run.input, c.width, both, bg);
+    // A given matrix is only weighed, so the few sites it expects estimate no letters.
+    if (!given && !RefinementHasSites(fit.rule, fit.share, inWin)) {
+        em.rule = fit.rule;
+        em.k = c.width;
+        em.share = em.startShare = fit.share;
+        em.tooFewSites = true;
+        return false;
+    }
     EmWindows ctlWin;
     if (start.guard == ShareGuard::kControls) ctlWin = IndexWindows(run.controls, c.width, both, bg);
     em = RefineBySoftEm(start, run.input, inWin, run.controls, ctlWin);
@@ -114,6 +123,11 @@ ModelJudgement JudgementOf(const JudgedRun& run, size_t f, double threshold) {
 
 // What the console says of a refinement.
 void DescribeRefinement(size_t motif, const SoftEmFit& em, bool used, size_t sites) {
+    if (em.tooFewSites) {
+        cout << "Motif " << motif << "'s model not refined: the fitted model expects fewer sites than the "
+             << 3 * em.k << " letter probabilities a refinement would estimate, so its calls stand." << endl;
+        return;
+    }
     cout << "Motif " << motif << "'s model refined by soft EM against the Markov background ("
          << (em.rule == SiteRule::kZoops ? "ZOOPS" : "TCM") << ", " << em.rounds
          << (em.rounds == 1 ? " round" : " rounds") << (em.converged ? "" : ", not settled") << "): information "

@@ -194,6 +194,16 @@ EmWindows IndexWindows(const std::vector<SeqRecord>& seqs, int k, bool bothStran
     return w;
 }
 
+bool RefinementHasSites(SiteRule rule, double share, const EmWindows& win) {
+    double units = 0.0;
+    if (rule == SiteRule::kZoops) {
+        for (size_t i = 0; i + 1 < win.first.size(); ++i) units += win.first[i + 1] > win.first[i] ? 1.0 : 0.0;
+    } else {
+        units = static_cast<double>(win.pos.size());
+    }
+    return share * units >= kSitesPerProbability * 3.0 * win.k;
+}
+
 void ProbabilitiesOf(const LogOdds& m, const double* q, double (&prob)[MAX_K][B]) {
     for (int j = 0; j < m.k; ++j) {
         double total = 0.0;
@@ -208,8 +218,12 @@ SoftEmFit RefineBySoftEm(const SoftEmStart& start, const std::vector<SeqRecord>&
     fit.rule = start.rule;
     fit.k = start.k;
     fit.share = fit.startShare = ClampShare(start.share);
+    fit.fixedMatrix = start.fixedMatrix;
     for (int j = 0; j < fit.k; ++j)
-        for (int b = 0; b < B; ++b) fit.logProb[j][b] = std::log2(start.prob[j][b]);
+        for (int b = 0; b < B; ++b) {
+            fit.logProb[j][b] = std::log2(start.prob[j][b]);
+            fit.startProb[j][b] = start.prob[j][b];
+        }
     fit.startBits = Information(fit.logProb, fit.k, start.letters);
     std::vector<double> sf(inWin.pos.size()), sr(inWin.pos.size());
     std::vector<double> cf, cr;
@@ -236,7 +250,7 @@ SoftEmFit RefineBySoftEm(const SoftEmStart& start, const std::vector<SeqRecord>&
                 double n = 0.0;
                 for (int b = 0; b < B; ++b) n += fit.expected[b][j];
                 for (int b = 0; b < B; ++b) {
-                    const double p = (fit.expected[b][j] + kColumnPseudocount * start.letters[b]) / (n + kColumnPseudocount);
+                    const double p = (fit.expected[b][j] + kStartMatrixSites * start.prob[j][b]) / (n + kStartMatrixSites);
                     moved = std::max(moved, std::fabs(p - std::exp2(fit.logProb[j][b])));
                     fit.logProb[j][b] = std::log2(p);
                 }

@@ -37,6 +37,19 @@ nlohmann::ordered_json RefinedJson(const SoftEmFit& em) {
     r["information_before"] = em.startBits;
     r["information"] = em.bits;
     r["expected_sites"] = em.sites;
+    // The M-step's prior: `prior_sites` letters a column shared out as the
+    // start matrix's, so that log_probabilities = log2((counts + prior_sites x
+    // prior_probabilities) / (sites + prior_sites)).
+    if (!em.fixedMatrix) {
+        r["prior_sites"] = kStartMatrixSites;
+        nlohmann::ordered_json prior;
+        for (int b = 0; b < 4; ++b) {
+            std::vector<double> col(static_cast<size_t>(em.k));
+            for (int j = 0; j < em.k; ++j) col[static_cast<size_t>(j)] = em.startProb[j][b];
+            prior[std::string(1, kLetters[b])] = col;
+        }
+        r["prior_probabilities"] = prior;
+    }
     nlohmann::ordered_json lp;
     for (int b = 0; b < 4; ++b) {
         std::vector<double> col(static_cast<size_t>(em.k));

@@ -78,7 +78,7 @@ std::vector<ModelView> ReportedModels(Midlayer* data, const std::vector<Individu
                     m.logOdds[b][j] = v.scores.score[j][b];
                 }
             for (int b = 0; b < 4; ++b) m.background[b] = v.background[b];
-            m.pseudocount = v.refined && !v.given ? kColumnPseudocount : std::sqrt(static_cast<double>(v.nsites));
+            m.pseudocount = v.refined && !v.given ? kStartMatrixSites : std::sqrt(static_cast<double>(v.nsites));
             m.refits = v.refits;
             m.settled = v.settled;
             m.given = v.given;

@@ -190,27 +190,33 @@ TEST(Evalue, ARangeOnHeldBackSequencesFindsBothMotifsAtWidthsWithinIt) {
 }
 
 TEST(Evalue, TheReportedMatrixIsTheOneThatCalledTheSites) {
-    // The example on the recommended line: the JSON's log-odds rebuild from its counts,
+    // Examples on the recommended line: the JSON's log-odds rebuild from its counts,
     // background and pseudocount; the counts are the letters of its sites (the fitted
-    // rule) or every window's letters weighted by its posterior (the refined model);
-    // and a scan of the JSON calls exactly those sites.
+    // rule; CRP's 18 sites are too few for a refinement of 20 columns) or every window's
+    // letters weighted by its posterior (NRSF's refined model, the pseudocount shared out
+    // by the matrix it started from); and a scan of the JSON calls exactly those sites.
     WorkDir dir;
     const std::string examples = QIRO_EXAMPLES;
-    for (const std::string rule : {"fitted", "em"}) {
-        Result r = dir.qiro("-i '" + examples + "/crp0.fasta' -freq '" + examples +
-                            "/crp0.freq' -mask T -dust 20 -verbose -evalue 0.05 -k 20 -seed 1 -json c.json -meme c.meme -sitemodel " +
-                            rule);
+    const std::string crp = "-i '" + examples + "/crp0.fasta' -freq '" + examples + "/crp0.freq' -k 20 ";
+    const std::string nrsf = "-i '" + examples + "/nrsf150.fa.gz' -k 12 -g 30 ";
+    for (const std::string& words : {crp + "-sitemodel fitted", crp, nrsf}) {
+        Result r = dir.qiro(words + " -mask T -dust 20 -verbose -evalue 0.05 -seed 1 -json c.json -meme c.meme");
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_NE(r.out.find("Motif 1 refit "), std::string::npos);
         const nlohmann::json j = nlohmann::json::parse(dir.read("c.json"));
         ASSERT_EQ(j["motifs"].size(), 1u) << r.out;
         const auto& m = j["motifs"][0];
-        const bool refined = rule == "em";
+        const bool refined = words == nrsf;
+        EXPECT_EQ(m["site_model"].contains("refined"), refined) << words;
+        if (words == crp) {
+            EXPECT_NE(r.out.find("Motif 1's model not refined: the fitted model expects fewer sites than the 60 "
+                                 "letter probabilities"), std::string::npos) << r.out;
+        }
         EXPECT_EQ(m["counts_are"], refined ? "every window's letters weighted by its posterior of being a site (soft EM)"
                                            : "the sites' letters");
         const int w = m["width"];
         const double n = m["sites"].size();
-        EXPECT_DOUBLE_EQ(m["pseudocount"].get<double>(), refined ? 1.0 : std::sqrt(n));
+        EXPECT_DOUBLE_EQ(m["pseudocount"].get<double>(), refined ? 5.0 : std::sqrt(n));
         const std::string letters = "ACGT";
         for (int c = 0; c < w; ++c) {
             double total = 0;
@@ -224,12 +230,14 @@ TEST(Evalue, TheReportedMatrixIsTheOneThatCalledTheSites) {
                     for (const auto& site : m["sites"]) seen += site["letters"].get<std::string>()[static_cast<size_t>(c)] == letters[b];
                     EXPECT_EQ(count, seen) << x << c;
                 }
-                const double root = refined ? 1.0 : std::sqrt(n);
-                EXPECT_NEAR(m["log_odds"][x][c].get<double>(), std::log2((count + root * q) / (total + root) / q), 1e-9);
+                const double pseudo = m["pseudocount"];
+                const double shared = refined ? m["site_model"]["refined"]["prior_probabilities"][x][c].get<double>() : q;
+                EXPECT_NEAR(m["log_odds"][x][c].get<double>(), std::log2((count + pseudo * shared) / (total + pseudo) / q), 1e-9);
             }
         }
+        const std::string input = words == nrsf ? "/nrsf150.fa.gz" : "/crp0.fasta";
         Result rescan = dir.run("python3", "'" + std::string(QIRO_SOURCE_DIR) + "/tools/rescan.py' c.json '" + examples +
-                                               "/crp0.fasta' --check");
+                                               input + "' --check");
         EXPECT_EQ(rescan.status, 0) << rescan.err;
         EXPECT_EQ(std::count(rescan.out.begin(), rescan.out.end(), '\n'), static_cast<long>(n));
         EXPECT_EQ(dir.read("c.meme").find("# QIRO-1"), std::string::npos);  // the note only when they differ
