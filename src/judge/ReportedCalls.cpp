@@ -121,24 +121,25 @@ ModelJudgement JudgementOf(const JudgedRun& run, size_t f, double threshold) {
     return m;
 }
 
-// What the console says of a refinement.
+// What the console says of a refinement (the answer's sites, so said in a judged run too).
 void DescribeRefinement(size_t motif, const SoftEmFit& em, bool used, size_t sites) {
+    std::ostream& say = Say();
     if (em.tooFewSites) {
-        cout << "Motif " << motif << "'s model not refined: the fitted model expects fewer sites than the "
-             << 3 * em.k << " letter probabilities a refinement would estimate, so its calls stand." << endl;
+        say << "Motif " << motif << "'s model not refined: the fitted model expects fewer sites than the "
+            << 3 * em.k << " letter probabilities a refinement would estimate, so its calls stand." << endl;
         return;
     }
-    cout << "Motif " << motif << "'s model refined by soft EM against the Markov background ("
-         << (em.rule == SiteRule::kZoops ? "ZOOPS" : "TCM") << ", " << em.rounds
-         << (em.rounds == 1 ? " round" : " rounds") << (em.converged ? "" : ", not settled") << "): information "
-         << em.startBits << " -> " << em.bits << " bits, share " << em.startShare * 100 << "% -> " << em.share * 100
-         << "%";
+    say << "Motif " << motif << "'s model refined by soft EM against the Markov background ("
+        << (em.rule == SiteRule::kZoops ? "ZOOPS" : "TCM") << ", " << em.rounds
+        << (em.rounds == 1 ? " round" : " rounds") << (em.converged ? "" : ", not settled") << "): information "
+        << em.startBits << " -> " << em.bits << " bits, share " << em.startShare * 100 << "% -> " << em.share * 100
+        << "%";
     if (used)
-        cout << "; " << sites << " sites called where the posterior reaches one half." << endl;
+        say << "; " << sites << " sites called where the posterior reaches one half." << endl;
     else if (!em.kept)
-        cout << "; the refinement dissolved the motif, so the fitted model's calls stand." << endl;
+        say << "; the refinement dissolved the motif, so the fitted model's calls stand." << endl;
     else
-        cout << "; fewer than two sites, so the fitted model's calls stand." << endl;
+        say << "; fewer than two sites, so the fitted model's calls stand." << endl;
 }
 
 }  // namespace
