@@ -94,15 +94,16 @@ void AnnounceSplit(const JudgedRun& run) {
     if (!run.gc.Empty()) {
         char share[32];
         std::snprintf(share, sizeof share, "%.1f%%", 100 * run.gc.LargestDifference());
-        Say() << "Control sequences: " << run.controls.size() << " (random windows of the genome away from the peaks, "
-             << "matched to the input's GC content in bins of " << static_cast<int>(100 * kGcBinWidth + 0.5)
-             << "%: " << run.controls.size() - static_cast<size_t>(run.gc.offBin)
-             << " in their sequence's bin; the shares per bin of input and controls differ by at most " << share;
+        std::ostream& say = Say();
+        say << "Control sequences: " << run.controls.size() << " (random windows of the genome away from the peaks, "
+            << "matched to the input's GC content in bins of " << static_cast<int>(100 * kGcBinWidth + 0.5)
+            << "%: " << run.controls.size() - static_cast<size_t>(run.gc.offBin)
+            << " in their sequence's bin; the shares per bin of input and controls differ by at most " << share;
         if (run.gc.maskMatched)
-            cout << "; with -mask T also to each sequence's share of lower-case letters in bins of "
-                 << 100 / kMaskBins << "%: " << run.controls.size() - static_cast<size_t>(run.gc.maskOffBin)
-                 << " in their sequence's bin";
-        cout << ")" << endl;
+            say << "; with -mask T also to each sequence's share of lower-case letters in bins of "
+                << 100 / kMaskBins << "%: " << run.controls.size() - static_cast<size_t>(run.gc.maskOffBin)
+                << " in their sequence's bin";
+        say << ")" << endl;
     } else {
         Say() << "Control sequences: " << run.controls.size()
              << (s.negFile.empty() ? " (the input shuffled, letter triplets kept)" : " (from " + s.negFile + ")")
