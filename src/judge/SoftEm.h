@@ -33,8 +33,8 @@
 //   is the mean posterior, guarded as ShareGuard says.
 // * A refinement re-estimates 3k letter probabilities from the weighted
 //   windows; with fewer expected sites than that (kSitesPerProbability) it
-//   fits the few windows it weighs, false ones included, and is not run: the
-//   fitted model's calls stand (RefinementHasSites).
+//   fits the few windows it weighs, false ones included, so it is not run
+//   and the fitted model's calls stand (RefinementHasSites).
 //
 // The refinement has no significance test of its own: it only refines a
 // motif that the judge has passed, and forced onto shuffled inputs it
@@ -69,23 +69,23 @@ const char* ShareGuardName(ShareGuard guard);
 // motif-like windows too and takes away true sites (sSn 0.741).
 const ShareGuard kShareGuard = ShareGuard::kPrior;
 
-// Five sites a column, shared out as the start matrix's column. Drawn to the
-// background's letters instead (one letter a column), the refined matrix
-// sharpened on 10 to 30 sequences (7.5 to 11 bits on a width of 8) around
-// the windows it weighed, false ones included; drawn to the matrix it
-// starts from, it keeps what the fitted model learnt where the input holds
-// few sites and is nothing beside a thousand. Planted sets of 20 to 1,000
-// sequences, two seeds: nCC 0.851 and 0.829 with the background's letter,
-// 0.855 and 0.832 with the start's five sites (docs/measurements/site-calls.md).
-// The square root the judge smooths with (LogOddsFromCounts) flattened the
-// refined matrix until precision fell (sPPV 0.840 against 0.878).
+// Five sites a column, shared out as the start matrix's column: it keeps
+// the refined matrix near what the fitted model learnt while a few dozen
+// sites speak, and is nothing beside a thousand. Planted sets of 20 to 1,000
+// sequences, two seeds: nCC 0.851 and 0.829 with one letter shared out by
+// the background's letters, 0.855 and 0.832 with the start's five sites
+// (docs/measurements/site-calls.md). The square root the judge smooths with
+// (LogOddsFromCounts) flattened the refined matrix until precision fell
+// (sPPV 0.840 against 0.878).
 const double kStartMatrixSites = 5.0;
 // Expected sites per letter probability a refinement estimates: below one
 // (fewer expected sites than 3k), the fitted model's calls stand. On 10 to
-// 30 planted sequences the refinement then keeps the fitted rule's precision
-// (sPPV 0.917 and 0.912 on two seeds, against 0.893 and 0.881 refining
-// every input), and Tompa's promoters, most of them under 10 sequences,
-// keep their calls (nCC 0.060, against 0.059).
+// 30 planted sequences the refinement sharpened the matrix around the
+// windows it weighed, false ones included, and the share rose with it,
+// whatever the column prior; gated, those inputs keep the fitted rule's
+// precision (sPPV 0.917 and 0.912 on two seeds, against 0.893 and 0.881
+// refining every input), and Tompa's promoters, most of them under 10
+// sequences, keep their calls (nCC 0.060, against 0.059).
 const double kSitesPerProbability = 1.0;
 // Worth ten sequences: on an input of ten it halves the share's move, on one
 // of a thousand it is nothing.
