@@ -15,6 +15,17 @@ namespace {
 
 const char kLetters[] = "ACGT";
 
+// A k-column table (rows[j][b], b in A C G T) as {A: [...], C: [...], ...}.
+nlohmann::ordered_json ColumnsByLetter(const double (&rows)[MAX_K][B], int k) {
+    nlohmann::ordered_json t;
+    for (int b = 0; b < 4; ++b) {
+        std::vector<double> col(static_cast<size_t>(k));
+        for (int j = 0; j < k; ++j) col[static_cast<size_t>(j)] = rows[j][b];
+        t[std::string(1, kLetters[b])] = col;
+    }
+    return t;
+}
+
 // The refined model that called a motif's sites, with what a scan needs to
 // call them again: the matrix's log2 probabilities, the share and its cut
 // (and the run's `markov_background`).
@@ -42,21 +53,9 @@ nlohmann::ordered_json RefinedJson(const SoftEmFit& em) {
     // prior_probabilities) / (sites + prior_sites)).
     if (!em.fixedMatrix) {
         r["prior_sites"] = kStartMatrixSites;
-        nlohmann::ordered_json prior;
-        for (int b = 0; b < 4; ++b) {
-            std::vector<double> col(static_cast<size_t>(em.k));
-            for (int j = 0; j < em.k; ++j) col[static_cast<size_t>(j)] = em.startProb[j][b];
-            prior[std::string(1, kLetters[b])] = col;
-        }
-        r["prior_probabilities"] = prior;
+        r["prior_probabilities"] = ColumnsByLetter(em.startProb, em.k);
     }
-    nlohmann::ordered_json lp;
-    for (int b = 0; b < 4; ++b) {
-        std::vector<double> col(static_cast<size_t>(em.k));
-        for (int j = 0; j < em.k; ++j) col[static_cast<size_t>(j)] = em.logProb[j][b];
-        lp[std::string(1, kLetters[b])] = col;
-    }
-    r["log_probabilities"] = lp;
+    r["log_probabilities"] = ColumnsByLetter(em.logProb, em.k);
     return r;
 }
 
