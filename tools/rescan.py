@@ -138,6 +138,21 @@ def codes_and_mask(letters, settings):
     return codes, masked
 
 
+def open_windows(letters, settings, k):
+    """The codes of a sequence and the start of every window a scan reads (no letter masked)."""
+    codes, masked = codes_and_mask(letters, settings)
+    return codes, [p for p in range(len(codes) - k + 1) if not any(masked[p:p + k])]
+
+
+def best_apart(hits, k):
+    """Of overlapping (start, strand, score) sites the best scoring (the earlier on ties), by start."""
+    kept = []
+    for h in sorted(hits, key=lambda h: -h[2]):  # stable: the earlier first on ties
+        if all(abs(o[0] - h[0]) >= k for o in kept):
+            kept.append(h)
+    return sorted(kept)
+
+
 def scan(motif, name, letters, settings):
     """The sites of one motif in one sequence, as (start, strand, score), by start."""
     lo = motif["log_odds"]
@@ -145,24 +160,19 @@ def scan(motif, name, letters, settings):
     cols = [[lo[c][j] for c in "ACGT"] for j in range(k)]
     t = motif["threshold"]
     both = settings.get("both_strands", True)
-    codes, masked = codes_and_mask(letters, settings)
+    codes, starts = open_windows(letters, settings, k)
     hits = []
-    for p in range(len(codes) - k + 1):
-        if any(masked[p:p + k]):
-            continue
+    for p in starts:
         fw, rv = strand_sums(cols, codes, p, k, both)
         fw_in, rv_in = f32(fw) >= t, f32(rv) >= t
         if fw_in and (not rv_in or fw >= rv):
             hits.append((p, "+", fw))
         elif rv_in:
             hits.append((p, "-", rv))
-    kept = []
-    for h in sorted(hits, key=lambda h: -h[2]):  # stable: the earlier first on ties
-        if all(abs(o[0] - h[0]) >= k for o in kept):
-            kept.append(h)
-    if motif.get("site_model", {}).get("model") == "zoops":
-        kept = kept[:1]
-    return sorted(kept)
+    kept = best_apart(hits, k)
+    if kept and motif.get("site_model", {}).get("model") == "zoops":
+        return [max(kept, key=lambda h: h[2])]  # the first of equal best: the earlier
+    return kept
 
 
 def strand_sums(cols, codes, p, k, both):
@@ -202,11 +212,9 @@ def scan_refined(motif, letters, settings, background):
     lp = [[refined["log_probabilities"][c][j] for c in "ACGT"] for j in range(k)]
     cut = refined["cut"]
     both = settings.get("both_strands", True)
-    codes, masked = codes_and_mask(letters, settings)
+    codes, starts = open_windows(letters, settings, k)
     windows = []
-    for p in range(len(codes) - k + 1):
-        if any(masked[p:p + k]):
-            continue
+    for p in starts:
         bg = background(codes[p:p + k])
         f, r = strand_sums(lp, codes, p, k, both)
         if both:
@@ -240,11 +248,7 @@ def scan_refined(motif, letters, settings, background):
             evidence = f
         if evidence >= cut:
             hits.append((p, "+" if f >= r else "-", max(f, r)))
-    kept = []
-    for h in sorted(hits, key=lambda h: -h[2]):  # stable: the earlier first on ties
-        if all(abs(o[0] - h[0]) >= k for o in kept):
-            kept.append(h)
-    return sorted(kept)
+    return best_apart(hits, k)
 
 
 def main(argv=None):
